@@ -1,0 +1,37 @@
+// Data files by plain name: first from the packed archive, then from the data/ folder.
+#pragma once
+
+#include <cstdint>
+
+namespace tincrates {
+
+// One data file held whole in memory. Fields are public and read directly by callers.
+struct DataFile {
+    uint32_t size;     // bytes of content
+    uint8_t* data;     // exactly `size` bytes, malloc'd; owned by the handle
+    uint32_t position; // offset of the next byte to read; only moves forward
+};
+
+// Archive searched first, its password, and the folder searched second.
+constexpr const char* dataArchiveName = "stashpack";
+constexpr const char* dataArchivePassword = "Kd7M";
+constexpr const char* dataDirectoryFormat = "data/%s";
+
+// Returns a new handle for the named file, or null when neither the archive nor the data
+// folder holds it (or memory runs out). Nothing stays allocated on failure.
+DataFile* openDataFile(const char* name);
+
+// Releases the content and the handle. Accepts null. Returns 0.
+int closeDataFile(DataFile* file);
+
+// Copies up to `count` whole items of `itemSize` bytes into `destination` (fread's argument
+// order). An item that would reach past the end is not copied, not even in part. Returns the
+// number of items copied.
+uint32_t readDataFile(void* destination, uint32_t itemSize, uint32_t count, DataFile* file);
+
+// Returns a malloc'd copy of the zero-terminated string at `position` and moves `position`
+// past its terminator. Without a terminator before the end, returns the remaining bytes and
+// moves `position` to `size`. Returns null for a null handle or when memory runs out.
+char* readDataString(DataFile* file);
+
+} // namespace tincrates

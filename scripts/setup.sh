@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build, the tests and the production need.
+# Quick when everything is already present: apt-get runs only for missing packages.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config git
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libsdl2-dev libmpg123-dev libpng-dev zlib1g-dev libtinyxml-dev
+    libegl-dev libgl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
+    libfftw3-dev
+    libmp3lame-dev
+    xvfb xauth
+    unar
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}" >&2
+    sudo_cmd=()
+    if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
