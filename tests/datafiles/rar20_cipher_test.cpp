@@ -1,0 +1,67 @@
+#include "datafiles/rar20_cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+
+namespace tincrates {
+namespace {
+
+using Block = std::array<uint8_t, 16>;
+
+Block sampleBlock()
+{
+    Block b;
+    for (int i = 0; i < 16; ++i)
+        b[i] = uint8_t(i * 17 + 3);
+    return b;
+}
+
+TEST(Rar20Cipher, DecryptUndoesEncryptAndBothLeaveTheSameKeys)
+{
+    Rar20Cipher writer, reader;
+    writer.setupKeys("Kd7M");
+    reader.setupKeys("Kd7M");
+    ASSERT_EQ(writer.key(), reader.key());
+    for (int round = 0; round < 3; ++round) {
+        Block plain = sampleBlock();
+        plain[0] = uint8_t(round);
+        Block block = plain;
+        writer.encryptBlock(block.data());
+        EXPECT_NE(block, plain);
+        reader.decryptBlock(block.data());
+        EXPECT_EQ(block, plain);
+        EXPECT_EQ(writer.key(), reader.key()) << "round " << round;
+    }
+}
+
+TEST(Rar20Cipher, KeysDependOnThePasswordAndRepeatForTheSamePassword)
+{
+    Rar20Cipher a, b, c;
+    a.setupKeys("Kd7M");
+    b.setupKeys("Kd7M");
+    c.setupKeys("Kd7m");
+    EXPECT_EQ(a.key(), b.key());
+    EXPECT_NE(a.key(), c.key());
+    Block x = sampleBlock(), y = sampleBlock();
+    a.encryptBlock(x.data());
+    b.encryptBlock(y.data());
+    EXPECT_EQ(x, y);
+}
+
+TEST(Rar20Cipher, LongAndOddPasswordsAreSafe)
+{
+    Rar20Cipher cipher;
+    std::string veryLong(1000, 'p');
+    cipher.setupKeys(veryLong.c_str());
+    Rar20Cipher capped;
+    capped.setupKeys(std::string(255, 'p').c_str());
+    EXPECT_EQ(cipher.key(), capped.key());
+    cipher.setupKeys("abc");
+    cipher.setupKeys("");
+    cipher.setupKeys(nullptr);
+}
+
+} // namespace
+} // namespace tincrates
