@@ -24,6 +24,11 @@ public:
 
     // Hands over the bytes (last one zero-padded) and starts empty again.
     std::vector<uint8_t> take();
+
+private:
+    std::vector<uint8_t> full; // whole bytes already out of the accumulator
+    uint64_t pending = 0;      // the low `pendingCount` bits are not yet in `full`
+    unsigned pendingCount = 0; // always below 8 between calls
 };
 
 // Canonical Huffman code for a set of code lengths (0 = symbol absent, at most 15), assigned
@@ -38,6 +43,10 @@ public:
 
     uint8_t length(unsigned symbol) const;
     uint16_t code(unsigned symbol) const;
+
+private:
+    std::vector<uint8_t> lengths;
+    std::vector<uint16_t> codes;
 };
 
 // Code lengths of at most `maxLength` bits that minimise the coded size of `frequencies`
@@ -59,5 +68,9 @@ struct TableSet {
 // differences to `oldLengths` (zeros unless keepOldLengths) with the run codes 16 to 18 where
 // they pay. Updates `oldLengths` (1,028 entries) to what the decoder will hold afterwards.
 void writeTableSet(BitWriter& out, const TableSet& set, std::span<uint8_t, 1028> oldLengths);
+
+// The number of bits writeTableSet would write for `set`, without writing or changing
+// anything; lets a caller weigh a new table set, or keepOldLengths, against its cost.
+uint64_t tableSetBits(const TableSet& set, std::span<const uint8_t, 1028> oldLengths);
 
 } // namespace tincrates::rar20
