@@ -1,0 +1,55 @@
+// The soundtrack: the production's clock and its source of spectrum data.
+#pragma once
+
+#include "audio/bass.h"
+
+#include <string>
+
+namespace tincrates {
+
+struct DataFile;
+
+// Plays one MP3 from the data files. Main thread only; the sound itself plays on the audio
+// layer's own terms (see bass.h). At most one exists at a time, since it owns the layer.
+class MusicStream {
+public:
+    static constexpr double bytesPerSecond = 176400.0;          // 44.1 kHz, 2 x 16 bits
+    static constexpr double secondsPerByte = 5.668934240362812e-6; // 1 / 176400
+
+    // Starts the audio output; `window` is the display's native window, unused on Linux.
+    // Throws "could not init bass" when no output can be opened.
+    explicit MusicStream(void* window);
+    // Frees the stream, then the data file, then the audio output.
+    virtual ~MusicStream();
+    MusicStream(const MusicStream&) = delete;
+    MusicStream& operator=(const MusicStream&) = delete;
+
+    // Reads `fileName` through the data files and makes a stream of it, to start at
+    // `startSeconds`. Throws "Failed to load " + fileName + "\n" + the reason ("file not
+    // found", or the audio layer's message for its error code). A second load replaces the
+    // first.
+    void load(const std::string& fileName, double startSeconds);
+
+    // Plays from startSeconds. Throws "no music file loaded" before a successful load.
+    void play();
+
+    // The time of the sound being heard now, in seconds from the start of the file; it stops
+    // growing at the end of the soundtrack.
+    virtual double positionSeconds();
+
+    // Refreshes `spectrum` from the sound at the current position.
+    void fetchSpectrum();
+
+    // The message for an audio layer error code, as load reports it.
+    static const char* errorMessage(int code);
+
+    DataFile* dataFile = nullptr; // owned; its block stays put while the stream exists
+    HSTREAM stream = 0;
+    float spectrum[256] = {};     // bin k: about k * 44100 / 512 Hz, values 0 to 1
+    double startSeconds = 0.0;
+
+private:
+    void release();
+};
+
+} // namespace tincrates
