@@ -1,13 +1,480 @@
-// Placeholder until the archive reader lands: every lookup reports "not in the archive".
+// The archive's block walker, its packed input, and the lookups built on them.
 #include "datafiles/archive_reader.h"
+
+#include "datafiles/crc32.h"
+#include "datafiles/rar_reader_internal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace tincrates {
 
-int getArchiveMember(uint8_t** data, uint32_t* size, const char*, const char*, const char*)
+using namespace rar;
+
+namespace {
+
+uint16_t load16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+uint32_t load32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+bool seekTo(FILE* file, uint64_t position)
+{
+    return position <= uint64_t(INT64_MAX) && fseeko(file, off_t(position), SEEK_SET) == 0;
+}
+
+// "/" and "\" both separate folders, and archives made on other systems differ in case.
+char normalisedNameChar(char c)
+{
+    if (c == '/' || c == '\\')
+        return '_';
+    if (c >= 'a' && c <= 'z')
+        return char(c - 'a' + 'A');
+    return c;
+}
+
+// Called with each member a walk extracts (its output when it was wanted); returns whether
+// to go on.
+using MemberSink = std::function<bool(const ArchiveEntry&, ArchiveError, OutputBlock&)>;
+using MemberFilter = std::function<bool(const ArchiveEntry&)>;
+
+// A failed check on a member written by an older program is reported as what it really is:
+// a method or cipher this reader does not have, rather than a damaged member.
+ArchiveError refineFailure(const ArchiveEntry& entry, int encryptionVersion, ArchiveError error)
+{
+    if (error != ArchiveError::badCrc && error != ArchiveError::damagedData)
+        return error;
+    if (entry.unpVer < 20 && entry.method != METHOD_STORE)
+        return ArchiveError::unsupportedMethod;
+    if (encryptionVersion != 0 && encryptionVersion < 20)
+        return ArchiveError::unsupportedCipher;
+    return error;
+}
+
+// Reads a stored member whole. An encrypted one is read to its padded end, since the cipher
+// works on whole 16-byte blocks, and then cut to its unpacked size.
+ArchiveError readStoredMember(ArchiveReader& reader, OutputBlock& output)
+{
+    const ArchiveEntry& entry = reader.fileHeader;
+    uint64_t toRead = entry.unpSize;
+    if (reader.encryptionVersion >= 20)
+        toRead = (toRead + 15) & ~uint64_t(15);
+    OutputBlock padded(toRead);
+    // Chunks, so that a header that claims far more than the file holds costs nothing.
+    constexpr size_t chunkSize = 1 << 20;
+    while (padded.size < toRead) {
+        size_t want = size_t(std::min<uint64_t>(chunkSize, toRead - padded.size));
+        if (!padded.reserve(want))
+            return ArchiveError::outOfMemory;
+        size_t got = reader.readPacked(padded.end(), want);
+        padded.size += got;
+        if (got < want)
+            break;
+    }
+    if (padded.size < entry.unpSize)
+        return ArchiveError::damagedData;
+    if (!output.append(padded.data, entry.unpSize))
+        return ArchiveError::outOfMemory;
+    return ArchiveError::ok;
+}
+
+// Runs one member through the reader: a wanted member into `output` with its CRC-32 checked,
+// another (in a solid archive) only through the decoder, so that its successor finds the
+// state it continues.
+ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker& unpacker, const char* password,
+                           bool isWanted, OutputBlock& output)
+{
+    const ArchiveEntry& entry = reader.fileHeader;
+    if (entry.unpVer < minUnpackVersion || entry.unpVer > maxUnpackVersion)
+        return ArchiveError::unsupportedVersion;
+    if (!reader.beginMember(password))
+        return ArchiveError::damagedHeader;
+
+    ArchiveError result = ArchiveError::ok;
+    if (entry.method == METHOD_STORE) {
+        if (!isWanted)
+            return ArchiveError::ok;
+        result = readStoredMember(reader, output);
+    } else {
+        switch (unpacker.unpackMember(reader, entry.isSolid(), entry.unpSize,
+                                      isWanted ? &output : nullptr)) {
+        case UnpackResult::ok:
+            break;
+        case UnpackResult::inputOverrun:
+        case UnpackResult::outputOverrun:
+            result = ArchiveError::damagedData;
+            break;
+        case UnpackResult::outOfMemory:
+            result = ArchiveError::outOfMemory;
+            break;
+        }
+        // A member that is not wanted has no result of its own; the wanted one after it
+        // fails its CRC-32 if this one left the decoder in a wrong state.
+        if (!isWanted)
+            return ArchiveError::ok;
+    }
+    if (result == ArchiveError::ok
+        && (output.size != entry.unpSize || crc32(0, output.data, output.size) != entry.fileCrc))
+        result = ArchiveError::badCrc;
+    return refineFailure(entry, reader.encryptionVersion, result);
+}
+
+// The extraction loop: walks the archive from its start, extracts the members `isWanted`
+// picks and hands each to `sink`. Returns noSuchMember when the blocks end.
+ArchiveError walkArchive(const char* archiveFileName, const char* password,
+                         const MemberFilter& isWanted, const MemberSink& sink)
+{
+    try {
+        ArchiveReader reader;
+        if (ArchiveError opened = reader.open(archiveFileName); opened != ArchiveError::ok)
+            return opened;
+        auto unpacker = std::make_unique<Rar20Unpacker>();
+        for (;;) {
+            switch (reader.readNextFileHeader()) {
+            case WalkResult::fileHeader:
+                break;
+            case WalkResult::subBlock:
+                return ArchiveError::subBlock;
+            case WalkResult::end:
+                return ArchiveError::noSuchMember;
+            case WalkResult::damaged:
+                return ArchiveError::damagedHeader;
+            }
+            const ArchiveEntry& entry = reader.fileHeader;
+            bool wanted = isWanted(entry);
+            OutputBlock output(wanted ? entry.unpSize : 0);
+            ArchiveError result = ArchiveError::ok;
+            if (reader.isSolidArchive() || wanted)
+                result = processMember(reader, *unpacker, password, wanted, output);
+            if (!wanted) {
+                if (result != ArchiveError::ok)
+                    return result;
+                continue;
+            }
+            if (!sink(entry, result, output))
+                return result;
+        }
+    } catch (const std::bad_alloc&) {
+        return ArchiveError::outOfMemory;
+    }
+}
+
+} // namespace
+
+// ---- OutputBlock ----
+
+bool OutputBlock::reserve(size_t count)
+{
+    if (count > limit - size)
+        return false;
+    if (size + count <= capacity)
+        return true;
+    uint64_t wanted = std::max<uint64_t>({capacity * 2, 64 * 1024, size + count});
+    wanted = std::min(wanted, limit);
+    if (wanted > SIZE_MAX)
+        return false;
+    auto* grown = static_cast<uint8_t*>(std::realloc(data, size_t(wanted)));
+    if (!grown)
+        return false;
+    data = grown;
+    capacity = wanted;
+    return true;
+}
+
+bool OutputBlock::append(const uint8_t* bytes, size_t count)
+{
+    if (count == 0)
+        return true;
+    if (!reserve(count))
+        return false;
+    std::memcpy(data + size, bytes, count);
+    size += count;
+    return true;
+}
+
+uint8_t* OutputBlock::release()
+{
+    if (!data)
+        data = static_cast<uint8_t*>(std::malloc(1));
+    uint8_t* block = data;
+    data = nullptr;
+    size = capacity = 0;
+    return block;
+}
+
+// ---- ArchiveReader ----
+
+ArchiveError ArchiveReader::open(const char* archiveFileName)
+{
+    if (!archiveFileName)
+        return ArchiveError::cannotOpen;
+    file.reset(std::fopen(archiveFileName, "rb"));
+    if (!file)
+        return ArchiveError::cannotOpen;
+    // Headers are small and read one by one; a larger buffer saves system calls.
+    std::setvbuf(file.get(), nullptr, _IOFBF, 64 * 1024);
+
+    uint8_t marker[7];
+    if (std::fread(marker, 1, sizeof marker, file.get()) != sizeof marker)
+        return ArchiveError::notAnArchive;
+    if (std::memcmp(marker, markerBlock.data(), 7) != 0
+        && std::memcmp(marker, alternativeMarkerBlock.data(), 7) != 0)
+        return ArchiveError::notAnArchive;
+
+    uint8_t head[mainHeaderSize];
+    if (std::fread(head, 1, sizeof head, file.get()) != sizeof head)
+        return ArchiveError::notAnArchive;
+    mainHeader.headCrc = load16(head);
+    mainHeader.headType = head[2];
+    mainHeader.flags = load16(head + 3);
+    mainHeader.headSize = load16(head + 5);
+    // A shorter main header would put the first block inside this one.
+    if (mainHeader.headSize < mainHeaderSize)
+        return ArchiveError::damagedHeader;
+    // The main header may hold more than its fixed part (an archive comment): skip it whole.
+    nextBlockPosition = markerBlock.size() + mainHeader.headSize;
+    return ArchiveError::ok;
+}
+
+WalkResult ArchiveReader::readNextFileHeader()
+{
+    for (;;) {
+        uint64_t position = nextBlockPosition;
+        if (!seekTo(file.get(), position))
+            return WalkResult::damaged;
+        // 32 bytes fit every block's common part and a file header's fixed part; the bytes
+        // past a shorter header are not used. Zeroed, so a short read leaves no stale values.
+        uint8_t head[fileHeaderSize] = {};
+        size_t got = std::fread(head, 1, sizeof head, file.get());
+        if (got == 0)
+            return WalkResult::end;
+        if (got < blockHeaderSize)
+            return WalkResult::damaged;
+        uint8_t type = head[2];
+        uint16_t flags = load16(head + 3);
+        uint16_t headSize = load16(head + 5);
+        if (headSize < blockHeaderSize)
+            return WalkResult::damaged;
+        uint64_t dataSize = 0;
+        if (flags & LONG_BLOCK) {
+            if (got < blockHeaderSize + 4)
+                return WalkResult::damaged;
+            dataSize = load32(head + 7);
+        }
+        blockType = type;
+        blockPosition = position;
+        nextBlockPosition = position + headSize + dataSize;
+
+        if (type == SUB_HEAD)
+            return WalkResult::subBlock;
+        if (type != FILE_HEAD)
+            continue;
+
+        if (got < fileHeaderSize)
+            return WalkResult::damaged;
+        ArchiveEntry entry;
+        entry.headerPosition = position;
+        entry.headCrc = load16(head);
+        entry.headType = type;
+        entry.flags = flags;
+        entry.headSize = headSize;
+        entry.packSize = load32(head + 7);
+        entry.unpSize = load32(head + 11);
+        entry.hostOs = head[15];
+        entry.fileCrc = load32(head + 16);
+        entry.fileTime = load32(head + 20);
+        entry.unpVer = head[24];
+        entry.method = head[25];
+        entry.nameSize = load16(head + 26);
+        entry.fileAttr = load32(head + 28);
+        // The name lies inside the header; one that reaches past it is a damaged header.
+        if (fileHeaderSize + entry.nameSize > headSize)
+            return WalkResult::damaged;
+        std::string name(entry.nameSize, '\0');
+        if (std::fread(name.data(), 1, name.size(), file.get()) != name.size())
+            return WalkResult::damaged;
+        // A Unicode name follows its plain form after a zero; the plain form is the name.
+        name.resize(std::strlen(name.c_str()));
+        entry.name = std::move(name);
+        fileHeader = std::move(entry);
+        return WalkResult::fileHeader;
+    }
+}
+
+bool ArchiveReader::beginMember(const char* password)
+{
+    bool hasPassword = password && *password;
+    encryptionVersion = hasPassword && (fileHeader.flags & LHD_PASSWORD) ? fileHeader.unpVer : 0;
+    if (encryptionVersion != 0)
+        cipher.setupKeys(password);
+    remainingPacked = fileHeader.packSize;
+    // Packed data starts after the whole header, which may hold more than the name (a file
+    // comment, for one).
+    return seekTo(file.get(), blockPosition + fileHeader.headSize);
+}
+
+size_t ArchiveReader::readPacked(uint8_t* destination, size_t count)
+{
+    size_t wanted = size_t(std::min<uint64_t>(count, remainingPacked));
+    if (wanted == 0)
+        return 0;
+    size_t got = std::fread(destination, 1, wanted, file.get());
+    remainingPacked = got < wanted ? 0 : remainingPacked - got;
+    // Only whole blocks can be decrypted; a cut-short tail stays as read and fails the CRC.
+    if (encryptionVersion >= 20)
+        for (size_t i = 0; i + 16 <= got; i += 16)
+            cipher.decryptBlock(destination + i);
+    return got;
+}
+
+bool ArchiveReader::seekToNextBlock() { return seekTo(file.get(), nextBlockPosition); }
+
+// ---- Public operations ----
+
+bool ArchiveEntry::isEncrypted() const { return (flags & LHD_PASSWORD) != 0; }
+bool ArchiveEntry::isSolid() const { return (flags & LHD_SOLID) != 0; }
+bool ArchiveEntry::isDirectory() const { return (flags & LHD_DIRECTORY) == LHD_DIRECTORY; }
+
+bool namesMatch(const char* a, const char* b)
+{
+    if (!a || !b)
+        return false;
+    for (;; ++a, ++b) {
+        char x = normalisedNameChar(*a);
+        if (x != normalisedNameChar(*b))
+            return false;
+        if (x == '\0')
+            return true;
+    }
+}
+
+std::string describeArchiveError(ArchiveError error)
+{
+    switch (error) {
+    case ArchiveError::ok:
+        return "OK";
+    case ArchiveError::cannotOpen:
+        return "cannot open the archive";
+    case ArchiveError::notAnArchive:
+        return "not an archive";
+    case ArchiveError::damagedHeader:
+        return "damaged archive: a block header is malformed or cut short";
+    case ArchiveError::noSuchMember:
+        return "no such member";
+    case ArchiveError::subBlock:
+        return "a sub-block comes before the member; members after one cannot be read";
+    case ArchiveError::unsupportedVersion:
+        return "unsupported unpack version (only 1.3 to 2.0 can be read)";
+    case ArchiveError::unsupportedMethod:
+        return "unsupported compression: written by RAR 1.5, only RAR 2.0 can be decoded";
+    case ArchiveError::unsupportedCipher:
+        return "unsupported encryption: RAR 1.5 cipher, only the RAR 2.0 cipher is known";
+    case ArchiveError::badCrc:
+        return "CRC-32 differs: wrong password or damaged member";
+    case ArchiveError::damagedData:
+        return "packed data does not decode to the member: wrong password or damaged member";
+    case ArchiveError::outOfMemory:
+        return "out of memory";
+    }
+    return "unknown error";
+}
+
+ArchiveError listArchiveMembers(const char* archiveFileName, std::vector<ArchiveEntry>& entries)
+{
+    entries.clear();
+    ArchiveReader reader;
+    if (ArchiveError opened = reader.open(archiveFileName); opened != ArchiveError::ok)
+        return opened;
+    for (;;) {
+        switch (reader.readNextFileHeader()) {
+        case WalkResult::fileHeader:
+            entries.push_back(reader.fileHeader);
+            break;
+        case WalkResult::subBlock:
+            break;
+        case WalkResult::end:
+            return ArchiveError::ok;
+        case WalkResult::damaged:
+            return ArchiveError::damagedHeader;
+        }
+    }
+}
+
+ArchiveError extractAllMembers(const char* archiveFileName, const char* password,
+                               const MemberVisitor& visit)
+{
+    ArchiveError result = walkArchive(
+        archiveFileName, password, [](const ArchiveEntry&) { return true; },
+        [&](const ArchiveEntry& entry, ArchiveError error, OutputBlock& output) {
+            return visit(entry, error, output.data, output.size);
+        });
+    return result == ArchiveError::noSuchMember ? ArchiveError::ok : result;
+}
+
+namespace {
+
+// The lookup of one member by name, shared by the production's seam and the tool.
+ArchiveError lookUpMember(const char* archiveFileName, const char* memberName,
+                          const char* password, uint8_t** data, uint64_t* size)
 {
     *data = nullptr;
     *size = 0;
-    return 0;
+    if (!memberName)
+        return ArchiveError::noSuchMember;
+    ArchiveError outcome = ArchiveError::noSuchMember;
+    ArchiveError walked = walkArchive(
+        archiveFileName, password,
+        [&](const ArchiveEntry& entry) { return namesMatch(memberName, entry.name.c_str()); },
+        [&](const ArchiveEntry&, ArchiveError error, OutputBlock& output) {
+            outcome = error;
+            if (error == ArchiveError::ok) {
+                *size = output.size;
+                *data = output.release();
+                if (!*data) {
+                    *size = 0;
+                    outcome = ArchiveError::outOfMemory;
+                }
+            }
+            return false; // the first match decides
+        });
+    return walked == ArchiveError::noSuchMember ? outcome : walked;
+}
+
+} // namespace
+
+int getArchiveMember(uint8_t** data, uint32_t* size, const char* memberName,
+                     const char* archiveFileName, const char* password)
+{
+    if (!data || !size)
+        return 0;
+    uint8_t* block = nullptr;
+    uint64_t length = 0;
+    ArchiveError result = lookUpMember(archiveFileName, memberName, password, &block, &length);
+    if (result != ArchiveError::ok || length > UINT32_MAX) {
+        std::free(block);
+        *data = nullptr;
+        *size = 0;
+        return 0;
+    }
+    *data = block;
+    *size = uint32_t(length);
+    return 1;
+}
+
+ArchiveError extractArchiveMember(const char* archiveFileName, const char* memberName,
+                                  const char* password, std::vector<uint8_t>& content)
+{
+    content.clear();
+    uint8_t* block = nullptr;
+    uint64_t length = 0;
+    ArchiveError result = lookUpMember(archiveFileName, memberName, password, &block, &length);
+    if (result == ArchiveError::ok)
+        content.assign(block, block + length);
+    std::free(block);
+    return result;
 }
 
 } // namespace tincrates

@@ -1,0 +1,198 @@
+// Internal to the archive reader: shared by its block walker (archive_reader.cpp) and its
+// decompressor (rar20_unpacker.cpp). Nothing outside datafiles/ includes this header.
+#pragma once
+
+#include "datafiles/archive_reader.h"
+#include "datafiles/rar20_cipher.h"
+#include "datafiles/rar_format.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace tincrates::rar {
+
+// ---- archive_reader.cpp: the block walker and the packed input ----
+
+struct MainHeader {
+    uint16_t headCrc = 0;
+    uint8_t headType = 0;
+    uint16_t flags = 0;
+    uint16_t headSize = 0;
+};
+
+// Result of one step of the walk over the archive's blocks.
+enum class WalkResult {
+    fileHeader, // a file header and its name were read
+    subBlock,   // stopped at an old-style sub-block (type 0x77), which stays current
+    end,        // no more blocks
+    damaged,    // a header that cannot be right (too short, or pointing backwards)
+};
+
+// A malloc'd block that grows as output arrives, up to the member's unpacked size. Growing
+// on demand keeps a damaged header that claims gigabytes from reserving them up front.
+class OutputBlock {
+public:
+    explicit OutputBlock(uint64_t limit) : limit(limit) {}
+    ~OutputBlock() { std::free(data); }
+    OutputBlock(const OutputBlock&) = delete;
+    OutputBlock& operator=(const OutputBlock&) = delete;
+
+    // False when the bytes would pass the limit (nothing is then appended) or memory runs out.
+    bool append(const uint8_t* bytes, size_t count);
+    // Room for `count` more bytes at end(); false past the limit or out of memory.
+    bool reserve(size_t count);
+    uint8_t* end() { return data + size; }
+    // Hands the block over (never null, also when empty); the caller frees it.
+    uint8_t* release();
+
+    uint8_t* data = nullptr;
+    uint64_t size = 0;
+    uint64_t capacity = 0;
+    uint64_t limit;
+};
+
+// The state of one walk over an archive file: its headers, the current member's packed
+// input and the cipher that decrypts it.
+class ArchiveReader {
+public:
+    // Opens the file and reads the marker and main header. Returns ok, cannotOpen or
+    // notAnArchive.
+    ArchiveError open(const char* archiveFileName);
+
+    // Moves to the next file header (or sub-block), skipping every other block.
+    WalkResult readNextFileHeader();
+
+    // Prepares the current member's packed data for readPacked: positions the file at its
+    // start, sets the remaining packed bytes and, when the member is encrypted and a password
+    // is given, the cipher keys.
+    bool beginMember(const char* password);
+
+    // Reads up to `count` packed bytes of the current member into `destination`, decrypting
+    // them in place when the member is encrypted with the RAR 2.0 cipher. Returns the count
+    // read: fewer than asked at the member's end or where the file is cut short.
+    size_t readPacked(uint8_t* destination, size_t count);
+
+    // Positions the file at the block after the current one.
+    bool seekToNextBlock();
+
+    bool isSolidArchive() const { return (mainHeader.flags & MHD_SOLID) != 0; }
+
+    MainHeader mainHeader;
+    ArchiveEntry fileHeader;
+    uint8_t blockType = 0;         // type of the block the walk stopped at
+    uint64_t blockPosition = 0;    // file offset of that block
+    uint64_t nextBlockPosition = 0;
+    uint64_t remainingPacked = 0;
+    int encryptionVersion = 0;     // 0: not decrypted
+
+private:
+    struct FileCloser {
+        void operator()(FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<FILE, FileCloser> file;
+    Rar20Cipher cipher;
+};
+
+// ---- rar20_unpacker.cpp: the RAR 2.0 decompressor ----
+
+// One canonical Huffman decoder. `limits` and `positions` are the format's description of
+// the code; `quick` answers codes of up to quickBits bits with one look-up.
+struct DecodeTable {
+    static constexpr int quickBits = 10;
+
+    uint32_t symbolCount = 0;
+    std::array<uint32_t, 16> limits{};
+    std::array<uint32_t, 16> positions{};
+    std::array<uint16_t, literalTableSize> symbols{};
+    // Symbol and code length per quickBits-bit prefix; length 0: take the slow path.
+    std::array<uint16_t, 1 << quickBits> quickSymbols{};
+    std::array<uint8_t, 1 << quickBits> quickLengths{};
+};
+
+// Fills `table` for `count` code lengths (0 = absent).
+void buildDecodeTable(const uint8_t* lengths, DecodeTable& table, uint32_t count);
+
+// How decoding a member ended.
+enum class UnpackResult {
+    ok,
+    inputOverrun,  // the stream needed more bits than the member's packed data holds
+    outputOverrun, // the stream produced more than the unpacked size
+    outOfMemory,
+};
+
+struct AudioPredictor {
+    int32_t K1 = 0, K2 = 0, K3 = 0, K4 = 0, K5 = 0;
+    int32_t D1 = 0, D2 = 0, D3 = 0, D4 = 0;
+    int32_t lastDelta = 0;
+    std::array<uint32_t, 11> dif{};
+    uint32_t byteCount = 0;
+    int32_t lastChar = 0;
+};
+
+// The decoder state of one lookup: window, tables, match history and predictors. A solid
+// member continues it from the member before.
+class Rar20Unpacker {
+public:
+    Rar20Unpacker();
+
+    // Decodes the current member of `reader` (whose packed input beginMember has set up).
+    // Output of `unpackedSize` bytes is appended to `output` when it is not null (the wanted
+    // member); otherwise it only moves the window on, as a solid successor needs.
+    UnpackResult unpackMember(ArchiveReader& reader, bool isSolid, uint64_t unpackedSize,
+                              OutputBlock* output);
+
+private:
+    static constexpr uint32_t inputBufferSize = 8192;
+
+    uint32_t getbits() const;
+    void addbits(uint32_t count);
+    uint32_t readExtraBits(uint32_t count);
+    void refill();
+    uint32_t decodeSymbol(const DecodeTable& table);
+    void readTables();
+    uint8_t decodeAudio(int32_t delta);
+    void copyMatch(uint32_t length, uint32_t distance);
+    void flushWindow();
+    void resetState();
+    bool hasOverrunInput() const;
+
+    ArchiveReader* reader = nullptr; // the walk being decoded; set for one member
+    OutputBlock* output = nullptr;   // non-owning; null for members that are not wanted
+    std::unique_ptr<uint8_t[]> window;
+    // Eight spare bytes past the end keep a peek at the last position inside the buffer.
+    std::array<uint8_t, inputBufferSize + 8> input{};
+    uint32_t inputAddress = 0;
+    uint32_t inputBit = 0;
+    uint32_t inputTop = 0;
+    uint64_t inputBase = 0;     // packed bytes of the member that lie before input[0]
+    uint64_t inputReceived = 0; // packed bytes of the member read so far
+    int64_t remainingOutput = 0;
+    bool outputFailed = false;
+    bool outOfMemory = false;
+
+    uint32_t unpackPosition = 0;
+    uint32_t flushedPosition = 0;
+    std::array<uint32_t, 4> oldDistances{};
+    uint32_t oldDistancePointer = 0;
+    uint32_t lastDistance = 0;
+    uint32_t lastLength = 0;
+
+    DecodeTable literalTable;
+    DecodeTable distanceTable;
+    DecodeTable repeatLengthTable;
+    DecodeTable codeLengthTable;
+    std::array<DecodeTable, 4> audioTables;
+    std::array<uint8_t, maxTableSetSize> oldLengths{};
+
+    bool audioBlock = false;
+    int channels = 1;
+    int currentChannel = 0;
+    int32_t channelDelta = 0;
+    std::array<AudioPredictor, 4> predictors;
+};
+
+} // namespace tincrates::rar

@@ -1,0 +1,239 @@
+// `stash list`, `stash extract` and `stash test`.
+#include "tools/stash/stash_read.h"
+
+#include "datafiles/archive_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tincrates::stash {
+
+namespace {
+
+constexpr const char* listUsage =
+    "usage: stash list ARCHIVE\n"
+    "Lists every file header of ARCHIVE, one per line: name, unpacked size, packed size,\n"
+    "unpack version, method, flags (encrypted, solid, directory) and CRC-32.\n";
+
+constexpr const char* extractUsage =
+    "usage: stash extract ARCHIVE NAME [-p PASSWORD] [-o FILE]\n"
+    "Extracts the first member whose name matches NAME (case and \"/\" or \"\\\" do not\n"
+    "matter) to FILE, or to standard output. Exit code 0 on success, 1 on any error.\n";
+
+constexpr const char* testUsage =
+    "usage: stash test ARCHIVE [-p PASSWORD]\n"
+    "Extracts every member in memory and checks its CRC-32; prints OK or FAILED with the\n"
+    "reason for each. Exit code 1 if any member failed.\n";
+
+// Arguments of a command: the words in order, and the values of -p and -o.
+struct Arguments {
+    std::vector<const char*> words;
+    const char* password = nullptr;
+    const char* outputFile = nullptr;
+    bool wantsHelp = false;
+    std::string error; // set when the arguments cannot be understood
+};
+
+Arguments parseArguments(int argc, char** argv, bool allowPassword, bool allowOutput)
+{
+    Arguments args;
+    for (int i = 0; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            args.wantsHelp = true;
+        } else if ((allowPassword && std::strcmp(arg, "-p") == 0)
+                   || (allowOutput && std::strcmp(arg, "-o") == 0)) {
+            if (i + 1 >= argc) {
+                args.error = std::string("option ") + arg + " needs a value";
+                return args;
+            }
+            (arg[1] == 'p' ? args.password : args.outputFile) = argv[++i];
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            args.error = std::string("unknown option ") + arg;
+            return args;
+        } else {
+            args.words.push_back(arg);
+        }
+    }
+    return args;
+}
+
+// Reports a usage error in one line; returns the exit code.
+int usageError(const std::string& message, const char* command)
+{
+    std::fprintf(stderr, "stash %s: %s (see stash %s --help)\n", command, message.c_str(),
+                 command);
+    return 1;
+}
+
+std::string versionText(uint8_t unpackVersion)
+{
+    return std::to_string(unpackVersion / 10) + "." + std::to_string(unpackVersion % 10);
+}
+
+std::string methodText(uint8_t method)
+{
+    if (method == 0x30)
+        return "stored";
+    if (method >= 0x31 && method <= 0x35)
+        return "m" + std::to_string(method - 0x30);
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", method);
+    return text;
+}
+
+std::string flagsText(const ArchiveEntry& entry)
+{
+    std::string text;
+    auto add = [&](const char* word) { text += text.empty() ? word : std::string(",") + word; };
+    if (entry.isEncrypted())
+        add("encrypted");
+    if (entry.isSolid())
+        add("solid");
+    if (entry.isDirectory())
+        add("directory");
+    return text.empty() ? "-" : text;
+}
+
+bool writeAll(FILE* out, const std::vector<uint8_t>& content)
+{
+    return content.empty() || std::fwrite(content.data(), 1, content.size(), out) == content.size();
+}
+
+} // namespace
+
+int runList(int argc, char** argv)
+{
+    Arguments args = parseArguments(argc, argv, false, false);
+    if (args.wantsHelp) {
+        std::fputs(listUsage, stdout);
+        return 0;
+    }
+    if (!args.error.empty())
+        return usageError(args.error, "list");
+    if (args.words.size() != 1)
+        return usageError("expected one archive", "list");
+
+    std::vector<ArchiveEntry> entries;
+    ArchiveError result = listArchiveMembers(args.words[0], entries);
+    size_t nameWidth = 4;
+    for (const auto& entry : entries)
+        nameWidth = std::max(nameWidth, entry.name.size());
+    for (const auto& entry : entries)
+        std::printf("%-*s  %10u  %10u  %s  %-6s  %-15s  %08x\n", int(nameWidth),
+                    entry.name.c_str(), entry.unpSize, entry.packSize,
+                    versionText(entry.unpVer).c_str(), methodText(entry.method).c_str(),
+                    flagsText(entry).c_str(), entry.fileCrc);
+    if (result != ArchiveError::ok) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "stash: %s: %s\n", args.words[0],
+                     describeArchiveError(result).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int runExtract(int argc, char** argv)
+{
+    Arguments args = parseArguments(argc, argv, true, true);
+    if (args.wantsHelp) {
+        std::fputs(extractUsage, stdout);
+        return 0;
+    }
+    if (!args.error.empty())
+        return usageError(args.error, "extract");
+    if (args.words.size() != 2)
+        return usageError("expected an archive and a member name", "extract");
+
+    const char* archive = args.words[0];
+    const char* name = args.words[1];
+    std::vector<uint8_t> content;
+    ArchiveError result = extractArchiveMember(archive, name, args.password, content);
+    if (result != ArchiveError::ok) {
+        std::fprintf(stderr, "stash: %s: %s: %s\n", archive, name,
+                     describeArchiveError(result).c_str());
+        return 1;
+    }
+
+    if (!args.outputFile) {
+        if (!writeAll(stdout, content) || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "stash: cannot write to standard output\n");
+            return 1;
+        }
+        return 0;
+    }
+    FILE* out = std::fopen(args.outputFile, "wb");
+    if (!out) {
+        std::fprintf(stderr, "stash: cannot create %s: %s\n", args.outputFile,
+                     std::strerror(errno));
+        return 1;
+    }
+    bool written = writeAll(out, content);
+    if (std::fclose(out) != 0 || !written) {
+        std::fprintf(stderr, "stash: cannot write %s\n", args.outputFile);
+        std::remove(args.outputFile);
+        return 1;
+    }
+    return 0;
+}
+
+int runTest(int argc, char** argv)
+{
+    Arguments args = parseArguments(argc, argv, true, false);
+    if (args.wantsHelp) {
+        std::fputs(testUsage, stdout);
+        return 0;
+    }
+    if (!args.error.empty())
+        return usageError(args.error, "test");
+    if (args.words.size() != 1)
+        return usageError("expected one archive", "test");
+
+    const char* archive = args.words[0];
+    std::vector<ArchiveEntry> entries;
+    ArchiveError listed = listArchiveMembers(archive, entries);
+    if (entries.empty() && listed != ArchiveError::ok) {
+        std::fprintf(stderr, "stash: %s: %s\n", archive, describeArchiveError(listed).c_str());
+        return 1;
+    }
+
+    size_t visited = 0;
+    size_t failed = 0;
+    ArchiveError walked = extractAllMembers(
+        archive, args.password,
+        [&](const ArchiveEntry& entry, ArchiveError result, const uint8_t*, uint64_t) {
+            ++visited;
+            if (result == ArchiveError::ok) {
+                std::printf("OK      %s%s\n", entry.name.c_str(),
+                            entry.isDirectory() ? " (directory)" : "");
+            } else {
+                ++failed;
+                std::printf("FAILED  %s: %s\n", entry.name.c_str(),
+                            describeArchiveError(result).c_str());
+            }
+            return true;
+        });
+    // Members the extraction walk could not reach (it stops where the production's lookup
+    // would) are failures too.
+    for (size_t i = visited; i < entries.size(); ++i) {
+        ++failed;
+        std::printf("FAILED  %s: not reached: %s\n", entries[i].name.c_str(),
+                    describeArchiveError(walked).c_str());
+    }
+    if (listed != ArchiveError::ok) {
+        ++failed;
+        std::printf("FAILED  (archive): %s\n", describeArchiveError(listed).c_str());
+    }
+    std::fflush(stdout);
+    if (failed > 0) {
+        std::fprintf(stderr, "stash: %s: %zu of %zu members failed\n", archive, failed,
+                     entries.size());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace tincrates::stash
