@@ -25,6 +25,8 @@ mpg123_ssize_t readMemory(void* handle, void* destination, size_t byteCount)
 {
     auto* reader = static_cast<MemoryReader*>(handle);
     size_t count = std::min(byteCount, reader->block.size() - reader->offset);
+    if (count == 0)
+        return 0;
     std::memcpy(destination, reader->block.data() + reader->offset, count);
     reader->offset += count;
     return mpg123_ssize_t(count);

@@ -29,7 +29,10 @@ const std::string& sineMp3()
 // The audio layer started on a silent clock for the life of a test.
 class BassOnSilentClock : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(BASS_Init(1, 44100, BASS_DEVICE_LATENCY, nullptr, nullptr)); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(BASS_Init(1, 44100, BASS_DEVICE_LATENCY, nullptr, nullptr));
+    }
     void TearDown() override { BASS_Free(); }
 
     HSTREAM create(const std::string& mp3)

@@ -1,0 +1,84 @@
+// Times the two hot paths of the music stream: decoding the whole soundtrack when it loads,
+// and the spectrum fetched once per frame.
+#include "audio/mp3_decoder.h"
+#include "audio/music_stream.h"
+#include "platform/silent_audio_output.h"
+
+#include "audio/mp3_maker.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace tincrates {
+namespace {
+
+// 110 seconds at 192 kbit/s, the size of the production's soundtrack: a chord over noise,
+// so that the encoder spends its whole bit rate.
+const std::string& soundtrackMp3()
+{
+    static const std::string mp3 = [] {
+        auto pcm = testing::makeNoise(110.0, 0.15, 42);
+        for (size_t n = 0; n < pcm.samples.size() / 2; ++n) {
+            double t = double(n) / 44100.0;
+            double chord = 0.0;
+            for (double hz : {220.0, 277.2, 329.6, 4392.8})
+                chord += 0.15 * std::sin(2.0 * std::numbers::pi * hz * t);
+            for (int c = 0; c < 2; ++c) {
+                double value = pcm.samples[2 * n + c] + chord * 32767.0;
+                pcm.samples[2 * n + c] = int16_t(std::lround(value));
+            }
+        }
+        return testing::encodeMp3(pcm, 192);
+    }();
+    return mp3;
+}
+
+void decodeWholeSoundtrack(benchmark::State& state)
+{
+    const std::string& mp3 = soundtrackMp3();
+    std::span<const uint8_t> block(reinterpret_cast<const uint8_t*>(mp3.data()), mp3.size());
+    std::vector<int16_t> pcm;
+    for (auto _ : state) {
+        if (decodeMp3(block, pcm) != Mp3DecodeResult::ok)
+            state.SkipWithError("decoding failed");
+        benchmark::DoNotOptimize(pcm.data());
+    }
+    state.counters["mp3_bytes"] = double(mp3.size());
+    state.counters["decoded_bytes"] = double(pcm.size() * sizeof(int16_t));
+    state.counters["decoded_capacity_bytes"] = double(pcm.capacity() * sizeof(int16_t));
+}
+BENCHMARK(decodeWholeSoundtrack)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void fetchSpectrum(benchmark::State& state)
+{
+    SilentAudioOutput* clock = nullptr;
+    selectAudioOutput([&clock] {
+        auto made = std::make_unique<SilentAudioOutput>();
+        clock = made.get();
+        return made;
+    });
+    {
+        // The stream is made straight from memory: no data folder is needed.
+        MusicStream music(nullptr);
+        const std::string& mp3 = soundtrackMp3();
+        music.stream = BASS_StreamCreateFile(1, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN);
+        music.startSeconds = 0.0;
+        music.play();
+        for (auto _ : state) {
+            // One 60 Hz video frame's worth of sound per call, as while capturing.
+            // Wrap at the end, so every call analyses real sound.
+            if (clock->advance(2940).empty())
+                BASS_ChannelSetPosition(music.stream, 0);
+            music.fetchSpectrum();
+            benchmark::DoNotOptimize(music.spectrum[51]);
+        }
+    }
+    selectAudioOutput({});
+}
+BENCHMARK(fetchSpectrum)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace tincrates
