@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
+
+#include <sys/resource.h>
 
 namespace tincrates {
 namespace {
@@ -147,6 +151,38 @@ TEST_F(MusicStreamTest, ASecondLoadReplacesTheFirst)
     music.play();
     clock.output->advance(10 * 176400);
     EXPECT_NEAR(music.positionSeconds(), 0.5, 1e-9);
+}
+
+// Bytes of address space the process maps now.
+uint64_t mappedBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    uint64_t pages = 0;
+    statm >> pages;
+    return pages * uint64_t(sysconf(_SC_PAGESIZE));
+}
+
+std::string loadUnderAMemoryLimit(MusicStream& music)
+{
+    uint64_t limit = mappedBytes() + 3 * 1024 * 1024;
+    rlimit addressSpace{limit, limit};
+    setrlimit(RLIMIT_AS, &addressSpace);
+    return loadError(music, "soundtrk.mp3");
+}
+
+TEST_F(MusicStreamTest, RunningOutOfMemoryWhileDecodingIsReported)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers' shadow memory cannot live under an address-space limit";
+#endif
+    // 30 seconds decode to 5.3 MB; the limit leaves room for the decoder but not for that.
+    dir.write("data/soundtrk.mp3", encodeMp3(testing::makeSilence(30.0), 32));
+    // In a child process, which the limit then binds alone.
+    EXPECT_EXIT(std::_Exit(loadUnderAMemoryLimit(music) == "Failed to load soundtrk.mp3\n"
+                                                           "Insufficent memory."
+                               ? 0
+                               : 1),
+                ::testing::ExitedWithCode(0), "");
 }
 
 TEST(MusicStream, CreationFailsWhenNoOutputOpens)
