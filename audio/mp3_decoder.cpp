@@ -1,6 +1,8 @@
 // MP3 decoding over libmpg123, reading straight from the memory block.
 #include "audio/mp3_decoder.h"
 
+#include "audio/resampler.h"
+
 #include "platform/audio_output.h"
 
 #include <mpg123.h>
@@ -75,28 +77,59 @@ Mp3DecodeResult failureOf(mpg123_handle* handle)
                                                        : Mp3DecodeResult::noAudio;
 }
 
+// A run of decoded sound at one rate. MPEG streams may change rate between frames.
+struct Segment {
+    long rate;
+    size_t firstSample;
+};
+
+// Converts every segment of `pcm` that is not at the output rate.
+bool convertRates(const std::vector<Segment>& segments, std::vector<int16_t>& pcm)
+{
+    bool allAtOutputRate = std::all_of(segments.begin(), segments.end(), [](const Segment& s) {
+        return s.rate == long(audioSampleRate);
+    });
+    if (allAtOutputRate)
+        return true;
+    std::vector<int16_t> converted;
+    for (size_t i = 0; i < segments.size(); ++i) {
+        size_t end = i + 1 < segments.size() ? segments[i + 1].firstSample : pcm.size();
+        std::span<const int16_t> run(pcm.data() + segments[i].firstSample,
+                                     end - segments[i].firstSample);
+        if (segments[i].rate == long(audioSampleRate))
+            converted.insert(converted.end(), run.begin(), run.end());
+        else if (!resampleToOutputRate(run, uint32_t(segments[i].rate), converted))
+            return false;
+    }
+    pcm.swap(converted);
+    return true;
+}
+
 Mp3DecodeResult decodeInto(std::span<const uint8_t> mp3, std::vector<int16_t>& pcm)
 {
     Mpg123Handle decoder;
     mpg123_handle* handle = decoder.get();
 
-    // Quiet: damaged input is reported through the result, never printed.
+    // Quiet: damaged input is reported through the result, never printed. The decoder's own
+    // resampling is crude, so every rate is decoded as it is and converted afterwards.
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
-    // Only the production's format is allowed, so libmpg123 duplicates mono and resamples
-    // any other rate itself.
+    mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
+    // Stereo 16-bit only, so libmpg123 duplicates mono itself.
     mpg123_format_none(handle);
-    if (mpg123_format(handle, long(audioSampleRate), MPG123_STEREO, MPG123_ENC_SIGNED_16)
-        != MPG123_OK)
-        return failureOf(handle);
+    const long* rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i)
+        mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
 
     MemoryReader reader{mp3};
     if (mpg123_replace_reader_handle(handle, readMemory, seekMemory, nullptr) != MPG123_OK
         || mpg123_open_handle(handle, &reader) != MPG123_OK)
         return failureOf(handle);
 
-    // A scan counts the frames exactly, so the whole sound fits one allocation. A block
+    // A scan counts the frames exactly, so a sound at the output rate fits one allocation
+    // (with room for the last read's whole chunk, which is asked for in full). A block
     // without frames fails here or at the first read; either way nothing decodes.
-    // The reserve leaves room for the last read's whole chunk, which is asked for in full.
     const size_t chunkBytes = std::max<size_t>(mpg123_outblock(handle), 16384);
     if (mpg123_scan(handle) == MPG123_OK) {
         off_t frames = mpg123_length(handle);
@@ -104,25 +137,35 @@ Mp3DecodeResult decodeInto(std::span<const uint8_t> mp3, std::vector<int16_t>& p
             pcm.reserve(size_t(frames) * audioChannelCount + chunkBytes / sizeof(int16_t));
     }
 
+    std::vector<Segment> segments;
     for (;;) {
         size_t used = pcm.size();
         pcm.resize(used + chunkBytes / sizeof(int16_t));
         size_t doneBytes = 0;
         int status = mpg123_read(handle, pcm.data() + used, chunkBytes, &doneBytes);
         pcm.resize(used + doneBytes / sizeof(int16_t));
-        if (status == MPG123_OK || status == MPG123_NEW_FORMAT)
+        if (status == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int channels = 0;
+            int encoding = 0;
+            mpg123_getformat(handle, &rate, &channels, &encoding);
+            if (segments.empty() || segments.back().rate != rate)
+                segments.push_back({rate, pcm.size()});
+            continue;
+        }
+        if (status == MPG123_OK)
             continue;
         if (status == MPG123_DONE)
             break;
         // Damage after good audio ends the sound where the damage starts.
         if (mpg123_errcode(handle) == MPG123_OUT_OF_MEM)
             return Mp3DecodeResult::outOfMemory;
-        if (pcm.empty())
-            return Mp3DecodeResult::noAudio;
         break;
     }
-    if (pcm.empty())
+    if (pcm.empty() || segments.empty())
         return Mp3DecodeResult::noAudio;
+    if (!convertRates(segments, pcm))
+        return Mp3DecodeResult::outOfMemory;
     // Whole stereo frames only.
     pcm.resize(pcm.size() - pcm.size() % audioChannelCount);
     // Only a wrong length estimate leaves much unused; a copy to trim it is worth it then.

@@ -49,8 +49,7 @@ TEST(Mp3Decoder, ConvertsAMonoFileAtHalfTheRateTo44100HzStereo)
     auto mp3 = encodeMp3(makeSine(4392.8, 1.0, 0.5, 22050, 1), 64);
     std::vector<int16_t> pcm;
     ASSERT_EQ(decodeMp3(bytesOf(mp3), pcm), Mp3DecodeResult::ok);
-    EXPECT_NEAR(double(pcm.size() * sizeof(int16_t)), 176400.0, 176400.0 * 0.01);
-    EXPECT_EQ(pcm.size() % 2, 0u);
+    EXPECT_EQ(pcm.size() * sizeof(int16_t), 176400u);
     EXPECT_EQ(peakBinInTheMiddle(pcm), 51u);
     // Mono is duplicated into both channels.
     size_t middle = pcm.size() / 2 & ~size_t(1);
@@ -63,7 +62,7 @@ TEST(Mp3Decoder, ResamplesOtherRatesToo)
     auto mp3 = encodeMp3(makeSine(4392.8, 1.0, 0.5, 48000, 2));
     std::vector<int16_t> pcm;
     ASSERT_EQ(decodeMp3(bytesOf(mp3), pcm), Mp3DecodeResult::ok);
-    EXPECT_NEAR(double(pcm.size() * sizeof(int16_t)), 176400.0, 176400.0 * 0.01);
+    EXPECT_EQ(pcm.size() * sizeof(int16_t), 176400u);
     EXPECT_EQ(peakBinInTheMiddle(pcm), 51u);
 }
 
