@@ -1,14 +1,240 @@
 // `stash create`: packs files into a RAR 2.x archive.
 #include "tools/stash/stash_create.h"
 
+#include "datafiles/archive_writer.h"
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace tincrates::stash {
 
-int runCreate(int, char**)
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const usage =
+    "usage: stash create ARCHIVE [-m0..-m5] [-s] [-p PASSWORD] [-C DIR] FILE...";
+
+struct CreateOptions {
+    std::string archive;
+    ArchiveSettings settings;
+    fs::path baseDirectory;
+    std::vector<std::string> inputs;
+};
+
+struct Member {
+    fs::path file; // where to read it
+    std::string name;
+    uint64_t size;
+};
+
+// Reads the command line; throws std::runtime_error with the message for a bad one.
+CreateOptions parseArguments(int argc, char** argv)
 {
-    std::fprintf(stderr, "stash: create is not available yet\n");
-    return 1;
+    CreateOptions options;
+    bool optionsEnded = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
+            if (argument == "--") {
+                optionsEnded = true;
+            } else if (argument == "-s") {
+                options.settings.isSolid = true;
+            } else if (argument.size() == 3 && argument[1] == 'm' && argument[2] >= '0'
+                       && argument[2] <= '5') {
+                options.settings.level = argument[2] - '0';
+            } else if (argument == "-p" || argument == "-C") {
+                if (i + 1 >= argc)
+                    throw std::runtime_error("option " + argument + " needs a value");
+                std::string value = argv[++i];
+                if (argument == "-C")
+                    options.baseDirectory = value;
+                else if (value.empty())
+                    throw std::runtime_error("empty password");
+                else
+                    options.settings.password = value;
+            } else if (argument.rfind("-p", 0) == 0) {
+                options.settings.password = argument.substr(2);
+            } else {
+                throw std::runtime_error("unknown option " + argument);
+            }
+        } else if (options.archive.empty()) {
+            options.archive = argument;
+        } else {
+            options.inputs.push_back(argument);
+        }
+    }
+    if (options.archive.empty() || options.inputs.empty())
+        throw std::runtime_error(usage);
+    return options;
+}
+
+// The member name of `relative`: its parts joined with "\", without "." parts. Throws for
+// a path that climbs out of the base folder.
+std::string memberName(const fs::path& relative)
+{
+    std::string name;
+    for (const fs::path& part : relative.lexically_normal()) {
+        std::string text = part.string();
+        if (text.empty() || text == "." || text == "/")
+            continue;
+        if (text == "..")
+            throw std::runtime_error(relative.string() + " lies outside the base folder");
+        if (!name.empty())
+            name += '\\';
+        name += text;
+    }
+    return name;
+}
+
+// The regular files named by `input`, folders taken whole in name order.
+void collectMembers(const CreateOptions& options, const std::string& input,
+                    std::vector<Member>& members)
+{
+    fs::path relative(input);
+    fs::path full = options.baseDirectory.empty() ? relative : options.baseDirectory / relative;
+    std::error_code error;
+    fs::file_status status = fs::status(full, error);
+    if (error || !fs::exists(status))
+        throw std::runtime_error("cannot open " + full.string() + ": No such file or directory");
+    if (fs::is_directory(status)) {
+        std::vector<fs::path> found;
+        for (auto it = fs::recursive_directory_iterator(full, error);
+             !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+            if (it->is_regular_file())
+                found.push_back(it->path());
+        }
+        if (error)
+            throw std::runtime_error("cannot read folder " + full.string() + ": "
+                                     + error.message());
+        std::sort(found.begin(), found.end());
+        for (const fs::path& path : found) {
+            fs::path inner = relative / path.lexically_relative(full);
+            members.push_back({path, memberName(inner), uint64_t(fs::file_size(path))});
+        }
+        return;
+    }
+    if (!fs::is_regular_file(status))
+        throw std::runtime_error(full.string() + " is not a regular file");
+    std::string name = memberName(relative);
+    if (name.empty())
+        throw std::runtime_error("no member name for " + input);
+    members.push_back({full, name, uint64_t(fs::file_size(full))});
+}
+
+std::vector<uint8_t> readWhole(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw std::runtime_error("cannot read " + path.string());
+    return bytes;
+}
+
+// A progress line on standard error, shown only once the work has taken a moment.
+class ProgressLine {
+public:
+    explicit ProgressLine(uint64_t totalBytes) : total(totalBytes) {}
+    ~ProgressLine() { finish(); }
+
+    void update(uint64_t doneBytes)
+    {
+        auto now = std::chrono::steady_clock::now();
+        if (now - started < std::chrono::seconds(1) || now - lastShown < interval)
+            return;
+        lastShown = now;
+        int percent = total == 0 ? 100 : int(doneBytes * 100 / total);
+        std::fprintf(stderr, "\rstash: packing %3d%% (%.1f of %.1f MiB)", percent,
+                     double(doneBytes) / 1048576.0, double(total) / 1048576.0);
+        std::fflush(stderr);
+        isShown = true;
+    }
+
+    void finish()
+    {
+        if (isShown)
+            std::fputc('\n', stderr);
+        isShown = false;
+    }
+
+private:
+    static constexpr std::chrono::milliseconds interval{250};
+    uint64_t total;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastShown{};
+    bool isShown = false;
+};
+
+void writeMembers(ArchiveWriter& writer, const std::vector<Member>& members, uint64_t total);
+
+// Packs the archive; on failure removes what it wrote of it and rethrows.
+void createArchive(const CreateOptions& options)
+{
+    std::vector<Member> members;
+    for (const std::string& input : options.inputs)
+        collectMembers(options, input, members);
+    uint64_t total = 0;
+    for (const Member& member : members)
+        total += member.size;
+
+    ArchiveWriter writer(options.archive, options.settings);
+    try {
+        writeMembers(writer, members, total);
+    } catch (...) {
+        // A half-written archive is of no use to anyone.
+        ::unlink(options.archive.c_str());
+        throw;
+    }
+}
+
+void writeMembers(ArchiveWriter& writer, const std::vector<Member>& members, uint64_t total)
+{
+    ProgressLine progress(total);
+    uint64_t done = 0;
+    for (const Member& member : members) {
+        std::vector<uint8_t> content = readWhole(member.file);
+        struct stat info{};
+        std::time_t modified = ::stat(member.file.c_str(), &info) == 0 ? info.st_mtime
+                                                                       : std::time(nullptr);
+        writer.addMember(member.name, content, dosTime(modified),
+                         [&](size_t bytes) { progress.update(done + bytes); });
+        done += content.size();
+        progress.update(done);
+    }
+    writer.finish();
+}
+
+} // namespace
+
+int runCreate(int argc, char** argv)
+{
+    CreateOptions options;
+    try {
+        options = parseArguments(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "stash: %s\n", error.what());
+        return 1;
+    }
+    try {
+        createArchive(options);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "stash: %s\n", error.what());
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace tincrates::stash

@@ -1,0 +1,496 @@
+// RAR 2.0 compression: a lazy LZ77 parse over hash chains, cut into segments that each get
+// the cheapest coding: the tables in force, a new LZ table set, or the multimedia mode.
+#include "datafiles/rar20_compressor.h"
+
+#include "datafiles/rar20_match_finder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cassert>
+#include <cstdint>
+
+namespace tincrates::rar20 {
+
+namespace {
+
+constexpr size_t segmentSize = 64 * 1024;
+constexpr uint32_t maxMatchLength = 257; // codable both as a new match and as a repeat
+constexpr uint32_t maxDistance = rar::windowSize - 1;
+constexpr size_t minimumPackedSize = 4;
+constexpr int distanceOffset = rar::literalTableSize;
+constexpr int repeatOffset = rar::literalTableSize + rar::distanceTableSize;
+
+// Rough costs in bits that steer the parse; the Huffman codes decide the real ones.
+constexpr int literalCostBits = 6;
+constexpr int newMatchCostBits = 11;
+constexpr int repeatCostBits = 8;
+constexpr int repeatLastCostBits = 4;
+
+constexpr std::array<uint8_t, 256> lengthSymbols = [] {
+    std::array<uint8_t, 256> symbols{};
+    for (int value = 0, code = 0; value < 256; ++value) {
+        while (code + 1 < 28 && rar::lengthBases[code + 1] <= value)
+            ++code;
+        symbols[value] = uint8_t(code);
+    }
+    return symbols;
+}();
+
+// The distance code of `value` (distance − 1): two codes per power of two, then codes of
+// 65536 distances each from 2^17 on.
+unsigned distanceSymbol(uint32_t value)
+{
+    if (value < 4)
+        return value;
+    if (value >= 0x20000)
+        return 32 + (value >> 16);
+    unsigned highBit = unsigned(std::bit_width(value)) - 1;
+    return 2 * highBit + ((value >> (highBit - 1)) & 1);
+}
+
+unsigned shortDistanceSymbol(uint32_t value)
+{
+    unsigned code = 0;
+    while (code + 1 < 8 && rar::shortDistanceBases[code + 1] <= value)
+        ++code;
+    return code;
+}
+
+// Length the decoder adds back for a new match at `distance`.
+uint32_t newMatchBonus(uint32_t distance)
+{
+    return (distance >= 0x2000 ? 1 : 0) + (distance >= 0x40000 ? 1 : 0);
+}
+
+// Length the decoder adds back for a repeated distance.
+uint32_t repeatBonus(uint32_t distance)
+{
+    return (distance >= 0x101 ? 1 : 0) + newMatchBonus(distance);
+}
+
+uint64_t codedBits(std::span<const uint32_t> frequencies, std::span<const uint8_t> lengths)
+{
+    uint64_t bits = 0;
+    for (size_t i = 0; i < frequencies.size(); ++i)
+        bits += uint64_t(frequencies[i]) * lengths[i];
+    return bits;
+}
+
+// Whether every symbol that occurs has a code.
+bool allCoded(std::span<const uint32_t> frequencies, std::span<const uint8_t> lengths)
+{
+    for (size_t i = 0; i < frequencies.size(); ++i) {
+        if (frequencies[i] != 0 && lengths[i] == 0)
+            return false;
+    }
+    return true;
+}
+
+void appendLengths(std::vector<uint8_t>& lengths, std::span<const uint32_t> frequencies)
+{
+    std::vector<uint8_t> part = limitedCodeLengths(frequencies, rar::maxCodeLength);
+    lengths.insert(lengths.end(), part.begin(), part.end());
+}
+
+// A table set for the given frequencies, and the bits of the set itself, difference-coded
+// or not, whichever is shorter.
+struct TableChoice {
+    TableSet set;
+    uint64_t tableBits = 0;
+};
+
+TableChoice chooseTableSet(bool isAudio, int channels, std::vector<uint8_t> lengths,
+                           std::span<const uint8_t, 1028> oldLengths)
+{
+    TableChoice choice;
+    choice.set.isAudio = isAudio;
+    choice.set.channels = channels;
+    choice.set.lengths = std::move(lengths);
+    choice.set.keepOldLengths = false;
+    uint64_t fresh = tableSetBits(choice.set, oldLengths);
+    choice.set.keepOldLengths = true;
+    uint64_t differences = tableSetBits(choice.set, oldLengths);
+    choice.set.keepOldLengths = differences < fresh;
+    choice.tableBits = std::min(fresh, differences);
+    return choice;
+}
+
+// The multimedia coding of one segment with a given channel count.
+struct AudioTrial {
+    int channels = 1;
+    AudioEncoder encoderAfter;
+    std::vector<uint8_t> symbols;
+    std::array<std::array<uint32_t, rar::audioTableSize>, 4> frequencies{};
+    TableChoice tables;
+    uint64_t dataBits = 0;
+};
+
+} // namespace
+
+CompressionLevel compressionLevel(int level)
+{
+    switch (level) {
+    case 1: return {false, 4, 24, 8};
+    case 2: return {false, 12, 48, 16};
+    case 3: return {true, 24, 96, 32};
+    case 4: return {true, 96, 160, 257};
+    default: return {true, 512, 257, 257};
+    }
+}
+
+Rar20Compressor::Rar20Compressor(int level) : settings(compressionLevel(level)) {}
+
+Rar20Compressor::~Rar20Compressor() = default;
+
+void Rar20Compressor::resetState()
+{
+    hasTables = false;
+    isAudio = false;
+    channels = 1;
+    currentLengths.clear();
+    oldLengths.fill(0);
+    history = MatchHistory{};
+    audio = AudioEncoder{};
+    window.clear();
+}
+
+void Rar20Compressor::addMatchToken(uint32_t length, uint32_t distance, LzBlock& block)
+{
+    LzToken token{};
+    if (length == history.lastLength && distance == history.lastDistance) {
+        token.symbol = rar::symbolRepeatLast;
+    } else {
+        int repeat = -1;
+        for (int k = 1; k <= 4; ++k) {
+            if (history.oldDistances[(history.pointer - uint32_t(k)) & 3] == distance) {
+                repeat = k;
+                break;
+            }
+        }
+        uint32_t bonus = repeatBonus(distance);
+        if (repeat > 0 && length >= 2 + bonus && length - 2 - bonus < 256) {
+            uint32_t value = length - 2 - bonus;
+            token.symbol = uint16_t(rar::symbolRepeatLast + repeat);
+            token.secondSymbol = lengthSymbols[value];
+            token.firstExtra = value - rar::lengthBases[token.secondSymbol];
+            block.extraBits += rar::lengthBits[token.secondSymbol];
+            ++block.frequencies[size_t(repeatOffset + token.secondSymbol)];
+        } else if (length == 2) {
+            assert(distance <= 256);
+            unsigned code = shortDistanceSymbol(distance - 1);
+            token.symbol = uint16_t(rar::symbolFirstShort + code);
+            token.firstExtra = distance - 1 - rar::shortDistanceBases[code];
+            block.extraBits += rar::shortDistanceBits[code];
+        } else {
+            uint32_t value = length - 3 - newMatchBonus(distance);
+            assert(length >= 3 + newMatchBonus(distance) && value < 256);
+            unsigned code = lengthSymbols[value];
+            token.symbol = uint16_t(rar::symbolFirstLength + code);
+            token.firstExtra = value - rar::lengthBases[code];
+            unsigned distanceCode = distanceSymbol(distance - 1);
+            token.secondSymbol = uint16_t(distanceCode);
+            token.secondExtra = distance - 1 - rar::distanceBases[distanceCode];
+            block.extraBits += rar::lengthBits[code] + rar::distanceBits[distanceCode];
+            ++block.frequencies[size_t(distanceOffset + distanceCode)];
+        }
+    }
+    ++block.frequencies[token.symbol];
+    block.tokens.push_back(token);
+    history.oldDistances[history.pointer & 3] = distance;
+    ++history.pointer;
+    history.lastDistance = distance;
+    history.lastLength = length;
+}
+
+namespace {
+
+struct Candidate {
+    uint32_t length = 0;
+    uint32_t distance = 0;
+    int score = 0; // bits saved against literals, roughly
+};
+
+} // namespace
+
+void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer,
+                                   size_t begin, size_t end, LzBlock& block)
+{
+    auto bestAt = [&](size_t position) {
+        Candidate best;
+        uint32_t maxLength = uint32_t(std::min<size_t>(maxMatchLength, end - position));
+        if (maxLength < 2)
+            return best;
+        for (uint32_t k = 1; k <= 4; ++k) {
+            uint32_t distance = history.oldDistances[(history.pointer - k) & 3];
+            if (distance == 0 || distance > position)
+                continue;
+            uint32_t length = finder.matchLength(position, distance, maxLength);
+            if (length < 2 + repeatBonus(distance))
+                continue;
+            bool isLast = k == 1 && length == history.lastLength;
+            int score = int(length) * literalCostBits
+                - (isLast ? repeatLastCostBits : repeatCostBits);
+            if (score > best.score)
+                best = {length, distance, score};
+        }
+        if (best.length >= settings.niceLength)
+            return best;
+        Match match = finder.longestMatch(position, maxLength, settings.maxChain,
+                                          settings.niceLength);
+        if (match.length != 0) {
+            int score = int(match.length) * literalCostBits - newMatchCostBits
+                - rar::distanceBits[distanceSymbol(match.distance - 1)];
+            if (score > best.score)
+                best = {match.length, match.distance, score};
+        }
+        return best;
+    };
+
+    size_t position = begin;
+    Candidate pending;
+    bool hasPending = false;
+    while (position < end) {
+        finder.insertUpTo(position + 1);
+        Candidate current = hasPending ? pending : bestAt(position);
+        hasPending = false;
+        if (current.length == 0) {
+            ++block.frequencies[buffer[position]];
+            block.tokens.push_back({buffer[position], 0, 0, 0});
+            ++position;
+            continue;
+        }
+        if (settings.isLazy && current.length < settings.niceLength && position + 1 < end) {
+            finder.insertUpTo(position + 2);
+            Candidate next = bestAt(position + 1);
+            if (next.score > current.score) {
+                ++block.frequencies[buffer[position]];
+                block.tokens.push_back({buffer[position], 0, 0, 0});
+                ++position;
+                pending = next;
+                hasPending = true;
+                continue;
+            }
+        }
+        addMatchToken(current.length, current.distance, block);
+        if (current.length > settings.insertLimit)
+            finder.skipUpTo(position + current.length);
+        position += current.length;
+    }
+}
+
+void Rar20Compressor::switchTables(BitWriter& out, const TableSet& set)
+{
+    if (hasTables) {
+        if (isAudio)
+            audioCodes[size_t(audio.currentChannel())].write(out, rar::audioSymbolNewTables);
+        else
+            literalCode.write(out, rar::symbolNewTables);
+    }
+    writeTableSet(out, set, oldLengths);
+    hasTables = true;
+    isAudio = set.isAudio;
+    channels = set.channels;
+    currentLengths = set.lengths;
+    std::span<const uint8_t> lengths(currentLengths);
+    if (isAudio) {
+        for (int c = 0; c < channels; ++c) {
+            audioCodes[size_t(c)] = HuffmanEncoder(
+                lengths.subspan(size_t(c) * rar::audioTableSize, rar::audioTableSize));
+        }
+        audio.startBlock(channels);
+    } else {
+        literalCode = HuffmanEncoder(lengths.subspan(0, rar::literalTableSize));
+        distanceCode = HuffmanEncoder(lengths.subspan(distanceOffset, rar::distanceTableSize));
+        repeatLengthCode =
+            HuffmanEncoder(lengths.subspan(repeatOffset, rar::repeatLengthTableSize));
+    }
+}
+
+void Rar20Compressor::writeEndOfMember(BitWriter& out)
+{
+    // After a member's last symbol a reader may decode one more symbol from whatever
+    // follows (alignment bits, cipher padding) and switch tables if it is the switch
+    // symbol. A harmless symbol written here is what it finds instead, so the state it
+    // leaves for a solid successor is the same whether it looks or not.
+    const HuffmanEncoder& code =
+        isAudio ? audioCodes[size_t(audio.currentChannel())] : literalCode;
+    int best = -1;
+    for (int symbol = 0; symbol < 256; ++symbol) {
+        if (code.length(unsigned(symbol)) != 0
+            && (best < 0 || code.length(unsigned(symbol)) < code.length(unsigned(best))))
+            best = symbol;
+    }
+    assert(best >= 0);
+    code.write(out, unsigned(best));
+}
+
+std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> data,
+                                                     bool continuesPrevious,
+                                                     const std::function<void(size_t)>& progress)
+{
+    if (!continuesPrevious || !hasTables)
+        resetState();
+
+    std::vector<uint8_t> buffer;
+    buffer.reserve(window.size() + data.size());
+    buffer.insert(buffer.end(), window.begin(), window.end());
+    buffer.insert(buffer.end(), data.begin(), data.end());
+    size_t start = window.size();
+    MatchFinder finder(buffer, maxDistance);
+    finder.insertUpTo(start);
+
+    BitWriter out;
+    LzBlock block;
+    for (size_t begin = start; begin < buffer.size(); begin += segmentSize) {
+        size_t end = std::min(buffer.size(), begin + segmentSize);
+        size_t byteCount = end - begin;
+        MatchHistory historyBefore = history;
+        block.tokens.clear();
+        block.frequencies.fill(0);
+        block.extraBits = 0;
+        parseSegment(finder, buffer, begin, end, block);
+
+        // The LZ coding: the tables in force, or a new set.
+        std::span<const uint32_t> frequencies(block.frequencies);
+        std::array<uint32_t, rar::lzTableSetSize> wanted = block.frequencies;
+        // Every set keeps a code for the switch symbol, so a later segment or member can
+        // leave it, and for a literal, which ends a member harmlessly.
+        wanted[rar::symbolNewTables] = std::max(wanted[rar::symbolNewTables], 1u);
+        if (std::all_of(wanted.begin(), wanted.begin() + 256, [](uint32_t f) { return f == 0; }))
+            wanted[0] = 1;
+        std::vector<uint8_t> lengths;
+        appendLengths(lengths, std::span(wanted).subspan(0, rar::literalTableSize));
+        appendLengths(lengths, std::span(wanted).subspan(distanceOffset, rar::distanceTableSize));
+        appendLengths(lengths,
+                      std::span(wanted).subspan(repeatOffset, rar::repeatLengthTableSize));
+        // All costs below include the extra bits, which LZ needs and audio does not.
+        uint64_t lzNewBits = codedBits(frequencies, lengths) + block.extraBits;
+        TableChoice lzTables = chooseTableSet(false, 1, std::move(lengths), oldLengths);
+        uint64_t bestBits = lzNewBits + lzTables.tableBits;
+        enum class Choice { lzKeep, lzNew, audioKeep, audioNew } choice = Choice::lzNew;
+        if (hasTables && !isAudio && allCoded(frequencies, currentLengths)) {
+            uint64_t keepBits = codedBits(frequencies, currentLengths) + block.extraBits;
+            if (keepBits <= bestBits) {
+                bestBits = keepBits;
+                choice = Choice::lzKeep;
+            }
+        }
+
+        // The multimedia coding, tried only where LZ leaves most of the bytes' bits.
+        AudioTrial bestAudio;
+        if (bestBits > uint64_t(byteCount) * 5) {
+            for (int channelCount = 1; channelCount <= 4; ++channelCount) {
+                AudioTrial trial;
+                trial.channels = channelCount;
+                trial.encoderAfter = audio;
+                trial.encoderAfter.startBlock(channelCount);
+                trial.symbols.resize(byteCount);
+                for (size_t i = 0; i < byteCount; ++i) {
+                    int channel = trial.encoderAfter.currentChannel();
+                    uint8_t symbol = trial.encoderAfter.encode(buffer[begin + i]);
+                    trial.symbols[i] = symbol;
+                    ++trial.frequencies[size_t(channel)][symbol];
+                }
+                std::vector<uint8_t> audioLengths;
+                for (int c = 0; c < channelCount; ++c) {
+                    std::array<uint32_t, rar::audioTableSize> wantedAudio =
+                        trial.frequencies[size_t(c)];
+                    wantedAudio[rar::audioSymbolNewTables] = 1;
+                    if (std::all_of(wantedAudio.begin(), wantedAudio.begin() + 256,
+                                    [](uint32_t f) { return f == 0; }))
+                        wantedAudio[0] = 1;
+                    size_t first = audioLengths.size();
+                    appendLengths(audioLengths, wantedAudio);
+                    trial.dataBits += codedBits(trial.frequencies[size_t(c)],
+                                                std::span(audioLengths).subspan(first));
+                }
+                trial.tables = chooseTableSet(true, channelCount, std::move(audioLengths),
+                                              oldLengths);
+                uint64_t newBits = trial.dataBits + trial.tables.tableBits;
+                uint64_t keepBits = UINT64_MAX;
+                if (hasTables && isAudio && channels == channelCount) {
+                    bool coded = true;
+                    keepBits = 0;
+                    for (int c = 0; c < channelCount && coded; ++c) {
+                        auto part = std::span<const uint8_t>(currentLengths)
+                                        .subspan(size_t(c) * rar::audioTableSize,
+                                                 rar::audioTableSize);
+                        coded = allCoded(trial.frequencies[size_t(c)], part);
+                        keepBits += codedBits(trial.frequencies[size_t(c)], part);
+                    }
+                    if (!coded)
+                        keepBits = UINT64_MAX;
+                }
+                if (std::min(newBits, keepBits) < bestBits) {
+                    bestBits = std::min(newBits, keepBits);
+                    choice = keepBits <= newBits ? Choice::audioKeep : Choice::audioNew;
+                    bestAudio = std::move(trial);
+                }
+            }
+        }
+
+        switch (choice) {
+        case Choice::lzNew:
+            switchTables(out, lzTables.set);
+            [[fallthrough]];
+        case Choice::lzKeep:
+            for (const LzToken& token : block.tokens) {
+                literalCode.write(out, token.symbol);
+                if (token.symbol < rar::symbolRepeatLast
+                    || token.symbol == rar::symbolRepeatLast)
+                    continue;
+                if (token.symbol < rar::symbolFirstShort) {
+                    repeatLengthCode.write(out, token.secondSymbol);
+                    out.writeBits(token.firstExtra, rar::lengthBits[token.secondSymbol]);
+                } else if (token.symbol < rar::symbolNewTables) {
+                    out.writeBits(token.firstExtra,
+                                  rar::shortDistanceBits[token.symbol - rar::symbolFirstShort]);
+                } else {
+                    unsigned code = token.symbol - rar::symbolFirstLength;
+                    out.writeBits(token.firstExtra, rar::lengthBits[code]);
+                    distanceCode.write(out, token.secondSymbol);
+                    out.writeBits(token.secondExtra, rar::distanceBits[token.secondSymbol]);
+                }
+            }
+            break;
+        case Choice::audioNew:
+        case Choice::audioKeep:
+            history = historyBefore;
+            if (choice == Choice::audioNew)
+                switchTables(out, bestAudio.tables.set);
+            else
+                audio.startBlock(bestAudio.channels);
+            {
+                int channel = audio.currentChannel();
+                for (uint8_t symbol : bestAudio.symbols) {
+                    audioCodes[size_t(channel)].write(out, symbol);
+                    if (++channel == channels)
+                        channel = 0;
+                }
+            }
+            audio = bestAudio.encoderAfter;
+            break;
+        }
+        if (progress)
+            progress(end - start);
+    }
+
+    if (!hasTables) {
+        // An empty member still opens with a table set, which a solid successor inherits.
+        std::vector<uint8_t> lengths(rar::lzTableSetSize, 0);
+        lengths[0] = 1;
+        lengths[rar::symbolNewTables] = 1;
+        switchTables(out, chooseTableSet(false, 1, std::move(lengths), oldLengths).set);
+    }
+    writeEndOfMember(out);
+
+    size_t keep = std::min<size_t>(buffer.size(), rar::windowSize);
+    window.assign(buffer.end() - std::ptrdiff_t(keep), buffer.end());
+    // Some readers fill a look-ahead of several bytes when a member starts and give up on
+    // members shorter than that; zeros after the end symbol are never read as data.
+    std::vector<uint8_t> packed = out.take();
+    packed.resize(std::max(packed.size(), minimumPackedSize), 0);
+    return packed;
+}
+
+} // namespace tincrates::rar20

@@ -1,0 +1,94 @@
+// Writer side of RAR 2.0 compression: LZ77 over the 1 MiB window with Huffman-coded table
+// sets, and the multimedia mode for blocks that predict better than they match.
+#pragma once
+
+#include "datafiles/rar20_audio_encoder.h"
+#include "datafiles/rar20_bit_writer.h"
+#include "datafiles/rar_format.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace tincrates::rar20 {
+
+class MatchFinder;
+
+// Search effort of one level, from 1 (fastest) to 5 (smallest).
+struct CompressionLevel {
+    bool isLazy;          // try one position later before taking a match
+    unsigned maxChain;    // earlier candidates examined per position
+    uint32_t niceLength;  // a match this long is taken at once
+    uint32_t insertLimit; // positions inside longer matches are not added to the chains
+};
+
+// The level settings for `level` 1 to 5.
+CompressionLevel compressionLevel(int level);
+
+// Compresses members one after another, keeping the decoder's state between them so that a
+// solid run of members decodes in one pass. Not thread-safe; one object per archive.
+class Rar20Compressor {
+public:
+    // `level` 1 to 5.
+    explicit Rar20Compressor(int level);
+    ~Rar20Compressor();
+
+    // Returns the packed data of `data` as the next member. With `continuesPrevious` the
+    // decoder is expected to keep its state from the member compressed before (a solid
+    // member, which starts without a table set); otherwise everything starts afresh.
+    // `progress`, when given, is called now and then with the bytes of `data` done so far.
+    std::vector<uint8_t> compressMember(std::span<const uint8_t> data, bool continuesPrevious,
+                                        const std::function<void(size_t)>& progress = {});
+
+    // Whether a member has been compressed, so that a next one may continue its state.
+    bool hasState() const { return hasTables; }
+
+private:
+    // The decoder's record of recent matches, which the repeat symbols refer to.
+    struct MatchHistory {
+        std::array<uint32_t, 4> oldDistances{};
+        uint32_t pointer = 0;
+        uint32_t lastDistance = 0;
+        uint32_t lastLength = 0;
+    };
+
+    // One coded item of an LZ block: a literal/length symbol and what follows it.
+    struct LzToken {
+        uint16_t symbol;
+        uint16_t secondSymbol; // distance symbol of a new match, length symbol of a repeat
+        uint32_t firstExtra;   // length extra bits, or the short distance's extra bits
+        uint32_t secondExtra;  // distance extra bits of a new match
+    };
+
+    struct LzBlock {
+        std::vector<LzToken> tokens;
+        std::array<uint32_t, rar::lzTableSetSize> frequencies{};
+        uint64_t extraBits = 0;
+    };
+
+    void resetState();
+    void parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer, size_t begin,
+                      size_t end, LzBlock& block);
+    void addMatchToken(uint32_t length, uint32_t distance, LzBlock& block);
+    void switchTables(BitWriter& out, const TableSet& set);
+    void writeEndOfMember(BitWriter& out);
+
+    CompressionLevel settings;
+
+    // What the decoder holds once it has read everything written so far.
+    bool hasTables = false;
+    bool isAudio = false;
+    int channels = 1;
+    std::vector<uint8_t> currentLengths;
+    std::array<uint8_t, 1028> oldLengths{};
+    HuffmanEncoder literalCode, distanceCode, repeatLengthCode;
+    std::array<HuffmanEncoder, 4> audioCodes;
+    MatchHistory history;
+    AudioEncoder audio;
+    std::vector<uint8_t> window; // the last bytes of earlier members, up to the window size
+};
+
+} // namespace tincrates::rar20

@@ -1,0 +1,60 @@
+// Writer side: finds earlier occurrences of the bytes at a position with hash chains over
+// the 1 MiB window, for the RAR 2.0 compressor.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tincrates::rar20 {
+
+struct Match {
+    uint32_t length = 0;   // 0 = none
+    uint32_t distance = 0; // 1 up to the window size
+};
+
+// The shortest match the format can code at `distance` as a new match: longer distances
+// cost extra length, which the decoder adds back.
+constexpr uint32_t minimumMatchLength(uint32_t distance)
+{
+    return 3 + (distance >= 0x2000 ? 1 : 0) + (distance >= 0x40000 ? 1 : 0);
+}
+
+class MatchFinder {
+public:
+    // Searches `data`, which stays owned by the caller and must outlive the finder. Matches
+    // reach back at most `maxDistance` bytes and never before the start of `data`.
+    MatchFinder(std::span<const uint8_t> data, uint32_t maxDistance);
+
+    // Adds every position before `end` not yet added to the chains; positions must be
+    // added in order before they are searched from.
+    void insertUpTo(size_t end);
+
+    // Moves past every position before `end` without adding it: faster, and such positions
+    // are never found as match starts.
+    void skipUpTo(size_t end);
+
+    // The longest match at `position` (which must already be inserted) of at most
+    // `maxLength` bytes that the format can code as a new match, looking at no more than
+    // `maxChain` earlier candidates and stopping early at `niceLength`. Among equal lengths
+    // the nearest wins.
+    Match longestMatch(size_t position, uint32_t maxLength, unsigned maxChain,
+                       uint32_t niceLength) const;
+
+    // How many bytes at `position` equal those `distance` bytes earlier, up to `maxLength`.
+    uint32_t matchLength(size_t position, uint32_t distance, uint32_t maxLength) const;
+
+private:
+    uint32_t hashAt(size_t position) const;
+
+    std::span<const uint8_t> data;
+    uint32_t maxDistance;
+    unsigned hashBits;
+    size_t inserted = 0;            // positions below this are in the chains
+    std::vector<uint32_t> head;     // per hash: latest position + 1, 0 = none
+    std::vector<uint32_t> previous; // per position (ring): the one before with the same hash
+    size_t previousMask;
+};
+
+} // namespace tincrates::rar20
