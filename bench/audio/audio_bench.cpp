@@ -17,28 +17,34 @@ namespace {
 
 // 110 seconds at 192 kbit/s, the size of the production's soundtrack: a chord over noise,
 // so that the encoder spends its whole bit rate.
+std::string makeSoundtrackMp3(int sampleRate)
+{
+    auto pcm = testing::makeNoise(110.0, 0.15, 42);
+    if (sampleRate != pcm.sampleRate) {
+        pcm.samples.resize(size_t(110 * sampleRate) * 2);
+        pcm.sampleRate = sampleRate;
+    }
+    for (size_t n = 0; n < pcm.samples.size() / 2; ++n) {
+        double t = double(n) / sampleRate;
+        double chord = 0.0;
+        for (double hz : {220.0, 277.2, 329.6, 4392.8})
+            chord += 0.15 * std::sin(2.0 * std::numbers::pi * hz * t);
+        for (int c = 0; c < 2; ++c) {
+            double value = pcm.samples[2 * n + c] + chord * 32767.0;
+            pcm.samples[2 * n + c] = int16_t(std::lround(value));
+        }
+    }
+    return testing::encodeMp3(pcm, 192);
+}
+
 const std::string& soundtrackMp3()
 {
-    static const std::string mp3 = [] {
-        auto pcm = testing::makeNoise(110.0, 0.15, 42);
-        for (size_t n = 0; n < pcm.samples.size() / 2; ++n) {
-            double t = double(n) / 44100.0;
-            double chord = 0.0;
-            for (double hz : {220.0, 277.2, 329.6, 4392.8})
-                chord += 0.15 * std::sin(2.0 * std::numbers::pi * hz * t);
-            for (int c = 0; c < 2; ++c) {
-                double value = pcm.samples[2 * n + c] + chord * 32767.0;
-                pcm.samples[2 * n + c] = int16_t(std::lround(value));
-            }
-        }
-        return testing::encodeMp3(pcm, 192);
-    }();
+    static const std::string mp3 = makeSoundtrackMp3(44100);
     return mp3;
 }
 
-void decodeWholeSoundtrack(benchmark::State& state)
+void decode(benchmark::State& state, const std::string& mp3)
 {
-    const std::string& mp3 = soundtrackMp3();
     std::span<const uint8_t> block(reinterpret_cast<const uint8_t*>(mp3.data()), mp3.size());
     std::vector<int16_t> pcm;
     for (auto _ : state) {
@@ -50,7 +56,17 @@ void decodeWholeSoundtrack(benchmark::State& state)
     state.counters["decoded_bytes"] = double(pcm.size() * sizeof(int16_t));
     state.counters["decoded_capacity_bytes"] = double(pcm.capacity() * sizeof(int16_t));
 }
+
+void decodeWholeSoundtrack(benchmark::State& state) { decode(state, soundtrackMp3()); }
 BENCHMARK(decodeWholeSoundtrack)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The same at 48 kHz, which is converted to 44.1 kHz after decoding.
+void decodeAndResampleWholeSoundtrack(benchmark::State& state)
+{
+    static const std::string mp3 = makeSoundtrackMp3(48000);
+    decode(state, mp3);
+}
+BENCHMARK(decodeAndResampleWholeSoundtrack)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void fetchSpectrum(benchmark::State& state)
 {
