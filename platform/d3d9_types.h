@@ -1,0 +1,460 @@
+// Direct3D 9 value types, records and constants, as far as the drawing code uses them.
+// Numeric values are Direct3D 9's own, so values written as numbers in data or code keep their
+// meaning. Records keep Direct3D 9's member order and names.
+#pragma once
+
+#include <cstdint>
+
+namespace tincrates {
+
+class Window;
+
+using BYTE = uint8_t;
+using WORD = uint16_t;
+using DWORD = uint32_t;
+using UINT = uint32_t;
+using INT = int32_t;
+using LONG = int32_t;
+using ULONG = uint32_t;
+using BOOL = int32_t;
+using HRESULT = int32_t;
+using D3DCOLOR = DWORD;
+// The window a device draws into. Our windows are Window objects (platform/window.h).
+using HWND = Window*;
+using HANDLE = void*;
+
+constexpr BOOL TRUE = 1;
+constexpr BOOL FALSE = 0;
+
+constexpr bool SUCCEEDED(HRESULT result) { return result >= 0; }
+constexpr bool FAILED(HRESULT result) { return result < 0; }
+
+constexpr HRESULT D3D_OK = 0;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
+constexpr HRESULT D3DERR_DEVICELOST = static_cast<HRESULT>(0x88760868u);
+constexpr HRESULT D3DERR_NOTAVAILABLE = static_cast<HRESULT>(0x8876086Au);
+constexpr HRESULT D3DERR_INVALIDCALL = static_cast<HRESULT>(0x8876086Cu);
+constexpr HRESULT D3DERR_OUTOFVIDEOMEMORY = static_cast<HRESULT>(0x8876017Cu);
+
+constexpr UINT D3D_SDK_VERSION = 32;
+constexpr UINT D3DADAPTER_DEFAULT = 0;
+
+enum D3DDEVTYPE : DWORD { D3DDEVTYPE_HAL = 1, D3DDEVTYPE_REF = 2, D3DDEVTYPE_SW = 3 };
+
+// CreateDevice behaviour flags.
+constexpr DWORD D3DCREATE_FPU_PRESERVE = 0x2;
+constexpr DWORD D3DCREATE_MULTITHREADED = 0x4;
+constexpr DWORD D3DCREATE_PUREDEVICE = 0x10;
+constexpr DWORD D3DCREATE_SOFTWARE_VERTEXPROCESSING = 0x20;
+constexpr DWORD D3DCREATE_HARDWARE_VERTEXPROCESSING = 0x40;
+constexpr DWORD D3DCREATE_MIXED_VERTEXPROCESSING = 0x80;
+
+constexpr DWORD D3DDEVCAPS_HWTRANSFORMANDLIGHT = 0x10000;
+
+enum D3DFORMAT : DWORD {
+    D3DFMT_UNKNOWN = 0,
+    D3DFMT_R8G8B8 = 20,
+    D3DFMT_A8R8G8B8 = 21,
+    D3DFMT_X8R8G8B8 = 22,
+    D3DFMT_D24S8 = 75,
+    D3DFMT_D24X8 = 77,
+    D3DFMT_D16 = 80,
+    D3DFMT_VERTEXDATA = 100,
+    D3DFMT_INDEX16 = 101,
+    D3DFMT_INDEX32 = 102,
+};
+
+enum D3DPOOL : DWORD {
+    D3DPOOL_DEFAULT = 0,
+    D3DPOOL_MANAGED = 1,
+    D3DPOOL_SYSTEMMEM = 2,
+    D3DPOOL_SCRATCH = 3,
+};
+
+enum D3DRESOURCETYPE : DWORD {
+    D3DRTYPE_SURFACE = 1,
+    D3DRTYPE_VOLUME = 2,
+    D3DRTYPE_TEXTURE = 3,
+    D3DRTYPE_VOLUMETEXTURE = 4,
+    D3DRTYPE_CUBETEXTURE = 5,
+    D3DRTYPE_VERTEXBUFFER = 6,
+    D3DRTYPE_INDEXBUFFER = 7,
+};
+
+enum D3DMULTISAMPLE_TYPE : DWORD { D3DMULTISAMPLE_NONE = 0 };
+
+enum D3DSWAPEFFECT : DWORD {
+    D3DSWAPEFFECT_DISCARD = 1,
+    D3DSWAPEFFECT_FLIP = 2,
+    D3DSWAPEFFECT_COPY = 3,
+};
+
+constexpr DWORD D3DUSAGE_RENDERTARGET = 0x1;
+constexpr DWORD D3DUSAGE_DEPTHSTENCIL = 0x2;
+constexpr DWORD D3DUSAGE_WRITEONLY = 0x8;
+constexpr DWORD D3DUSAGE_DYNAMIC = 0x200;
+constexpr DWORD D3DUSAGE_AUTOGENMIPMAP = 0x400;
+
+constexpr DWORD D3DLOCK_DISCARD = 0x2000;
+constexpr DWORD D3DLOCK_NOOVERWRITE = 0x1000;
+constexpr DWORD D3DLOCK_READONLY = 0x10;
+
+constexpr DWORD D3DCLEAR_TARGET = 0x1;
+constexpr DWORD D3DCLEAR_ZBUFFER = 0x2;
+constexpr DWORD D3DCLEAR_STENCIL = 0x4;
+
+constexpr UINT D3DPRESENT_INTERVAL_DEFAULT = 0;
+constexpr UINT D3DPRESENT_INTERVAL_ONE = 1;
+constexpr UINT D3DPRESENT_INTERVAL_IMMEDIATE = 0x80000000u;
+
+// Flexible vertex format bits.
+constexpr DWORD D3DFVF_XYZ = 0x2;
+constexpr DWORD D3DFVF_XYZRHW = 0x4;
+constexpr DWORD D3DFVF_POSITION_MASK = 0x400E;
+constexpr DWORD D3DFVF_NORMAL = 0x10;
+constexpr DWORD D3DFVF_PSIZE = 0x20;
+constexpr DWORD D3DFVF_DIFFUSE = 0x40;
+constexpr DWORD D3DFVF_SPECULAR = 0x80;
+constexpr DWORD D3DFVF_TEXCOUNT_MASK = 0xF00;
+constexpr DWORD D3DFVF_TEXCOUNT_SHIFT = 8;
+constexpr DWORD D3DFVF_TEX0 = 0x000;
+constexpr DWORD D3DFVF_TEX1 = 0x100;
+constexpr DWORD D3DFVF_TEX2 = 0x200;
+constexpr DWORD D3DFVF_TEXTUREFORMAT1 = 3;
+constexpr DWORD D3DFVF_TEXTUREFORMAT2 = 0;
+constexpr DWORD D3DFVF_TEXTUREFORMAT3 = 1;
+constexpr DWORD D3DFVF_TEXTUREFORMAT4 = 2;
+constexpr DWORD D3DFVF_TEXCOORDSIZE1(int index) { return D3DFVF_TEXTUREFORMAT1 << (index * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE2(int) { return D3DFVF_TEXTUREFORMAT2; }
+constexpr DWORD D3DFVF_TEXCOORDSIZE3(int index) { return D3DFVF_TEXTUREFORMAT3 << (index * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE4(int index) { return D3DFVF_TEXTUREFORMAT4 << (index * 2 + 16); }
+
+enum D3DPRIMITIVETYPE : DWORD {
+    D3DPT_POINTLIST = 1,
+    D3DPT_LINELIST = 2,
+    D3DPT_LINESTRIP = 3,
+    D3DPT_TRIANGLELIST = 4,
+    D3DPT_TRIANGLESTRIP = 5,
+    D3DPT_TRIANGLEFAN = 6,
+};
+
+enum D3DTRANSFORMSTATETYPE : DWORD {
+    D3DTS_VIEW = 2,
+    D3DTS_PROJECTION = 3,
+    D3DTS_TEXTURE0 = 16,
+    D3DTS_TEXTURE1 = 17,
+    D3DTS_TEXTURE2 = 18,
+    D3DTS_TEXTURE3 = 19,
+    D3DTS_TEXTURE4 = 20,
+    D3DTS_TEXTURE5 = 21,
+    D3DTS_TEXTURE6 = 22,
+    D3DTS_TEXTURE7 = 23,
+    D3DTS_WORLD = 256,
+};
+
+enum D3DRENDERSTATETYPE : DWORD {
+    D3DRS_ZENABLE = 7,
+    D3DRS_FILLMODE = 8,
+    D3DRS_SHADEMODE = 9,
+    D3DRS_ZWRITEENABLE = 14,
+    D3DRS_ALPHATESTENABLE = 15,
+    D3DRS_LASTPIXEL = 16,
+    D3DRS_SRCBLEND = 19,
+    D3DRS_DESTBLEND = 20,
+    D3DRS_CULLMODE = 22,
+    D3DRS_ZFUNC = 23,
+    D3DRS_ALPHAREF = 24,
+    D3DRS_ALPHAFUNC = 25,
+    D3DRS_DITHERENABLE = 26,
+    D3DRS_ALPHABLENDENABLE = 27,
+    D3DRS_FOGENABLE = 28,
+    D3DRS_SPECULARENABLE = 29,
+    D3DRS_FOGCOLOR = 34,
+    D3DRS_FOGTABLEMODE = 35,
+    D3DRS_FOGSTART = 36,
+    D3DRS_FOGEND = 37,
+    D3DRS_FOGDENSITY = 38,
+    D3DRS_RANGEFOGENABLE = 48,
+    D3DRS_STENCILENABLE = 52,
+    D3DRS_TEXTUREFACTOR = 60,
+    D3DRS_CLIPPING = 136,
+    D3DRS_LIGHTING = 137,
+    D3DRS_AMBIENT = 139,
+    D3DRS_FOGVERTEXMODE = 140,
+    D3DRS_COLORVERTEX = 141,
+    D3DRS_LOCALVIEWER = 142,
+    D3DRS_NORMALIZENORMALS = 143,
+    D3DRS_DIFFUSEMATERIALSOURCE = 145,
+    D3DRS_SPECULARMATERIALSOURCE = 146,
+    D3DRS_AMBIENTMATERIALSOURCE = 147,
+    D3DRS_EMISSIVEMATERIALSOURCE = 148,
+    D3DRS_COLORWRITEENABLE = 168,
+    D3DRS_BLENDOP = 171,
+    D3DRS_SCISSORTESTENABLE = 174,
+    D3DRS_BLENDFACTOR = 193,
+};
+// One past the largest render state number above.
+constexpr DWORD D3DRS_STATE_COUNT = 210;
+
+enum D3DZBUFFERTYPE : DWORD { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2 };
+enum D3DFILLMODE : DWORD { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
+enum D3DSHADEMODE : DWORD { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_PHONG = 3 };
+enum D3DCULL : DWORD { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3 };
+enum D3DFOGMODE : DWORD { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3 };
+enum D3DMATERIALCOLORSOURCE : DWORD {
+    D3DMCS_MATERIAL = 0,
+    D3DMCS_COLOR1 = 1,
+    D3DMCS_COLOR2 = 2,
+};
+
+enum D3DCMPFUNC : DWORD {
+    D3DCMP_NEVER = 1,
+    D3DCMP_LESS = 2,
+    D3DCMP_EQUAL = 3,
+    D3DCMP_LESSEQUAL = 4,
+    D3DCMP_GREATER = 5,
+    D3DCMP_NOTEQUAL = 6,
+    D3DCMP_GREATEREQUAL = 7,
+    D3DCMP_ALWAYS = 8,
+};
+
+enum D3DBLEND : DWORD {
+    D3DBLEND_ZERO = 1,
+    D3DBLEND_ONE = 2,
+    D3DBLEND_SRCCOLOR = 3,
+    D3DBLEND_INVSRCCOLOR = 4,
+    D3DBLEND_SRCALPHA = 5,
+    D3DBLEND_INVSRCALPHA = 6,
+    D3DBLEND_DESTALPHA = 7,
+    D3DBLEND_INVDESTALPHA = 8,
+    D3DBLEND_DESTCOLOR = 9,
+    D3DBLEND_INVDESTCOLOR = 10,
+    D3DBLEND_SRCALPHASAT = 11,
+    D3DBLEND_BOTHSRCALPHA = 12,
+    D3DBLEND_BOTHINVSRCALPHA = 13,
+    D3DBLEND_BLENDFACTOR = 14,
+    D3DBLEND_INVBLENDFACTOR = 15,
+};
+
+enum D3DBLENDOP : DWORD {
+    D3DBLENDOP_ADD = 1,
+    D3DBLENDOP_SUBTRACT = 2,
+    D3DBLENDOP_REVSUBTRACT = 3,
+    D3DBLENDOP_MIN = 4,
+    D3DBLENDOP_MAX = 5,
+};
+
+enum D3DTEXTURESTAGESTATETYPE : DWORD {
+    D3DTSS_COLOROP = 1,
+    D3DTSS_COLORARG1 = 2,
+    D3DTSS_COLORARG2 = 3,
+    D3DTSS_ALPHAOP = 4,
+    D3DTSS_ALPHAARG1 = 5,
+    D3DTSS_ALPHAARG2 = 6,
+    D3DTSS_TEXCOORDINDEX = 11,
+    D3DTSS_TEXTURETRANSFORMFLAGS = 24,
+    D3DTSS_COLORARG0 = 26,
+    D3DTSS_ALPHAARG0 = 27,
+    D3DTSS_RESULTARG = 28,
+};
+constexpr DWORD D3DTSS_STATE_COUNT = 33;
+
+// D3DTSS_TEXCOORDINDEX: the coordinate set in the low word, a generation mode in the high word.
+constexpr DWORD D3DTSS_TCI_PASSTHRU = 0x00000;
+constexpr DWORD D3DTSS_TCI_CAMERASPACENORMAL = 0x10000;
+constexpr DWORD D3DTSS_TCI_CAMERASPACEPOSITION = 0x20000;
+constexpr DWORD D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR = 0x30000;
+constexpr DWORD D3DTSS_TCI_SPHEREMAP = 0x40000;
+
+enum D3DTEXTURETRANSFORMFLAGS : DWORD {
+    D3DTTFF_DISABLE = 0,
+    D3DTTFF_COUNT1 = 1,
+    D3DTTFF_COUNT2 = 2,
+    D3DTTFF_COUNT3 = 3,
+    D3DTTFF_COUNT4 = 4,
+    D3DTTFF_PROJECTED = 256,
+};
+
+enum D3DTEXTUREOP : DWORD {
+    D3DTOP_DISABLE = 1,
+    D3DTOP_SELECTARG1 = 2,
+    D3DTOP_SELECTARG2 = 3,
+    D3DTOP_MODULATE = 4,
+    D3DTOP_MODULATE2X = 5,
+    D3DTOP_MODULATE4X = 6,
+    D3DTOP_ADD = 7,
+    D3DTOP_ADDSIGNED = 8,
+    D3DTOP_ADDSIGNED2X = 9,
+    D3DTOP_SUBTRACT = 10,
+    D3DTOP_ADDSMOOTH = 11,
+    D3DTOP_BLENDDIFFUSEALPHA = 12,
+    D3DTOP_BLENDTEXTUREALPHA = 13,
+    D3DTOP_BLENDFACTORALPHA = 14,
+    D3DTOP_BLENDCURRENTALPHA = 16,
+    D3DTOP_MULTIPLYADD = 25,
+    D3DTOP_LERP = 26,
+};
+
+// Texture stage arguments: a source in the low bits, optional modifiers above.
+constexpr DWORD D3DTA_SELECTMASK = 0x0F;
+constexpr DWORD D3DTA_DIFFUSE = 0x00;
+constexpr DWORD D3DTA_CURRENT = 0x01;
+constexpr DWORD D3DTA_TEXTURE = 0x02;
+constexpr DWORD D3DTA_TFACTOR = 0x03;
+constexpr DWORD D3DTA_SPECULAR = 0x04;
+constexpr DWORD D3DTA_TEMP = 0x05;
+constexpr DWORD D3DTA_COMPLEMENT = 0x10;
+constexpr DWORD D3DTA_ALPHAREPLICATE = 0x20;
+
+enum D3DSAMPLERSTATETYPE : DWORD {
+    D3DSAMP_ADDRESSU = 1,
+    D3DSAMP_ADDRESSV = 2,
+    D3DSAMP_ADDRESSW = 3,
+    D3DSAMP_BORDERCOLOR = 4,
+    D3DSAMP_MAGFILTER = 5,
+    D3DSAMP_MINFILTER = 6,
+    D3DSAMP_MIPFILTER = 7,
+    D3DSAMP_MIPMAPLODBIAS = 8,
+    D3DSAMP_MAXMIPLEVEL = 9,
+    D3DSAMP_MAXANISOTROPY = 10,
+};
+constexpr DWORD D3DSAMP_STATE_COUNT = 14;
+
+enum D3DTEXTUREADDRESS : DWORD {
+    D3DTADDRESS_WRAP = 1,
+    D3DTADDRESS_MIRROR = 2,
+    D3DTADDRESS_CLAMP = 3,
+    D3DTADDRESS_BORDER = 4,
+    D3DTADDRESS_MIRRORONCE = 5,
+};
+
+enum D3DTEXTUREFILTERTYPE : DWORD {
+    D3DTEXF_NONE = 0,
+    D3DTEXF_POINT = 1,
+    D3DTEXF_LINEAR = 2,
+    D3DTEXF_ANISOTROPIC = 3,
+};
+
+enum D3DLIGHTTYPE : DWORD {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+};
+
+// Builds a D3DCOLOR (0xAARRGGBB) from 0..255 channels.
+constexpr D3DCOLOR D3DCOLOR_ARGB(DWORD a, DWORD r, DWORD g, DWORD b)
+{
+    return ((a & 0xFF) << 24) | ((r & 0xFF) << 16) | ((g & 0xFF) << 8) | (b & 0xFF);
+}
+
+struct D3DVECTOR {
+    float x, y, z;
+};
+
+struct D3DCOLORVALUE {
+    float r, g, b, a;
+};
+
+// Row-vector convention: a point p becomes p × M; _41.._43 hold the translation.
+struct D3DMATRIX {
+    float m[4][4]; // m[row][column]
+};
+
+struct RECT {
+    LONG left, top, right, bottom;
+};
+
+struct D3DRECT {
+    LONG x1, y1, x2, y2;
+};
+
+// Never read; present for Present's signature.
+struct RGNDATA;
+
+struct D3DVIEWPORT9 {
+    DWORD X, Y, Width, Height;
+    float MinZ, MaxZ;
+};
+
+struct D3DMATERIAL9 {
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Ambient;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Emissive;
+    float Power;
+};
+
+struct D3DLIGHT9 {
+    D3DLIGHTTYPE Type;
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Ambient;
+    D3DVECTOR Position;
+    D3DVECTOR Direction;
+    float Range;
+    float Falloff;
+    float Attenuation0;
+    float Attenuation1;
+    float Attenuation2;
+    float Theta;
+    float Phi;
+};
+
+struct D3DDISPLAYMODE {
+    UINT Width;
+    UINT Height;
+    UINT RefreshRate;
+    D3DFORMAT Format;
+};
+
+struct D3DPRESENT_PARAMETERS {
+    UINT BackBufferWidth;
+    UINT BackBufferHeight;
+    D3DFORMAT BackBufferFormat;
+    UINT BackBufferCount;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    DWORD MultiSampleQuality;
+    D3DSWAPEFFECT SwapEffect;
+    HWND hDeviceWindow;
+    BOOL Windowed;
+    BOOL EnableAutoDepthStencil;
+    D3DFORMAT AutoDepthStencilFormat;
+    DWORD Flags;
+    UINT FullScreen_RefreshRateInHz;
+    UINT PresentationInterval;
+};
+
+struct D3DSURFACE_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    DWORD MultiSampleQuality;
+    UINT Width;
+    UINT Height;
+};
+
+struct D3DLOCKED_RECT {
+    INT Pitch;
+    void* pBits;
+};
+
+// The capability fields that callers read; Direct3D 9's record has many more.
+struct D3DCAPS9 {
+    D3DDEVTYPE DeviceType;
+    UINT AdapterOrdinal;
+    DWORD DevCaps;
+    DWORD MaxTextureWidth;
+    DWORD MaxTextureHeight;
+    DWORD MaxTextureBlendStages;
+    DWORD MaxSimultaneousTextures;
+    DWORD MaxActiveLights;
+    DWORD MaxPrimitiveCount;
+    DWORD MaxVertexIndex;
+    DWORD MaxStreams;
+    DWORD NumSimultaneousRTs;
+};
+
+} // namespace tincrates

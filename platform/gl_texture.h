@@ -1,0 +1,64 @@
+// Module-internal to the GL back-end: IDirect3DTexture9 over a GL texture with immutable
+// storage. Managed textures keep a system copy of each level, written through LockRect.
+#pragma once
+
+#include "platform/d3d9.h"
+
+#include <GLES3/gl3.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tincrates::gl {
+
+class GlDevice;
+class GlSurface;
+
+class GlTexture final : public IDirect3DTexture9 {
+public:
+    // Throws a text when GL cannot make the texture. levels 0 is the whole chain.
+    GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWORD usage,
+        D3DFORMAT format, D3DPOOL pool);
+    GlTexture(const GlTexture&) = delete;
+    GlTexture& operator=(const GlTexture&) = delete;
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice9** device) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
+    DWORD GetLevelCount() override;
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect,
+        DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+
+    GLuint name() const { return texture; }
+    D3DFORMAT format() const { return textureFormat; }
+    DWORD usage() const { return textureUsage; }
+    UINT levelWidth(UINT level) const;
+    UINT levelHeight(UINT level) const;
+    // Called after drawing into level 0; the chain is rebuilt before the texture is next
+    // sampled when the texture was made with D3DUSAGE_AUTOGENMIPMAP.
+    void markDrawnInto() { isChainStale = true; }
+    void refreshMipChain();
+
+private:
+    ~GlTexture();
+
+    GlDevice& device; // not owned; outlives every resource
+    UINT width, height;
+    UINT storageLevels;
+    DWORD textureUsage;
+    D3DFORMAT textureFormat;
+    D3DPOOL pool;
+    ULONG refCount = 1;
+    GLuint texture = 0;
+    std::vector<std::unique_ptr<GlSurface>> surfaces;
+    std::vector<std::vector<uint32_t>> levelCopies; // managed pool, made at the first lock
+    std::vector<bool> isLevelLocked;
+    bool isChainStale = false;
+};
+
+} // namespace tincrates::gl

@@ -1,0 +1,69 @@
+// EGL surfaceless context on Mesa: works without X, Wayland or a GPU (llvmpipe).
+#include "platform/headless_window.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+
+#include <string>
+
+namespace tincrates {
+
+namespace {
+
+EGLDisplay openSurfacelessDisplay()
+{
+    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay)
+        throw std::string("EGL: no eglGetPlatformDisplayEXT");
+    EGLDisplay display
+        = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display == EGL_NO_DISPLAY)
+        throw std::string("EGL: no surfaceless display");
+    EGLint major = 0;
+    EGLint minor = 0;
+    if (!eglInitialize(display, &major, &minor))
+        throw std::string("EGL: eglInitialize failed");
+    return display;
+}
+
+} // namespace
+
+HeadlessWindow::HeadlessWindow()
+{
+    EGLDisplay eglDisplay = openSurfacelessDisplay();
+    display = eglDisplay;
+    try {
+        if (!eglBindAPI(EGL_OPENGL_ES_API))
+            throw std::string("EGL: no OpenGL ES");
+        const EGLint attributes[] = {
+            EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
+        // A context without a config: nothing is ever drawn to an EGL surface.
+        EGLContext eglContext
+            = eglCreateContext(eglDisplay, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+        if (eglContext == EGL_NO_CONTEXT)
+            throw std::string("EGL: cannot create an OpenGL ES 3.0 context");
+        context = eglContext;
+        if (!eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext))
+            throw std::string("EGL: cannot make the context current");
+    } catch (...) {
+        if (context)
+            eglDestroyContext(eglDisplay, context);
+        throw;
+    }
+}
+
+HeadlessWindow::~HeadlessWindow()
+{
+    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroyContext(display, context);
+    // Not eglTerminate: the surfaceless display is shared by every HeadlessWindow of the
+    // process, and terminating it would pull the context from under another one.
+}
+
+void HeadlessWindow::makeCurrent()
+{
+    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
+}
+
+} // namespace tincrates

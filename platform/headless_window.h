@@ -1,0 +1,32 @@
+// A GL context without a screen: EGL on Mesa's surfaceless platform. The device draws into an
+// offscreen back buffer that is read back as pixels.
+#pragma once
+
+#include "platform/window.h"
+
+#include <memory>
+
+namespace tincrates {
+
+class HeadlessWindow : public Window {
+public:
+    // Throws "EGL: " + what failed when no surfaceless GL ES 3.0 context can be made.
+    HeadlessWindow();
+    ~HeadlessWindow() override;
+
+    void makeCurrent() override;
+    void swapBuffers() override {}
+    bool isOnScreen() const override { return false; }
+    int drawableWidth() const override { return 0; }
+    int drawableHeight() const override { return 0; }
+    void setSwapInterval(int) override {}
+    void setCursorVisible(bool) override {}
+    bool pollEvent(WindowEvent&) override { return false; }
+    bool isEscapeDown() const override { return false; }
+
+private:
+    void* display = nullptr; // EGLDisplay
+    void* context = nullptr; // EGLContext
+};
+
+} // namespace tincrates

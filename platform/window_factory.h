@@ -1,0 +1,20 @@
+// The one way to a Window: the caller says which kind, this names the class that makes it.
+#pragma once
+
+#include "platform/window.h"
+
+#include <memory>
+#include <string>
+
+namespace tincrates {
+
+enum class WindowKind {
+    OnScreen, // an SDL2 window on the display
+    Headless, // no screen: EGL on Mesa's surfaceless platform; pixels are read back
+};
+
+// Throws the text of the back-end that failed ("SDL: ...", "EGL: ...").
+std::shared_ptr<Window> createWindow(
+    WindowKind kind, const std::string& title, int width, int height, bool fullScreen);
+
+} // namespace tincrates
