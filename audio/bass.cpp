@@ -30,7 +30,7 @@ struct Stream {
 };
 
 // Everything between BASS_Init and BASS_Free. Declared in construction order, so the
-// output, which may read the streams' sound, goes after them.
+// output, which may read the streams' sound, is destroyed after them; it is silenced first.
 struct Layer {
     explicit Layer(std::unique_ptr<AudioOutput> output)
         : output(std::move(output))
