@@ -76,7 +76,8 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window, const void* cl
 // The block is decoded at once and not read afterwards. `flags` may hold only
 // BASS_STREAM_PRESCAN (always in effect). Returns 0 on failure: BASS_ERROR_INIT before
 // BASS_Init, BASS_ERROR_ILLPARAM for an empty block or other flags, BASS_ERROR_FILEOPEN for
-// an unreadable file, BASS_ERROR_FILEFORM when no MP3 audio decodes, BASS_ERROR_MEM.
+// an unreadable file, BASS_ERROR_FILEFORM when no MP3 audio decodes, BASS_ERROR_MEM when
+// memory runs out.
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length,
                               DWORD flags);
 
