@@ -25,7 +25,17 @@ namespace fs = std::filesystem;
 const char* const usage =
     "usage: stash create ARCHIVE [-m0..-m5] [-s] [-p PASSWORD] [-C DIR] FILE...";
 
+const char* const help =
+    "usage: stash create ARCHIVE [options] FILE...\n"
+    "Packs files (folders with everything in them) into a new RAR 2.x archive.\n"
+    "  -m0       store only\n"
+    "  -m1..-m5  compress, from fastest to smallest (default -m3)\n"
+    "  -s        solid: members share one compression stream\n"
+    "  -p PASS   encrypt every member with PASS\n"
+    "  -C DIR    take files relative to DIR; member names are those relative paths\n";
+
 struct CreateOptions {
+    bool wantsHelp = false;
     std::string archive;
     ArchiveSettings settings;
     fs::path baseDirectory;
@@ -48,6 +58,9 @@ CreateOptions parseArguments(int argc, char** argv)
         if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
             if (argument == "--") {
                 optionsEnded = true;
+            } else if (argument == "--help" || argument == "-h") {
+                options.wantsHelp = true;
+                return options;
             } else if (argument == "-s") {
                 options.settings.isSolid = true;
             } else if (argument.size() == 3 && argument[1] == 'm' && argument[2] >= '0'
@@ -147,20 +160,26 @@ std::vector<uint8_t> readWhole(const fs::path& path)
 // A progress line on standard error, shown only once the work has taken a moment.
 class ProgressLine {
 public:
-    explicit ProgressLine(uint64_t totalBytes) : total(totalBytes) {}
+    explicit ProgressLine(uint64_t totalBytes)
+        : total(totalBytes), isTerminal(::isatty(STDERR_FILENO) == 1)
+    {
+    }
     ~ProgressLine() { finish(); }
 
     void update(uint64_t doneBytes)
     {
         auto now = std::chrono::steady_clock::now();
+        // A terminal gets one line redrawn in place; a log gets a new line now and then.
+        auto interval = isTerminal ? std::chrono::milliseconds(250) : std::chrono::seconds(5);
         if (now - started < std::chrono::seconds(1) || now - lastShown < interval)
             return;
         lastShown = now;
         int percent = total == 0 ? 100 : int(doneBytes * 100 / total);
-        std::fprintf(stderr, "\rstash: packing %3d%% (%.1f of %.1f MiB)", percent,
-                     double(doneBytes) / 1048576.0, double(total) / 1048576.0);
+        std::fprintf(stderr, "%sstash: packing %3d%% (%.1f of %.1f MiB)%s",
+                     isTerminal ? "\r" : "", percent, double(doneBytes) / 1048576.0,
+                     double(total) / 1048576.0, isTerminal ? "" : "\n");
         std::fflush(stderr);
-        isShown = true;
+        isShown = isTerminal;
     }
 
     void finish()
@@ -171,8 +190,8 @@ public:
     }
 
 private:
-    static constexpr std::chrono::milliseconds interval{250};
     uint64_t total;
+    bool isTerminal;
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastShown{};
     bool isShown = false;
@@ -186,6 +205,13 @@ void createArchive(const CreateOptions& options)
     std::vector<Member> members;
     for (const std::string& input : options.inputs)
         collectMembers(options, input, members);
+    // The archive never packs itself, as `stash create pack.rar .` run twice would.
+    std::error_code ignored;
+    std::erase_if(members, [&](const Member& member) {
+        return fs::equivalent(member.file, options.archive, ignored);
+    });
+    if (members.empty())
+        throw std::runtime_error("no files to pack");
     uint64_t total = 0;
     for (const Member& member : members)
         total += member.size;
@@ -227,6 +253,10 @@ int runCreate(int argc, char** argv)
     } catch (const std::exception& error) {
         std::fprintf(stderr, "stash: %s\n", error.what());
         return 1;
+    }
+    if (options.wantsHelp) {
+        std::fputs(help, stdout);
+        return 0;
     }
     try {
         createArchive(options);
