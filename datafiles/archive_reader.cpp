@@ -84,7 +84,7 @@ ArchiveError readStoredMember(ArchiveReader& reader, OutputBlock& output)
 // Runs one member through the reader: a wanted member into `output` with its CRC-32 checked,
 // another (in a solid archive) only through the decoder, so that its successor finds the
 // state it continues.
-ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker& unpacker, const char* password,
+ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker* unpacker, const char* password,
                            bool isWanted, OutputBlock& output)
 {
     const ArchiveEntry& entry = reader.fileHeader;
@@ -99,7 +99,7 @@ ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker& unpacker, const
             return ArchiveError::ok;
         result = readStoredMember(reader, output);
     } else {
-        switch (unpacker.unpackMember(reader, entry.isSolid(), entry.unpSize,
+        switch (unpacker->unpackMember(reader, entry.isSolid(), entry.unpSize,
                                       isWanted ? &output : nullptr)) {
         case UnpackResult::ok:
             break;
@@ -131,7 +131,8 @@ ArchiveError walkArchive(const char* archiveFileName, const char* password,
         ArchiveReader reader;
         if (ArchiveError opened = reader.open(archiveFileName); opened != ArchiveError::ok)
             return opened;
-        auto unpacker = std::make_unique<Rar20Unpacker>();
+        // Made on the first compressed member: lookups of stored members need no window.
+        std::unique_ptr<Rar20Unpacker> unpacker;
         for (;;) {
             switch (reader.readNextFileHeader()) {
             case WalkResult::fileHeader:
@@ -147,8 +148,11 @@ ArchiveError walkArchive(const char* archiveFileName, const char* password,
             bool wanted = isWanted(entry);
             OutputBlock output(wanted ? entry.unpSize : 0);
             ArchiveError result = ArchiveError::ok;
-            if (reader.isSolidArchive() || wanted)
-                result = processMember(reader, *unpacker, password, wanted, output);
+            if (reader.isSolidArchive() || wanted) {
+                if (!unpacker && entry.method != METHOD_STORE)
+                    unpacker = std::make_unique<Rar20Unpacker>();
+                result = processMember(reader, unpacker.get(), password, wanted, output);
+            }
             if (!wanted) {
                 if (result != ArchiveError::ok)
                     return result;

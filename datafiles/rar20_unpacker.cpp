@@ -322,7 +322,10 @@ void Rar20Unpacker::resetState()
     lastLength = 0;
     unpackPosition = 0;
     flushedPosition = 0;
-    std::memset(window.get(), 0, windowSize);
+    // The window starts zeroed; clearing it again only matters once something was written.
+    if (isWindowWritten)
+        std::memset(window.get(), 0, windowSize);
+    isWindowWritten = false;
 }
 
 UnpackResult Rar20Unpacker::unpackMember(ArchiveReader& source, bool isSolid,
@@ -336,6 +339,7 @@ UnpackResult Rar20Unpacker::unpackMember(ArchiveReader& source, bool isSolid,
     inputBit = 0;
     if (!isSolid)
         resetState();
+    isWindowWritten = true;
 
     inputTop = uint32_t(reader->readPacked(input.data(), inputBufferSize));
     inputBase = 0;
@@ -410,7 +414,8 @@ UnpackResult Rar20Unpacker::unpackMember(ArchiveReader& source, bool isSolid,
             copyMatch(length, distance);
         } else {
             uint32_t slot = symbol - symbolFirstShort;
-            uint32_t distance = shortDistanceBases[slot] + 1 + readExtraBits(shortDistanceBits[slot]);
+            uint32_t distance =
+                shortDistanceBases[slot] + 1 + readExtraBits(shortDistanceBits[slot]);
             copyMatch(2, distance);
         }
     }

@@ -163,6 +163,7 @@ private:
     ArchiveReader* reader = nullptr; // the walk being decoded; set for one member
     OutputBlock* output = nullptr;   // non-owning; null for members that are not wanted
     std::unique_ptr<uint8_t[]> window;
+    bool isWindowWritten = false;
     // Eight spare bytes past the end keep a peek at the last position inside the buffer.
     std::array<uint8_t, inputBufferSize + 8> input{};
     uint32_t inputAddress = 0;

@@ -287,7 +287,8 @@ TEST(Rar20Unpacker, EncryptedStreamNeedsTheRightPassword)
 
     for (const char* wrong : {"kd7M", "", static_cast<const char*>(nullptr)}) {
         auto result = extract(archive, "locked", wrong);
-        EXPECT_TRUE(result.error == ArchiveError::badCrc || result.error == ArchiveError::damagedData)
+        EXPECT_TRUE(result.error == ArchiveError::badCrc
+                    || result.error == ArchiveError::damagedData)
             << describeArchiveError(result.error);
         EXPECT_TRUE(result.content.empty());
     }
@@ -302,7 +303,8 @@ TEST(Rar20Unpacker, MembersLongerThanTheWindowWrapAround)
         writer.literalByte(b);
     std::mt19937 random(5);
     while (writer.expected.size() < 1536 * 1024) {
-        uint32_t distance = 1 + random() % std::min<uint32_t>(uint32_t(writer.expected.size()), 0xFFFFF);
+        uint32_t reach = std::min<uint32_t>(uint32_t(writer.expected.size()), 0xFFFFF);
+        uint32_t distance = 1 + random() % reach;
         writer.match(5 + random() % 250, distance);
         writer.literalByte(uint8_t(random()));
     }

@@ -17,7 +17,8 @@ class Rar20StreamWriter {
 public:
     // Code lengths that give every symbol of a table of `count` symbols a code; `favoured`
     // symbols (if any) get shorter codes than the rest, so two sets differ.
-    static std::vector<uint8_t> everySymbolLengths(size_t count, std::vector<unsigned> favoured = {})
+    static std::vector<uint8_t> everySymbolLengths(size_t count,
+                                                   std::vector<unsigned> favoured = {})
     {
         std::vector<uint32_t> frequencies(count, 1);
         for (unsigned symbol : favoured)
@@ -46,9 +47,10 @@ public:
         rar20::writeTableSet(bits, set, oldLengths);
         std::span<const uint8_t> all(lengths);
         literal = rar20::HuffmanEncoder(all.subspan(0, rar::literalTableSize));
-        distance = rar20::HuffmanEncoder(all.subspan(rar::literalTableSize, rar::distanceTableSize));
-        repeatLength = rar20::HuffmanEncoder(
-            all.subspan(rar::literalTableSize + rar::distanceTableSize, rar::repeatLengthTableSize));
+        distance =
+            rar20::HuffmanEncoder(all.subspan(rar::literalTableSize, rar::distanceTableSize));
+        repeatLength = rar20::HuffmanEncoder(all.subspan(
+            rar::literalTableSize + rar::distanceTableSize, rar::repeatLengthTableSize));
         isAudio = false;
     }
 
@@ -102,7 +104,8 @@ public:
         uint32_t coded = length - 3 - (matchDistance >= 0x2000) - (matchDistance >= 0x40000);
         int lengthSlot = slotOf(rar::lengthBases, coded);
         literal.write(bits, unsigned(rar::symbolFirstLength + lengthSlot));
-        bits.writeBits(coded - rar::lengthBases[size_t(lengthSlot)], rar::lengthBits[size_t(lengthSlot)]);
+        bits.writeBits(coded - rar::lengthBases[size_t(lengthSlot)],
+                       rar::lengthBits[size_t(lengthSlot)]);
         int distanceSlot = slotOf(rar::distanceBases, matchDistance - 1);
         distance.write(bits, unsigned(distanceSlot));
         bits.writeBits(matchDistance - 1 - rar::distanceBases[size_t(distanceSlot)],
