@@ -61,7 +61,9 @@ uint32_t dosTime(std::time_t time)
 }
 
 ArchiveWriter::ArchiveWriter(const std::string& archivePath, const ArchiveSettings& archive)
-    : path(archivePath), settings(archive), file(std::fopen(archivePath.c_str(), "wb"), &std::fclose)
+    : path(archivePath),
+      settings(archive),
+      file(std::fopen(archivePath.c_str(), "wb"), &std::fclose)
 {
     if (!file)
         throw std::runtime_error(systemError("cannot create", path));

@@ -19,7 +19,7 @@ namespace tincrates {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Bytes;
+using writer_test::Bytes;
 
 struct Member {
     std::string name; // as stored, "\" between folders
@@ -48,31 +48,31 @@ void expectReadsBack(const std::string& archive, const std::vector<Member>& memb
     const char* key = password.empty() ? nullptr : password.c_str();
     for (const Member& member : members) {
         bool found = false;
-        Bytes back = testing::readMember(archive, slashed(member.name), key, &found);
+        Bytes back = writer_test::readMember(archive, slashed(member.name), key, &found);
         EXPECT_TRUE(found) << member.name;
         EXPECT_TRUE(back == member.content) << member.name << ": reader differs";
     }
 
-    fs::path stash = testing::stashProgram();
+    fs::path stash = writer_test::stashProgram();
     if (fs::exists(stash)) {
         for (const Member& member : members) {
             std::string command = stash.string() + " extract " + archive + " '"
                 + slashed(member.name) + "' -o extracted.bin"
                 + (password.empty() ? "" : " -p '" + password + "'");
-            ASSERT_EQ(testing::run(command), 0) << command;
-            EXPECT_TRUE(testing::readFile("extracted.bin") == member.content)
+            ASSERT_EQ(writer_test::run(command), 0) << command;
+            EXPECT_TRUE(writer_test::readFile("extracted.bin") == member.content)
                 << member.name << ": stash extract differs";
         }
     }
 
-    if (testing::hasProgram("unar")) {
+    if (writer_test::hasProgram("unar")) {
         fs::remove_all("unar-out");
         std::string command = "unar -q -D -o unar-out "
             + (password.empty() ? std::string() : "-p '" + password + "' ") + archive
             + " >/dev/null 2>&1";
-        ASSERT_EQ(testing::run(command), 0) << command;
+        ASSERT_EQ(writer_test::run(command), 0) << command;
         for (const Member& member : members) {
-            EXPECT_TRUE(testing::readFile(fs::path("unar-out") / slashed(member.name))
+            EXPECT_TRUE(writer_test::readFile(fs::path("unar-out") / slashed(member.name))
                         == member.content)
                 << member.name << ": unar differs";
         }
@@ -85,12 +85,12 @@ std::vector<Member> everyKindOfInput()
         {"empty.bin", {}},
         {"one.bin", {0x41}},
         {"two.bin", {0x00, 0xFF}},
-        {"random.bin", testing::randomBytes(20000, 1)},
-        {"text\\story.txt", testing::textBytes(60000, 2)},
-        {"code.exe", testing::binaryBytes(40000, 3)},
-        {"repeat.dat", testing::repetitiveBytes(30000)},
-        {"sound.raw", testing::pcmBytes(60000, 4)},
-        {"tail.txt", testing::textBytes(777, 5)},
+        {"random.bin", writer_test::randomBytes(20000, 1)},
+        {"text\\story.txt", writer_test::textBytes(60000, 2)},
+        {"code.exe", writer_test::binaryBytes(40000, 3)},
+        {"repeat.dat", writer_test::repetitiveBytes(30000)},
+        {"sound.raw", writer_test::pcmBytes(60000, 4)},
+        {"tail.txt", writer_test::textBytes(777, 5)},
     };
 }
 
@@ -131,12 +131,12 @@ INSTANTIATE_TEST_SUITE_P(AllLevels, RoundTrip,
 // Content larger than the window, with a block that comes back from nearly 1 MiB earlier.
 Bytes largerThanTheWindow(uint32_t seed)
 {
-    Bytes echo = testing::randomBytes(150000, seed);
+    Bytes echo = writer_test::randomBytes(150000, seed);
     Bytes content = echo;
-    Bytes text = testing::textBytes(850000, seed + 1);
+    Bytes text = writer_test::textBytes(850000, seed + 1);
     content.insert(content.end(), text.begin(), text.end());
     content.insert(content.end(), echo.begin(), echo.end());
-    Bytes sound = testing::pcmBytes(300000, seed + 2);
+    Bytes sound = writer_test::pcmBytes(300000, seed + 2);
     content.insert(content.end(), sound.begin(), sound.end());
     return content;
 }
@@ -145,7 +145,7 @@ TEST(RoundTripLarge, MembersLargerThanTheWindowReadBackAtEveryLevel)
 {
     testing::ScratchDir scratch;
     std::vector<Member> members{{"large.bin", largerThanTheWindow(11)},
-                                {"after.txt", testing::textBytes(5000, 12)}};
+                                {"after.txt", writer_test::textBytes(5000, 12)}};
     for (int level : {1, 3, 5}) {
         SCOPED_TRACE("level " + std::to_string(level));
         writeArchive("large.rar", {level, true, "big secret"}, members);
@@ -159,11 +159,11 @@ TEST(RoundTripSolid, SolidSetsOfSeveralLargeMembersReadBack)
 {
     testing::ScratchDir scratch;
     // Later members repeat earlier ones, so matches reach back across member boundaries.
-    Bytes first = testing::textBytes(700000, 21);
-    Bytes second = testing::binaryBytes(500000, 22);
+    Bytes first = writer_test::textBytes(700000, 21);
+    Bytes second = writer_test::binaryBytes(500000, 22);
     second.insert(second.end(), first.begin() + 1000, first.begin() + 200000);
     std::vector<Member> members{{"a.txt", first}, {"b.bin", second},
-                                {"c.raw", testing::pcmBytes(200000, 23)},
+                                {"c.raw", writer_test::pcmBytes(200000, 23)},
                                 {"d.txt", Bytes(first.begin(), first.begin() + 300000)}};
     writeArchive("set.rar", {4, true, ""}, members);
     expectReadsBack("set.rar", members, "");
@@ -175,8 +175,8 @@ TEST(RoundTripSolid, EncryptedSolidMembersEndSafelyAtEveryAlignment)
     // the zero padding after it takes every length and bit offset in turn.
     testing::ScratchDir scratch;
     std::vector<Member> members;
-    Bytes text = testing::textBytes(4000, 31);
-    Bytes noise = testing::randomBytes(4000, 32);
+    Bytes text = writer_test::textBytes(4000, 31);
+    Bytes noise = writer_test::randomBytes(4000, 32);
     for (size_t size = 1; size <= 70; ++size) {
         const Bytes& source = size % 3 == 0 ? noise : text;
         size_t start = (size * 37) % 1000;
@@ -184,8 +184,8 @@ TEST(RoundTripSolid, EncryptedSolidMembersEndSafelyAtEveryAlignment)
                            Bytes(source.begin() + std::ptrdiff_t(start),
                                  source.begin() + std::ptrdiff_t(start + size * 13 % 300 + size))});
     }
-    members.push_back({"sound.raw", testing::pcmBytes(3000, 33)});
-    members.push_back({"last.txt", testing::textBytes(500, 34)});
+    members.push_back({"sound.raw", writer_test::pcmBytes(3000, 33)});
+    members.push_back({"last.txt", writer_test::textBytes(500, 34)});
     writeArchive("edges.rar", {3, true, "Kd7M"}, members);
     expectReadsBack("edges.rar", members, "Kd7M");
 }
@@ -210,7 +210,7 @@ TEST(RoundTripFixtures, RealArchivesRepackedReadBack)
     std::vector<Member> members;
     for (const Source& source : sources) {
         bool found = false;
-        Bytes content = testing::readMember((fixtures / source.archive).string(), source.member,
+        Bytes content = writer_test::readMember((fixtures / source.archive).string(), source.member,
                                             source.password, &found);
         ASSERT_TRUE(found) << source.archive << " " << source.member;
         std::string name = source.member;

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-namespace tincrates::testing {
+// Kept apart from the reader tests' helpers, which share some of these names.
+namespace tincrates::writer_test {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -137,4 +138,4 @@ inline int run(const std::string& command)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-} // namespace tincrates::testing
+} // namespace tincrates::writer_test

@@ -1,0 +1,131 @@
+// `stash create` from the command line: options, member names, errors, and the archives it
+// writes checked with `stash test` and, where installed, unar.
+#include "support/scratch_dir.h"
+#include "writer_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace tincrates {
+namespace {
+
+namespace fs = std::filesystem;
+using writer_test::Bytes;
+
+class StashCreate : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fs::exists(writer_test::stashProgram()))
+            GTEST_SKIP() << "stash not built beside the tests";
+        writer_test::writeFile("in/readme.txt", writer_test::textBytes(30000, 1));
+        writer_test::writeFile("in/sub/code.bin", writer_test::binaryBytes(20000, 2));
+        writer_test::writeFile("in/sub/deeper/sound.raw", writer_test::pcmBytes(40000, 3));
+        writer_test::writeFile("in/empty", {});
+    }
+
+    // Runs stash with `arguments`; stderr goes to "stderr.txt".
+    int stash(const std::string& arguments)
+    {
+        return writer_test::run(writer_test::stashProgram().string() + " " + arguments
+                            + " >stdout.txt 2>stderr.txt");
+    }
+
+    std::string errorText()
+    {
+        Bytes text = writer_test::readFile("stderr.txt");
+        return std::string(text.begin(), text.end());
+    }
+
+    testing::ScratchDir scratch;
+};
+
+TEST_F(StashCreate, PacksFoldersWithBackslashNamesRelativeToTheBase)
+{
+    ASSERT_EQ(stash("create pack.rar -C in readme.txt sub"), 0) << errorText();
+    EXPECT_EQ(writer_test::readMember("pack.rar", "sub\\deeper\\sound.raw", nullptr),
+              writer_test::readFile("in/sub/deeper/sound.raw"));
+    EXPECT_EQ(writer_test::readMember("pack.rar", "readme.txt", nullptr),
+              writer_test::readFile("in/readme.txt"));
+    ASSERT_EQ(stash("list pack.rar"), 0);
+    Bytes listing = writer_test::readFile("stdout.txt");
+    EXPECT_NE(std::string(listing.begin(), listing.end()).find("sub\\code.bin"),
+              std::string::npos);
+}
+
+TEST_F(StashCreate, EveryOptionMixPassesStashTestAndUnar)
+{
+    bool hasUnar = writer_test::hasProgram("unar");
+    for (std::string options : {"-m0", "-m1", "-m3", "-m5", "-s", "-s -m1", "-p pw",
+                                "-s -p pw", "-m0 -p pw", "-s -m5 -p pw"}) {
+        SCOPED_TRACE(options);
+        fs::remove("pack.rar");
+        ASSERT_EQ(stash("create pack.rar " + options + " -C in ."), 0) << errorText();
+        bool hasPassword = options.find("-p") != std::string::npos;
+        EXPECT_EQ(stash("test pack.rar" + std::string(hasPassword ? " -p pw" : "")), 0)
+            << errorText();
+        if (!hasUnar)
+            continue;
+        fs::remove_all("out");
+        ASSERT_EQ(writer_test::run("unar -q -D -o out " + std::string(hasPassword ? "-p pw " : "")
+                               + "pack.rar >/dev/null 2>&1"),
+                  0);
+        for (const char* file : {"readme.txt", "sub/code.bin", "sub/deeper/sound.raw", "empty"})
+            EXPECT_EQ(writer_test::readFile(fs::path("out") / file),
+                      writer_test::readFile(fs::path("in") / file))
+                << file;
+    }
+}
+
+TEST_F(StashCreate, LevelsOrderFromFastestToSmallest)
+{
+    ASSERT_EQ(stash("create m1.rar -m1 -C in ."), 0);
+    ASSERT_EQ(stash("create m5.rar -m5 -C in ."), 0);
+    ASSERT_EQ(stash("create m0.rar -m0 -C in ."), 0);
+    EXPECT_LT(fs::file_size("m5.rar"), fs::file_size("m1.rar"));
+    EXPECT_LT(fs::file_size("m1.rar"), fs::file_size("m0.rar") / 2);
+}
+
+TEST_F(StashCreate, MissingInputIsAOneLineErrorAndLeavesNoArchive)
+{
+    EXPECT_EQ(stash("create pack.rar in/readme.txt in/nothing"), 1);
+    EXPECT_EQ(errorText(), "stash: cannot open in/nothing: No such file or directory\n");
+    EXPECT_FALSE(fs::exists("pack.rar"));
+}
+
+TEST_F(StashCreate, UnwritableArchiveIsAOneLineError)
+{
+    EXPECT_EQ(stash("create no/such/dir/pack.rar -C in ."), 1);
+    EXPECT_EQ(errorText(),
+              "stash: cannot create no/such/dir/pack.rar: No such file or directory\n");
+}
+
+TEST_F(StashCreate, BadCommandLinesAreRefused)
+{
+    EXPECT_EQ(stash("create"), 1);
+    EXPECT_EQ(errorText(),
+              "stash: usage: stash create ARCHIVE [-m0..-m5] [-s] [-p PASSWORD] [-C DIR] "
+              "FILE...\n");
+    EXPECT_EQ(stash("create pack.rar -m9 in"), 1);
+    EXPECT_EQ(errorText(), "stash: unknown option -m9\n");
+    EXPECT_EQ(stash("create pack.rar in -p"), 1);
+    EXPECT_EQ(errorText(), "stash: option -p needs a value\n");
+    writer_test::writeFile("outside", {1});
+    EXPECT_EQ(stash("create pack.rar -C in ../outside"), 1);
+    EXPECT_EQ(errorText(), "stash: ../outside lies outside the base folder\n");
+    EXPECT_EQ(stash("create --help"), 0);
+}
+
+TEST_F(StashCreate, NeverPacksTheArchiveIntoItself)
+{
+    ASSERT_EQ(stash("create in/pack.rar -C in ."), 0);
+    ASSERT_EQ(stash("create in/pack.rar -C in ."), 0) << errorText();
+    bool found = true;
+    writer_test::readMember("in/pack.rar", "pack.rar", nullptr, &found);
+    EXPECT_FALSE(found);
+}
+
+} // namespace
+} // namespace tincrates
