@@ -1,0 +1,177 @@
+// `stash list`, `stash extract` and `stash test` from the command line: output, exit codes
+// and the one-line errors.
+#include "support/rar_test_archive.h"
+#include "support/scratch_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace tincrates {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+
+const fs::path fixtures = fs::path(TINCRATES_FIXTURES_DIR) / "rar";
+
+fs::path stashProgram() { return fs::read_symlink("/proc/self/exe").parent_path() / "stash"; }
+
+std::string textOf(const fs::path& path)
+{
+    Bytes bytes = testing::readFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class StashRead : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fs::exists(stashProgram()))
+            GTEST_SKIP() << "stash is not built beside the tests";
+        TestArchiveFiles();
+    }
+
+    // Runs stash with `arguments`; its output lands in out and err.
+    int stash(const std::string& arguments)
+    {
+        int status = std::system(
+            (stashProgram().string() + " " + arguments + " >out 2>err").c_str());
+        out = textOf("out");
+        err = textOf("err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    void TestArchiveFiles()
+    {
+        testing::TestArchive archive;
+        auto locked = testing::storedMember("Locked.txt", "behind a password");
+        locked.password = "Kd7M";
+        auto future = testing::storedMember("future.bin", "made by a later program");
+        future.unpackVersion = 29;
+        archive.add(testing::storedMember("Data\\Hello.txt", "hello, crates\n"))
+            .add(locked)
+            .add(future);
+        archive.writeTo("pack.rar");
+        testing::writeFile("text.txt", testing::bytesOf("not an archive\n"));
+    }
+
+    testing::ScratchDir scratch;
+    std::string out;
+    std::string err;
+};
+
+TEST_F(StashRead, ListShowsOneLinePerFileHeader)
+{
+    ASSERT_EQ(stash("list pack.rar"), 0) << err;
+    EXPECT_EQ(out,
+              "Data\\Hello.txt          14          14  2.0  stored  -                "
+              "a14ab19b\n"
+              "Locked.txt              17          32  2.0  stored  encrypted        "
+              "37fbe5f7\n"
+              "future.bin              23          23  2.9  stored  -                "
+              "58902e66\n");
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(StashRead, ListShowsMethodsAndFlagsOfRealArchives)
+{
+    if (!fs::exists(fixtures))
+        GTEST_SKIP() << "fixtures not found";
+    ASSERT_EQ(stash("list " + (fixtures / "v20_zxtune_solid.rar").string()), 0);
+    EXPECT_NE(out.find("p5_solid.bin       16384          50  2.0  m5      solid            "
+                       "10751aba"),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(stash("list " + (fixtures / "v20_winrar28_m5.rar").string()), 0);
+    EXPECT_NE(out.find("directory"), std::string::npos) << out;
+}
+
+TEST_F(StashRead, ExtractWritesTheMemberToStandardOutputOrAFile)
+{
+    ASSERT_EQ(stash("extract pack.rar data/hello.TXT"), 0) << err;
+    EXPECT_EQ(out, "hello, crates\n");
+    ASSERT_EQ(stash("extract pack.rar locked.txt -p Kd7M -o secret.txt"), 0) << err;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(textOf("secret.txt"), "behind a password");
+}
+
+TEST_F(StashRead, ExtractFailsWithOneLineThatSaysWhy)
+{
+    EXPECT_EQ(stash("extract pack.rar absent.txt"), 1);
+    EXPECT_EQ(err, "stash: pack.rar: absent.txt: no such member\n");
+    EXPECT_EQ(out, "");
+
+    EXPECT_EQ(stash("extract pack.rar Locked.txt -p wrong -o never.txt"), 1);
+    EXPECT_EQ(err, "stash: pack.rar: Locked.txt: CRC-32 differs: wrong password or damaged "
+                   "member\n");
+    EXPECT_FALSE(fs::exists("never.txt")) << "nothing is written after a failure";
+
+    EXPECT_EQ(stash("extract pack.rar future.bin"), 1);
+    EXPECT_EQ(err, "stash: pack.rar: future.bin: unsupported unpack version (only 1.3 to 2.0 "
+                   "can be read)\n");
+
+    EXPECT_EQ(stash("extract text.txt anything"), 1);
+    EXPECT_EQ(err, "stash: text.txt: anything: not an archive\n");
+
+    EXPECT_EQ(stash("extract missing.rar anything"), 1);
+    EXPECT_EQ(err, "stash: missing.rar: anything: cannot open the archive\n");
+}
+
+TEST_F(StashRead, TestReportsEveryMemberAndFailsIfAnyFails)
+{
+    EXPECT_EQ(stash("test pack.rar -p Kd7M"), 1);
+    EXPECT_EQ(out, "OK      Data\\Hello.txt\n"
+                   "OK      Locked.txt\n"
+                   "FAILED  future.bin: unsupported unpack version (only 1.3 to 2.0 can be "
+                   "read)\n");
+    EXPECT_EQ(err, "stash: pack.rar: 1 of 3 members failed\n");
+
+    testing::TestArchive good;
+    good.add(testing::storedMember("a", "1")).add(testing::storedMember("b", "2"));
+    good.writeTo("good.rar");
+    EXPECT_EQ(stash("test good.rar"), 0) << err;
+    EXPECT_EQ(out, "OK      a\nOK      b\n");
+
+    EXPECT_EQ(stash("test text.txt"), 1);
+    EXPECT_EQ(err, "stash: text.txt: not an archive\n");
+}
+
+TEST_F(StashRead, TestOfRealArchives)
+{
+    if (!fs::exists(fixtures))
+        GTEST_SKIP() << "fixtures not found";
+    EXPECT_EQ(stash("test " + (fixtures / "v20_zxtune_methods.rar").string()), 0) << out << err;
+    EXPECT_EQ(stash("test " + (fixtures / "v20_psw_compressed.rar").string() + " -p password"),
+              0)
+        << out << err;
+    EXPECT_EQ(stash("test " + (fixtures / "v15_comment.rar").string()), 1);
+    EXPECT_EQ(out, "FAILED  FILE1.TXT: unsupported compression: written by RAR 1.5, only RAR "
+                   "2.0 can be decoded\n"
+                   "OK      FILE2.TXT\n");
+}
+
+TEST_F(StashRead, HelpAndBadArgumentsNeverCrash)
+{
+    for (const char* command : {"--help", "list --help", "extract --help", "test -h"}) {
+        EXPECT_EQ(stash(command), 0) << command;
+        EXPECT_EQ(out.rfind("usage: stash", 0), 0u) << command;
+    }
+    EXPECT_EQ(stash("extract pack.rar"), 1);
+    EXPECT_EQ(err, "stash extract: expected an archive and a member name (see stash extract "
+                   "--help)\n");
+    EXPECT_EQ(stash("extract pack.rar a -p"), 1);
+    EXPECT_EQ(err, "stash extract: option -p needs a value (see stash extract --help)\n");
+    EXPECT_EQ(stash("list -x pack.rar"), 1);
+    EXPECT_EQ(err, "stash list: unknown option -x (see stash list --help)\n");
+    EXPECT_EQ(stash("frobnicate"), 1);
+    EXPECT_EQ(err, "stash: unknown command frobnicate (see stash --help)\n");
+    EXPECT_EQ(stash(""), 1);
+}
+
+} // namespace
+} // namespace tincrates
