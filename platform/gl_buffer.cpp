@@ -68,13 +68,25 @@ GlVertexBuffer::~GlVertexBuffer() = default;
 
 ULONG GlVertexBuffer::Release()
 {
+    if (refCount == 0)
+        return 0;
     ULONG count = --refCount;
-    if (count == 0) {
-        GlDevice& owner = device;
-        delete this;
-        owner.resourceDestroyed();
-    }
+    if (count == 0 && internalCount == 0)
+        destroy();
     return count;
+}
+
+void GlVertexBuffer::releaseInternally()
+{
+    if (--internalCount == 0 && refCount == 0)
+        destroy();
+}
+
+void GlVertexBuffer::destroy()
+{
+    GlDevice& owner = device;
+    delete this;
+    owner.resourceDestroyed();
 }
 
 HRESULT GlVertexBuffer::GetDevice(IDirect3DDevice9** result)
@@ -103,13 +115,25 @@ GlIndexBuffer::~GlIndexBuffer() = default;
 
 ULONG GlIndexBuffer::Release()
 {
+    if (refCount == 0)
+        return 0;
     ULONG count = --refCount;
-    if (count == 0) {
-        GlDevice& owner = device;
-        delete this;
-        owner.resourceDestroyed();
-    }
+    if (count == 0 && internalCount == 0)
+        destroy();
     return count;
+}
+
+void GlIndexBuffer::releaseInternally()
+{
+    if (--internalCount == 0 && refCount == 0)
+        destroy();
+}
+
+void GlIndexBuffer::destroy()
+{
+    GlDevice& owner = device;
+    delete this;
+    owner.resourceDestroyed();
 }
 
 HRESULT GlIndexBuffer::GetDevice(IDirect3DDevice9** result)

@@ -47,12 +47,17 @@ public:
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
     HRESULT Unlock() override { return storage.unlock(); }
     const GlBufferStorage& buffer() const { return storage; }
+    // The device's and state blocks' references, not shown in the count.
+    void holdInternally() { ++internalCount; }
+    void releaseInternally();
 
 private:
     ~GlVertexBuffer();
+    void destroy();
     GlDevice& device; // not owned
     GlBufferStorage storage;
     ULONG refCount = 1;
+    ULONG internalCount = 0;
 };
 
 class GlIndexBuffer final : public IDirect3DIndexBuffer9 {
@@ -66,13 +71,17 @@ public:
     HRESULT Unlock() override { return storage.unlock(); }
     const GlBufferStorage& buffer() const { return storage; }
     D3DFORMAT format() const { return indexFormat; }
+    void holdInternally() { ++internalCount; }
+    void releaseInternally();
 
 private:
     ~GlIndexBuffer();
+    void destroy();
     GlDevice& device; // not owned
     GlBufferStorage storage;
     D3DFORMAT indexFormat;
     ULONG refCount = 1;
+    ULONG internalCount = 0;
 };
 
 } // namespace tincrates::gl

@@ -1,5 +1,6 @@
 // The GL device: Direct3D 9 state, its translation to GL state and generated shaders, draws.
 #include "platform/gl_device.h"
+#include "platform/gl_internal_references.h"
 
 #include "platform/gl_buffer.h"
 #include "platform/gl_check.h"
@@ -123,16 +124,6 @@ GLenum primitiveMode(D3DPRIMITIVETYPE type)
     }
 }
 
-// Holds a reference to the new object and drops the one to the old.
-template <class T>
-void replaceHeld(T*& slot, T* object)
-{
-    if (object)
-        object->AddRef();
-    if (slot)
-        slot->Release();
-    slot = object;
-}
 
 } // namespace
 
@@ -175,7 +166,10 @@ GlDevice::GlDevice(std::shared_ptr<Window> window, const D3DPRESENT_PARAMETERS& 
         throw std::string("cannot draw into the back buffer");
     }
     state = defaultDeviceState(depthStencil != 0);
-    backBuffer->AddRef();
+    // The device's own holds; the application has no reference until it asks for one.
+    backBuffer->holdInternally();
+    backBuffer->Release();
+    backBuffer->holdInternally();
     renderTarget = backBuffer;
     cache.bindFramebuffer(backBuffer->framebuffer);
     viewport = {0, 0, backBuffer->width(), backBuffer->height(), 0.0f, 1.0f};

@@ -2,21 +2,12 @@
 #include "platform/gl_state_block.h"
 
 #include "platform/gl_device.h"
+#include "platform/gl_internal_references.h"
 
 namespace tincrates::gl {
 
 namespace {
 
-// Holds a reference to the new object and drops the one to the old.
-template <class T>
-void replaceHeld(T*& slot, T* object)
-{
-    if (object)
-        object->AddRef();
-    if (slot)
-        slot->Release();
-    slot = object;
-}
 
 } // namespace
 

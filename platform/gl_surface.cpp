@@ -64,10 +64,28 @@ ULONG GlSurface::Release()
 {
     if (containerTexture)
         return containerTexture->Release();
+    if (refCount == 0)
+        return 0;
     ULONG count = --refCount;
-    if (count == 0)
+    if (count == 0 && internalCount == 0)
         delete this;
     return count;
+}
+
+void GlSurface::holdInternally()
+{
+    if (containerTexture)
+        containerTexture->holdInternally();
+    else
+        ++internalCount;
+}
+
+void GlSurface::releaseInternally()
+{
+    if (containerTexture)
+        containerTexture->releaseInternally();
+    else if (--internalCount == 0 && refCount == 0)
+        delete this;
 }
 
 HRESULT GlSurface::GetDevice(IDirect3DDevice9** result)

@@ -36,6 +36,11 @@ public:
     HRESULT LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) override;
     HRESULT UnlockRect() override;
 
+    // References that keep the surface alive without showing in its count (the device's
+    // hold on its render target); a texture level passes them to its texture.
+    void holdInternally();
+    void releaseInternally();
+
     Kind kind() const { return surfaceKind; }
     UINT width() const { return surfaceWidth; }
     UINT height() const { return surfaceHeight; }
@@ -58,6 +63,7 @@ private:
     UINT surfaceWidth = 0, surfaceHeight = 0;
     D3DFORMAT surfaceFormat = D3DFMT_UNKNOWN;
     ULONG refCount = 1;
+    ULONG internalCount = 0;
     GLuint colourRenderbuffer = 0;
     std::vector<uint32_t> memory;
     bool isLocked = false;

@@ -65,10 +65,18 @@ ULONG GlTexture::AddRef() { return ++refCount; }
 
 ULONG GlTexture::Release()
 {
+    if (refCount == 0)
+        return 0;
     ULONG count = --refCount;
-    if (count == 0)
+    if (count == 0 && internalCount == 0)
         delete this;
     return count;
+}
+
+void GlTexture::releaseInternally()
+{
+    if (--internalCount == 0 && refCount == 0)
+        delete this;
 }
 
 HRESULT GlTexture::GetDevice(IDirect3DDevice9** result)

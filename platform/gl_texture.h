@@ -34,6 +34,11 @@ public:
         DWORD flags) override;
     HRESULT UnlockRect(UINT level) override;
 
+    // The device's and state blocks' references: they keep the texture alive but, as in
+    // Direct3D 9, do not show in the count that AddRef and Release return.
+    void holdInternally() { ++internalCount; }
+    void releaseInternally();
+
     GLuint name() const { return texture; }
     D3DFORMAT format() const { return textureFormat; }
     DWORD usage() const { return textureUsage; }
@@ -54,6 +59,7 @@ private:
     D3DFORMAT textureFormat;
     D3DPOOL pool;
     ULONG refCount = 1;
+    ULONG internalCount = 0;
     GLuint texture = 0;
     std::vector<std::unique_ptr<GlSurface>> surfaces;
     std::vector<std::vector<uint32_t>> levelCopies; // managed pool, made at the first lock

@@ -81,44 +81,52 @@ TEST(ReferenceCounts, SurfaceLevelsShareTheirTexturesCount)
     EXPECT_EQ(texture->Release(), 0u);
 }
 
-TEST(ReferenceCounts, GetRenderTargetAddsAReferenceAndSetRenderTargetHoldsOne)
+TEST(ReferenceCounts, GetRenderTargetAddsAReferenceThatTheCallerReturns)
 {
     HeadlessDevice device(4, 4);
     IDirect3DSurface9* backBuffer = nullptr;
     device->GetRenderTarget(0, &backBuffer);
-    ULONG held = backBuffer->AddRef() - 1;
+    EXPECT_EQ(backBuffer->AddRef(), 2u);
     backBuffer->Release();
     IDirect3DSurface9* again = nullptr;
     device->GetRenderTarget(0, &again);
     EXPECT_EQ(again, backBuffer);
-    EXPECT_EQ(backBuffer->AddRef(), held + 2);
-    backBuffer->Release();
-    again->Release();
+    EXPECT_EQ(again->Release(), 1u);
 
+    // As in Direct3D 9, the device's hold on its target is not part of the count.
     IDirect3DTexture9* texture = nullptr;
     device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
         &texture, nullptr);
     IDirect3DSurface9* surface = nullptr;
     texture->GetSurfaceLevel(0, &surface);
     device->SetRenderTarget(0, surface);
-    EXPECT_EQ(texture->AddRef(), 4u); // ours, the surface's, the device's and this one
+    EXPECT_EQ(texture->AddRef(), 3u); // ours, the surface's and this one
     texture->Release();
     device->SetRenderTarget(0, backBuffer);
-    EXPECT_EQ(backBuffer->AddRef(), held + 1); // the device's own reference is back
-    backBuffer->Release();
-    backBuffer->Release();
+    EXPECT_EQ(backBuffer->Release(), 0u);
     surface->Release();
     EXPECT_EQ(texture->Release(), 0u);
+    // The back buffer lives on with the device.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1, 0);
+    EXPECT_EQ(device.readBack()[0], 0xFF00FF00u);
 }
 
-TEST(ReferenceCounts, BoundTexturesAreHeldUntilReplaced)
+TEST(ReferenceCounts, BoundTexturesStayUsableAfterTheirLastRelease)
 {
     HeadlessDevice device(4, 4);
+    device.setPlainStates();
     IDirect3DTexture9* texture = nullptr;
-    device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
+    device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
+    D3DLOCKED_RECT locked;
+    texture->LockRect(0, &locked, nullptr, 0);
+    *static_cast<uint32_t*>(locked.pBits) = 0xFF804020;
+    texture->UnlockRect(0);
     device->SetTexture(0, texture);
-    EXPECT_EQ(texture->Release(), 1u);
-    device->SetTexture(0, nullptr); // the device's reference was the last
+    EXPECT_EQ(texture->Release(), 0u);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device.drawFan(device.fullScreenQuad());
+    EXPECT_EQ(device.readBack()[0], 0xFF804020u);
+    device->SetTexture(0, nullptr); // the device's hold was the last
 }
 
 TEST(ReferenceCounts, ResourcesMayOutliveTheDeviceReference)

@@ -92,19 +92,27 @@ TEST(StateBlock, AppliedBlockDrawsWithItsBlendAndTexture)
     block->Release();
 }
 
-TEST(StateBlock, HoldsAReferenceToEachRecordedTexture)
+TEST(StateBlock, KeepsRecordedTexturesAliveWithoutCountingThem)
 {
     HeadlessDevice device(4, 4);
+    device.setPlainStates();
     IDirect3DTexture9* texture = nullptr;
     device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
+    D3DLOCKED_RECT locked;
+    texture->LockRect(0, &locked, nullptr, 0);
+    *static_cast<uint32_t*>(locked.pBits) = 0xFF306090;
+    texture->UnlockRect(0);
     device->BeginStateBlock();
     device->SetTexture(0, texture);
     IDirect3DStateBlock9* block = nullptr;
     device->EndStateBlock(&block);
-    EXPECT_EQ(texture->AddRef(), 3u); // ours, the block's and this one
-    texture->Release();
-    block->Release();
     EXPECT_EQ(texture->Release(), 0u);
+    block->Apply();
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device.drawFan(device.fullScreenQuad());
+    EXPECT_EQ(device.readBack()[0], 0xFF306090u);
+    device->SetTexture(0, nullptr);
+    EXPECT_EQ(block->Release(), 0u); // the block's hold was the last
 }
 
 TEST(StateBlock, EndWithoutBeginFails)
