@@ -36,6 +36,79 @@ char normalisedNameChar(char c)
     return c;
 }
 
+void appendUtf8(std::string& out, uint32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | c >> 6);
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xE0 | c >> 12);
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// A Unicode name is stored after the plain name and a zero, coded against the plain name: a
+// high byte shared by most characters, then two bits per character saying how it is made
+// (a low byte alone, a low byte with the shared high byte, a whole 16-bit character, or a run
+// taken from the plain name, optionally shifted). Damaged codes end the name early.
+std::string decodeUnicodeName(const std::string& stored)
+{
+    size_t zero = stored.find('\0');
+    if (zero == std::string::npos || zero + 1 >= stored.size())
+        return {};
+    auto plain = reinterpret_cast<const uint8_t*>(stored.data());
+    size_t plainSize = zero;
+    auto code = reinterpret_cast<const uint8_t*>(stored.data()) + zero + 1;
+    size_t codeSize = stored.size() - zero - 1;
+
+    std::u16string name;
+    size_t at = 0;
+    uint32_t high = uint32_t(code[at++]) << 8;
+    uint8_t flags = 0;
+    int flagsLeft = 0;
+    while (at < codeSize) {
+        if (flagsLeft == 0) {
+            flags = code[at++];
+            flagsLeft = 4;
+            if (at >= codeSize)
+                break;
+        }
+        unsigned mode = flags >> 6;
+        flags = uint8_t(flags << 2);
+        --flagsLeft;
+        if (mode == 0) {
+            name += char16_t(code[at++]);
+        } else if (mode == 1) {
+            name += char16_t(high | code[at++]);
+        } else if (mode == 2) {
+            if (at + 1 >= codeSize)
+                break;
+            name += char16_t(code[at] | code[at + 1] << 8);
+            at += 2;
+        } else {
+            uint8_t run = code[at++];
+            bool isShifted = (run & 0x80) != 0;
+            uint8_t shift = 0;
+            if (isShifted) {
+                if (at >= codeSize)
+                    break;
+                shift = code[at++];
+            }
+            for (int n = (run & 0x7F) + 2; n > 0 && name.size() < plainSize; --n) {
+                uint8_t c = plain[name.size()];
+                name += isShifted ? char16_t(high | uint8_t(c + shift)) : char16_t(c);
+            }
+        }
+    }
+    std::string utf8;
+    for (char16_t c : name)
+        appendUtf8(utf8, c);
+    return utf8;
+}
+
 // Called with each member a walk extracts (its output when it was wanted); returns whether
 // to go on.
 using MemberSink = std::function<bool(const ArchiveEntry&, ArchiveError, OutputBlock&)>;
@@ -300,7 +373,10 @@ WalkResult ArchiveReader::readNextFileHeader()
         std::string name(entry.nameSize, '\0');
         if (std::fread(name.data(), 1, name.size(), file.get()) != name.size())
             return WalkResult::damaged;
-        // A Unicode name follows its plain form after a zero; the plain form is the name.
+        // A Unicode name follows its plain form after a zero; the plain form is the name
+        // that lookups compare.
+        if (flags & LHD_UNICODE)
+            entry.unicodeName = decodeUnicodeName(name);
         name.resize(std::strlen(name.c_str()));
         entry.name = std::move(name);
         fileHeader = std::move(entry);

@@ -42,7 +42,8 @@ std::string describeArchiveError(ArchiveError error);
 
 // One file header as stored in the archive.
 struct ArchiveEntry {
-    std::string name; // the stored name bytes up to the first zero ("/" or "\" as stored)
+    std::string name;        // the stored name bytes up to the first zero ("/" or "\" as stored)
+    std::string unicodeName; // the Unicode form some names carry after it, as UTF-8; or empty
     uint64_t headerPosition = 0;
     uint16_t headCrc = 0;
     uint8_t headType = 0;

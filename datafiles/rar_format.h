@@ -28,6 +28,7 @@ constexpr uint16_t LHD_PASSWORD = 0x0004;
 constexpr uint16_t LHD_COMMENT = 0x0008;
 constexpr uint16_t LHD_SOLID = 0x0010;
 constexpr uint16_t LHD_DIRECTORY = 0x00E0; // all three window-size bits set
+constexpr uint16_t LHD_UNICODE = 0x0200;   // the name holds a Unicode form after a zero
 constexpr uint16_t LONG_BLOCK = 0x8000;    // a data area follows the header
 
 constexpr uint32_t mainHeaderSize = 13;

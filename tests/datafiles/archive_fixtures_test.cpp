@@ -231,6 +231,9 @@ TEST_F(ArchiveFixtureDetails, HeaderFieldsAreReadAsStored)
     EXPECT_EQ(entries[2].method, 0x35);
     EXPECT_FALSE(entries[2].isDirectory());
     EXPECT_EQ(entries[4].flags, 0x8280);
+    EXPECT_EQ(entries[4].name, "????.txt");
+    EXPECT_EQ(entries[4].unicodeName, "\xD1\x82\xD0\xB5\xD1\x81\xD1\x82.txt"); // тест.txt
+    EXPECT_EQ(entries[2].unicodeName, "");
 
     ASSERT_EQ(listArchiveMembers((fixtures / "v20_zxtune_solid.rar").c_str(), entries),
               ArchiveError::ok);

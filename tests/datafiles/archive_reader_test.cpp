@@ -246,6 +246,32 @@ TEST(ArchiveReader, MalformedHeadersAreDamageNotCrashes)
     EXPECT_EQ(reasonFor(mainTooShort, "m"), ArchiveError::damagedHeader);
 }
 
+TEST(ArchiveReader, UnicodeNamesAreDecodedBesideThePlainOnes)
+{
+    // Plain "A?xyz", then the Unicode form: high byte 0x04; modes 0, 2 and 3 (a run of three
+    // from the plain name shifted into the high byte's page).
+    using namespace std::string_literals;
+    std::string stored = "A?xyz\0"s + "\x04\x2c" "A" "\xac\x20" "\x81\xb8";
+    TestArchive archive;
+    auto member = storedMember(stored, "u");
+    member.flags = rar::LHD_UNICODE;
+    archive.add(member);
+    // Cut short, the Unicode form just ends early.
+    auto cut = storedMember(stored.substr(0, 9), "c");
+    cut.flags = rar::LHD_UNICODE;
+    archive.add(cut);
+
+    ScratchDir dir;
+    archive.writeTo("test.rar");
+    std::vector<ArchiveEntry> entries;
+    ASSERT_EQ(listArchiveMembers("test.rar", entries), ArchiveError::ok);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "A?xyz");
+    EXPECT_EQ(entries[0].unicodeName, "A\u20AC\u0430\u0431\u0432");
+    EXPECT_EQ(entries[1].name, "A?xyz");
+    EXPECT_EQ(entries[1].unicodeName, "A");
+}
+
 TEST(ArchiveReader, LongNamesAreComparedWhole)
 {
     std::string stored(300, 'n');

@@ -89,6 +89,22 @@ TEST_F(StashRead, ListShowsMethodsAndFlagsOfRealArchives)
         << out;
     ASSERT_EQ(stash("list " + (fixtures / "v20_winrar28_m5.rar").string()), 0);
     EXPECT_NE(out.find("directory"), std::string::npos) << out;
+    EXPECT_NE(out.find("\xD1\x82\xD0\xB5\xD1\x81\xD1\x82.txt           15498"),
+              std::string::npos)
+        << "Unicode names are shown in their Unicode form:\n"
+        << out;
+}
+
+TEST_F(StashRead, ExtractFindsAMemberByItsUnicodeName)
+{
+    if (!fs::exists(fixtures))
+        GTEST_SKIP() << "fixtures not found";
+    auto archive = (fixtures / "v20_winrar28_m5.rar").string();
+    ASSERT_EQ(stash("extract " + archive + " \xD1\x82\xD0\xB5\xD1\x81\xD1\x82.TXT -o ru.txt"),
+              0)
+        << err;
+    EXPECT_TRUE(testing::readFile("ru.txt")
+                == testing::readFile(fixtures / "v20_winrar28_expected_test_ru.txt"));
 }
 
 TEST_F(StashRead, ExtractWritesTheMemberToStandardOutputOrAFile)

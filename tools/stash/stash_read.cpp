@@ -98,6 +98,42 @@ std::string flagsText(const ArchiveEntry& entry)
     return text.empty() ? "-" : text;
 }
 
+// The name to show: the Unicode form where the archive has one.
+const std::string& shownName(const ArchiveEntry& entry)
+{
+    return entry.unicodeName.empty() ? entry.name : entry.unicodeName;
+}
+
+// Extracts the member `name` with the production's lookup; a name given in the Unicode form
+// that some archives store beside the plain one is looked up by its place in the archive,
+// since plain forms of such names ("????.txt") need not be unique.
+ArchiveError extractNamed(const char* archive, const char* name, const char* password,
+                          std::vector<uint8_t>& content)
+{
+    ArchiveError result = extractArchiveMember(archive, name, password, content);
+    if (result != ArchiveError::noSuchMember)
+        return result;
+    std::vector<ArchiveEntry> entries;
+    listArchiveMembers(archive, entries);
+    size_t wanted = 0;
+    while (wanted < entries.size() && !namesMatch(entries[wanted].unicodeName.c_str(), name))
+        ++wanted;
+    if (wanted == entries.size() || entries[wanted].unicodeName.empty())
+        return result;
+    size_t index = 0;
+    extractAllMembers(archive, password,
+                      [&](const ArchiveEntry&, ArchiveError memberResult, const uint8_t* data,
+                          uint64_t size) {
+                          if (index++ < wanted)
+                              return true;
+                          result = memberResult;
+                          if (memberResult == ArchiveError::ok)
+                              content.assign(data, data + size);
+                          return false;
+                      });
+    return result;
+}
+
 bool writeAll(FILE* out, const std::vector<uint8_t>& content)
 {
     return content.empty() || std::fwrite(content.data(), 1, content.size(), out) == content.size();
@@ -120,11 +156,16 @@ int runList(int argc, char** argv)
     std::vector<ArchiveEntry> entries;
     ArchiveError result = listArchiveMembers(args.words[0], entries);
     size_t nameWidth = 4;
+    auto columns = [](const std::string& text) {
+        // UTF-8 continuation bytes take no column of their own.
+        return size_t(std::count_if(text.begin(), text.end(),
+                                    [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }));
+    };
     for (const auto& entry : entries)
-        nameWidth = std::max(nameWidth, entry.name.size());
+        nameWidth = std::max(nameWidth, columns(shownName(entry)));
     for (const auto& entry : entries)
-        std::printf("%-*s  %10u  %10u  %s  %-6s  %-15s  %08x\n", int(nameWidth),
-                    entry.name.c_str(), entry.unpSize, entry.packSize,
+        std::printf("%s%*s  %10u  %10u  %s  %-6s  %-15s  %08x\n", shownName(entry).c_str(),
+                    int(nameWidth - columns(shownName(entry))), "", entry.unpSize, entry.packSize,
                     versionText(entry.unpVer).c_str(), methodText(entry.method).c_str(),
                     flagsText(entry).c_str(), entry.fileCrc);
     if (result != ArchiveError::ok) {
@@ -151,7 +192,7 @@ int runExtract(int argc, char** argv)
     const char* archive = args.words[0];
     const char* name = args.words[1];
     std::vector<uint8_t> content;
-    ArchiveError result = extractArchiveMember(archive, name, args.password, content);
+    ArchiveError result = extractNamed(archive, name, args.password, content);
     if (result != ArchiveError::ok) {
         std::fprintf(stderr, "stash: %s: %s: %s\n", archive, name,
                      describeArchiveError(result).c_str());
@@ -207,11 +248,11 @@ int runTest(int argc, char** argv)
         [&](const ArchiveEntry& entry, ArchiveError result, const uint8_t*, uint64_t) {
             ++visited;
             if (result == ArchiveError::ok) {
-                std::printf("OK      %s%s\n", entry.name.c_str(),
+                std::printf("OK      %s%s\n", shownName(entry).c_str(),
                             entry.isDirectory() ? " (directory)" : "");
             } else {
                 ++failed;
-                std::printf("FAILED  %s: %s\n", entry.name.c_str(),
+                std::printf("FAILED  %s: %s\n", shownName(entry).c_str(),
                             describeArchiveError(result).c_str());
             }
             return true;
@@ -220,7 +261,7 @@ int runTest(int argc, char** argv)
     // would) are failures too.
     for (size_t i = visited; i < entries.size(); ++i) {
         ++failed;
-        std::printf("FAILED  %s: not reached: %s\n", entries[i].name.c_str(),
+        std::printf("FAILED  %s: not reached: %s\n", shownName(entries[i]).c_str(),
                     describeArchiveError(walked).c_str());
     }
     if (listed != ArchiveError::ok) {
