@@ -10,7 +10,7 @@ packages=(
     libegl-dev libgl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
     libfftw3-dev libsoxr-dev
     libmp3lame-dev
-    xvfb xauth
+    xvfb xauth libx11-dev
     unar
 )
 
