@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <cstdint>
 
 namespace tincrates::rar20 {
@@ -17,6 +18,8 @@ constexpr size_t segmentSize = 64 * 1024;
 constexpr uint32_t maxMatchLength = 257; // codable both as a new match and as a repeat
 constexpr uint32_t maxDistance = rar::windowSize - 1;
 constexpr size_t minimumPackedSize = 4;
+// For sound: the quickest search, which also strides over stretches without matches.
+constexpr CompressionLevel soundEffort{false, 4, 24, 8, true};
 constexpr int distanceOffset = rar::literalTableSize;
 constexpr int repeatOffset = rar::literalTableSize + rar::distanceTableSize;
 
@@ -92,6 +95,21 @@ void appendLengths(std::vector<uint8_t>& lengths, std::span<const uint32_t> freq
     lengths.insert(lengths.end(), part.begin(), part.end());
 }
 
+// Code lengths for an LZ table set. Every set keeps a code for the switch symbol, so a later
+// segment or member can leave it, and for a literal, which ends a member harmlessly.
+std::vector<uint8_t> lzLengths(const std::array<uint32_t, rar::lzTableSetSize>& frequencies)
+{
+    std::array<uint32_t, rar::lzTableSetSize> wanted = frequencies;
+    wanted[rar::symbolNewTables] = std::max(wanted[rar::symbolNewTables], 1u);
+    if (std::all_of(wanted.begin(), wanted.begin() + 256, [](uint32_t f) { return f == 0; }))
+        wanted[0] = 1;
+    std::vector<uint8_t> lengths;
+    appendLengths(lengths, std::span(wanted).subspan(0, rar::literalTableSize));
+    appendLengths(lengths, std::span(wanted).subspan(distanceOffset, rar::distanceTableSize));
+    appendLengths(lengths, std::span(wanted).subspan(repeatOffset, rar::repeatLengthTableSize));
+    return lengths;
+}
+
 // A table set for the given frequencies, and the bits of the set itself, difference-coded
 // or not, whichever is shorter.
 struct TableChoice {
@@ -125,16 +143,53 @@ struct AudioTrial {
     uint64_t dataBits = 0;
 };
 
+// The channel count whose multimedia coding of `sample` promises the fewest bits, judged by
+// the order-0 entropy of the prediction errors, and those bits per byte.
+struct SoundEstimate {
+    int channels = 1;
+    double bitsPerByte = 8.0;
+};
+
+SoundEstimate estimateSound(const AudioEncoder& state, std::span<const uint8_t> sample)
+{
+    SoundEstimate best;
+    if (sample.size() < 256)
+        return best;
+    for (int channelCount = 1; channelCount <= 4; ++channelCount) {
+        AudioEncoder trial = state;
+        trial.startBlock(channelCount);
+        std::array<std::array<uint32_t, 256>, 4> counts{};
+        for (uint8_t byte : sample) {
+            int channel = trial.currentChannel();
+            ++counts[size_t(channel)][trial.encode(byte)];
+        }
+        double bits = 0;
+        for (int c = 0; c < channelCount; ++c) {
+            uint32_t total = 0;
+            for (uint32_t count : counts[size_t(c)])
+                total += count;
+            for (uint32_t count : counts[size_t(c)]) {
+                if (count != 0)
+                    bits -= count * std::log2(double(count) / total);
+            }
+        }
+        double bitsPerByte = bits / double(sample.size());
+        if (bitsPerByte < best.bitsPerByte)
+            best = {channelCount, bitsPerByte};
+    }
+    return best;
+}
+
 } // namespace
 
 CompressionLevel compressionLevel(int level)
 {
     switch (level) {
-    case 1: return {false, 4, 24, 8};
-    case 2: return {false, 12, 48, 16};
-    case 3: return {true, 24, 96, 32};
-    case 4: return {true, 96, 160, 257};
-    default: return {true, 512, 257, 257};
+    case 1: return {false, 4, 24, 8, false};
+    case 2: return {false, 12, 48, 16, false};
+    case 3: return {true, 24, 96, 32, false};
+    case 4: return {true, 96, 160, 257, false};
+    default: return {true, 512, 257, 257, false};
     }
 }
 
@@ -213,7 +268,8 @@ struct Candidate {
 } // namespace
 
 void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer,
-                                   size_t begin, size_t end, LzBlock& block)
+                                   size_t begin, size_t end, const CompressionLevel& settings,
+                                   LzBlock& block)
 {
     auto bestAt = [&](size_t position) {
         Candidate best;
@@ -249,16 +305,24 @@ void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t>
     size_t position = begin;
     Candidate pending;
     bool hasPending = false;
+    unsigned misses = 0;
     while (position < end) {
         finder.insertUpTo(position + 1);
         Candidate current = hasPending ? pending : bestAt(position);
         hasPending = false;
         if (current.length == 0) {
-            ++block.frequencies[buffer[position]];
-            block.tokens.push_back({buffer[position], 0, 0, 0});
-            ++position;
+            // After a long run without matches, look only now and then until one turns up.
+            size_t stride = settings.isStriding ? 1 + (++misses >> 6) : 1;
+            size_t next = std::min(end, position + stride);
+            for (; position < next; ++position) {
+                ++block.frequencies[buffer[position]];
+                block.tokens.push_back({buffer[position], 0, 0, 0});
+            }
+            if (stride > 1)
+                finder.skipUpTo(position);
             continue;
         }
+        misses = 0;
         if (settings.isLazy && current.length < settings.niceLength && position + 1 < end) {
             finder.insertUpTo(position + 2);
             Candidate next = bestAt(position + 1);
@@ -348,38 +412,60 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
         block.tokens.clear();
         block.frequencies.fill(0);
         block.extraBits = 0;
-        parseSegment(finder, buffer, begin, end, block);
+        // Sound rarely repeats exactly, so long searches for matches in it are wasted; a
+        // quick look at its start decides whether the predictor gets a full trial and the
+        // LZ parse only the fastest effort.
+        SoundEstimate sound = estimateSound(
+            audio, std::span<const uint8_t>(buffer).subspan(begin, std::min<size_t>(byteCount,
+                                                                                   4096)));
+        bool looksLikeSound = sound.bitsPerByte < 5.0;
+        // A sample parse tells whether matches could beat the predictor at all; if not, the
+        // segment's positions are left out of the chains, as sound seldom repeats.
+        bool isLzWorthParsing = true;
+        if (looksLikeSound) {
+            MatchHistory saved = history;
+            size_t sampleEnd = begin + std::min<size_t>(byteCount, 8192);
+            parseSegment(finder, buffer, begin, sampleEnd, soundEffort, block);
+            history = saved;
+            std::vector<uint8_t> sampleLengths = lzLengths(block.frequencies);
+            double sampleBits = double(codedBits(block.frequencies, sampleLengths)
+                                       + block.extraBits);
+            isLzWorthParsing =
+                sampleBits / double(sampleEnd - begin) < sound.bitsPerByte + 0.25;
+            block.tokens.clear();
+            block.frequencies.fill(0);
+            block.extraBits = 0;
+        }
 
-        // The LZ coding: the tables in force, or a new set.
-        std::span<const uint32_t> frequencies(block.frequencies);
-        std::array<uint32_t, rar::lzTableSetSize> wanted = block.frequencies;
-        // Every set keeps a code for the switch symbol, so a later segment or member can
-        // leave it, and for a literal, which ends a member harmlessly.
-        wanted[rar::symbolNewTables] = std::max(wanted[rar::symbolNewTables], 1u);
-        if (std::all_of(wanted.begin(), wanted.begin() + 256, [](uint32_t f) { return f == 0; }))
-            wanted[0] = 1;
-        std::vector<uint8_t> lengths;
-        appendLengths(lengths, std::span(wanted).subspan(0, rar::literalTableSize));
-        appendLengths(lengths, std::span(wanted).subspan(distanceOffset, rar::distanceTableSize));
-        appendLengths(lengths,
-                      std::span(wanted).subspan(repeatOffset, rar::repeatLengthTableSize));
-        // All costs below include the extra bits, which LZ needs and audio does not.
-        uint64_t lzNewBits = codedBits(frequencies, lengths) + block.extraBits;
-        TableChoice lzTables = chooseTableSet(false, 1, std::move(lengths), oldLengths);
-        uint64_t bestBits = lzNewBits + lzTables.tableBits;
         enum class Choice { lzKeep, lzNew, audioKeep, audioNew } choice = Choice::lzNew;
-        if (hasTables && !isAudio && allCoded(frequencies, currentLengths)) {
-            uint64_t keepBits = codedBits(frequencies, currentLengths) + block.extraBits;
-            if (keepBits <= bestBits) {
-                bestBits = keepBits;
-                choice = Choice::lzKeep;
+        uint64_t bestBits = UINT64_MAX;
+        TableChoice lzTables;
+        if (isLzWorthParsing) {
+            parseSegment(finder, buffer, begin, end, looksLikeSound ? soundEffort : settings,
+                         block);
+            // The LZ coding: the tables in force, or a new set. All costs include the extra
+            // bits, which LZ needs and audio does not.
+            std::span<const uint32_t> frequencies(block.frequencies);
+            std::vector<uint8_t> lengths = lzLengths(block.frequencies);
+            uint64_t lzNewBits = codedBits(frequencies, lengths) + block.extraBits;
+            lzTables = chooseTableSet(false, 1, std::move(lengths), oldLengths);
+            bestBits = lzNewBits + lzTables.tableBits;
+            if (hasTables && !isAudio && allCoded(frequencies, currentLengths)) {
+                uint64_t keepBits = codedBits(frequencies, currentLengths) + block.extraBits;
+                if (keepBits <= bestBits) {
+                    bestBits = keepBits;
+                    choice = Choice::lzKeep;
+                }
             }
+        } else {
+            finder.skipUpTo(end);
         }
 
         // The multimedia coding, tried only where LZ leaves most of the bytes' bits.
         AudioTrial bestAudio;
-        if (bestBits > uint64_t(byteCount) * 5) {
-            for (int channelCount = 1; channelCount <= 4; ++channelCount) {
+        if (sound.bitsPerByte < 7.0 && (looksLikeSound || bestBits > uint64_t(byteCount) * 5)) {
+            for (int channelCount = sound.channels; channelCount == sound.channels;
+                 ++channelCount) {
                 AudioTrial trial;
                 trial.channels = channelCount;
                 trial.encoderAfter = audio;

@@ -23,6 +23,7 @@ struct CompressionLevel {
     unsigned maxChain;    // earlier candidates examined per position
     uint32_t niceLength;  // a match this long is taken at once
     uint32_t insertLimit; // positions inside longer matches are not added to the chains
+    bool isStriding;      // search ever more sparsely while no match turns up
 };
 
 // The level settings for `level` 1 to 5.
@@ -71,7 +72,7 @@ private:
 
     void resetState();
     void parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer, size_t begin,
-                      size_t end, LzBlock& block);
+                      size_t end, const CompressionLevel& effort, LzBlock& block);
     void addMatchToken(uint32_t length, uint32_t distance, LzBlock& block);
     void switchTables(BitWriter& out, const TableSet& set);
     void writeEndOfMember(BitWriter& out);
