@@ -249,7 +249,9 @@ bool OutputBlock::reserve(size_t count)
         return false;
     if (size + count <= capacity)
         return true;
-    uint64_t wanted = std::max<uint64_t>({capacity * 2, 64 * 1024, size + count});
+    // The first step takes members of ordinary size in one allocation; only untouched
+    // address space is spent on the rest.
+    uint64_t wanted = std::max<uint64_t>({capacity * 2, 16 << 20, size + count});
     wanted = std::min(wanted, limit);
     if (wanted > SIZE_MAX)
         return false;

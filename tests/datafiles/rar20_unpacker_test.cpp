@@ -294,6 +294,33 @@ TEST(Rar20Unpacker, EncryptedStreamNeedsTheRightPassword)
     }
 }
 
+TEST(Rar20Unpacker, EncryptedSolidMembersEachStartTheirOwnKeys)
+{
+    Bytes expected;
+    auto archive = solidPair(rar::MHD_SOLID, &expected);
+    // Rebuild both members encrypted: the keys start afresh for each member of a solid run.
+    testing::TestArchive locked(rar::MHD_SOLID);
+    {
+        Rar20StreamWriter writer;
+        writer.lzTables();
+        writer.literals("shared history, ");
+        writer.switchToLz(Rar20StreamWriter::fullLzLengths({'!'}));
+        Bytes first = writer.expected;
+        auto one = compressedMember("first", writer.finish(), first);
+        one.password = "Kd7M";
+        locked.add(one);
+        writer.match(14, 16);
+        writer.literals("!!");
+        auto two = compressedMember("second", writer.finish(), expected);
+        two.flags = rar::LHD_SOLID;
+        two.password = "Kd7M";
+        locked.add(two);
+    }
+    auto result = extract(locked, "second", "Kd7M");
+    ASSERT_EQ(result.error, ArchiveError::ok) << describeArchiveError(result.error);
+    EXPECT_EQ(result.content, expected);
+}
+
 TEST(Rar20Unpacker, MembersLongerThanTheWindowWrapAround)
 {
     // 1.5 MiB of output from a little input: the window wraps and is flushed many times.
