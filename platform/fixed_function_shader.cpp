@@ -239,6 +239,21 @@ std::string operation(uint8_t op, const std::string& a0, const std::string& a1,
     }
 }
 
+// Whether the operation can give a value outside 0..1 from arguments inside it.
+bool canLeaveUnitRange(uint8_t op)
+{
+    switch (op) {
+    case D3DTOP_MODULATE2X:
+    case D3DTOP_MODULATE4X:
+    case D3DTOP_ADD:
+    case D3DTOP_ADDSIGNED:
+    case D3DTOP_ADDSIGNED2X:
+    case D3DTOP_SUBTRACT:
+    case D3DTOP_MULTIPLYADD: return true;
+    default: return false;
+    }
+}
+
 } // namespace
 
 std::string fragmentShaderSource(const ShaderKey& key)
@@ -278,8 +293,17 @@ std::string fragmentShaderSource(const ShaderKey& key)
             ? std::string("current.a")
             : operation(stage.alphaOp, alphaArgument(stage.alphaArg0, i),
                 alphaArgument(stage.alphaArg1, i), alphaArgument(stage.alphaArg2, i), i, true);
-        // Each stage's result is saturated, as fixed-function hardware does.
-        s += "    current = clamp(vec4(" + colour + ", " + alpha + "), 0.0, 1.0);\n";
+        // Each stage's result is saturated, as fixed-function hardware does. Operations on
+        // inputs in 0..1 that cannot leave that range skip it, and so does the last stage
+        // when nothing follows it: writing to the target saturates anyway.
+        bool isLast = i + 1 == key.activeStageCount && !key.addsSpecular && key.fog == noFog
+            && key.alphaTest == 0 && key.sourceFactor == 0;
+        bool mayLeaveRange = canLeaveUnitRange(stage.colourOp)
+            || (stage.alphaOp != D3DTOP_DISABLE && canLeaveUnitRange(stage.alphaOp));
+        if (mayLeaveRange && !isLast)
+            s += "    current = clamp(vec4(" + colour + ", " + alpha + "), 0.0, 1.0);\n";
+        else
+            s += "    current = vec4(" + colour + ", " + alpha + ");\n";
     }
     if (key.addsSpecular)
         s += "    current.rgb = clamp(current.rgb + vSpecular.rgb, 0.0, 1.0);\n";
@@ -314,6 +338,14 @@ std::string fragmentShaderSource(const ShaderKey& key)
         default: test = "true"; break;
         }
         s += std::string("    if (!(") + test + ")) discard;\n";
+    }
+    switch (key.sourceFactor) {
+    case D3DBLEND_ZERO: s += "    current = vec4(0.0);\n"; break;
+    case D3DBLEND_SRCCOLOR: s += "    current *= current;\n"; break;
+    case D3DBLEND_INVSRCCOLOR: s += "    current *= 1.0 - current;\n"; break;
+    case D3DBLEND_SRCALPHA: s += "    current *= current.a;\n"; break;
+    case D3DBLEND_INVSRCALPHA: s += "    current *= 1.0 - current.a;\n"; break;
+    default: break;
     }
     s += "    fragColour = current;\n}\n";
     return s;

@@ -45,6 +45,9 @@ struct ShaderKey {
     uint8_t fog;
     uint8_t isFogFromEyeDepth; // eye depth; otherwise the depth-buffer value 0..1
     uint8_t alphaTest;         // 0 off, else a D3DCMPFUNC
+    // A D3DBLEND source factor applied here instead of by GL blending, for draws whose
+    // destination factor is ZERO (0 when GL blends or blending is off).
+    uint8_t sourceFactor;
 
     bool operator==(const ShaderKey& other) const
     {

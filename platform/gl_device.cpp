@@ -837,7 +837,118 @@ ShaderKey GlDevice::shaderKeyFor(const FvfLayout& layout) const
     }
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS)
         key.alphaTest = uint8_t(rs[D3DRS_ALPHAFUNC]);
+    key.sourceFactor = uint8_t(sourceFactorInShader());
     return key;
+}
+
+DWORD GlDevice::sourceFactorInShader() const
+{
+    // With a destination factor of ZERO the result is the source times its factor: the shader
+    // can apply a factor that depends on the source only, and GL need not read the target.
+    const auto& rs = state.renderStates;
+    if (!rs[D3DRS_ALPHABLENDENABLE] || rs[D3DRS_DESTBLEND] != D3DBLEND_ZERO
+        || rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD)
+        return 0;
+    switch (rs[D3DRS_SRCBLEND]) {
+    case D3DBLEND_ZERO:
+    case D3DBLEND_ONE:
+    case D3DBLEND_SRCCOLOR:
+    case D3DBLEND_INVSRCCOLOR:
+    case D3DBLEND_SRCALPHA:
+    case D3DBLEND_INVSRCALPHA: return rs[D3DRS_SRCBLEND];
+    default: return 0;
+    }
+}
+
+std::bitset<stageCount> GlDevice::stagesThatNeverMinify(const FvfLayout& layout,
+    const ShaderKey& key, D3DPRIMITIVETYPE type, UINT first, UINT vertexCount, int64_t base,
+    GLsizei stride) const
+{
+    // Screen quads and blur passes draw a few vertices under affine transforms, so their
+    // texture scale is constant per triangle and known here. Where no triangle minifies,
+    // sampling with or without mip levels gives the same result, and the cheaper filter (and
+    // no rebuilt mip chain) will do.
+    std::bitset<stageCount> result;
+    constexpr UINT maxVertices = 6;
+    if (vertexCount > maxVertices || vertexCount < 3 || type < D3DPT_TRIANGLELIST)
+        return result;
+    D3DMATRIX transform = multiply(multiply(state.transforms[worldSlot],
+                                       state.transforms[viewSlot]),
+        state.transforms[projectionSlot]);
+    if (transform.m[0][3] != 0 || transform.m[1][3] != 0 || transform.m[2][3] != 0
+        || transform.m[3][3] != 1)
+        return result;
+    const uint8_t* data = static_cast<GlVertexBuffer*>(state.streamBuffer)->buffer().data()
+        + base + size_t(first) * stride;
+    float screen[maxVertices][2];
+    for (UINT i = 0; i < vertexCount; ++i) {
+        float p[3];
+        std::memcpy(p, data + size_t(i) * stride, sizeof p);
+        float x = p[0] * transform.m[0][0] + p[1] * transform.m[1][0] + p[2] * transform.m[2][0]
+            + transform.m[3][0];
+        float y = p[0] * transform.m[0][1] + p[1] * transform.m[1][1] + p[2] * transform.m[2][1]
+            + transform.m[3][1];
+        screen[i][0] = (x + 1) * 0.5f * float(viewport.Width);
+        screen[i][1] = (1 - y) * 0.5f * float(viewport.Height);
+    }
+    std::array<UINT, 3> triangles[4];
+    UINT triangleCount = 0;
+    for (UINT t = 0; t + 2 < vertexCount && triangleCount < 4; ++t) {
+        if (type == D3DPT_TRIANGLELIST) {
+            if (t % 3 != 0)
+                continue;
+            triangles[triangleCount++] = {t, t + 1, t + 2};
+        } else if (type == D3DPT_TRIANGLEFAN) {
+            triangles[triangleCount++] = {0, t + 1, t + 2};
+        } else {
+            triangles[triangleCount++] = {t, t + 1, t + 2};
+        }
+    }
+    for (int s = 0; s < key.activeStageCount; ++s) {
+        const StageKey& stage = key.stages[s];
+        int set = stage.coordinateSet;
+        if (!stage.hasTexture || stage.coordinateMode != 0 || stage.isProjected
+            || (stage.transformCount != 0 && stage.transformCount != 2)
+            || set >= layout.coordinateSetCount || layout.coordinateSizes[set] < 2)
+            continue;
+        auto* texture = static_cast<GlTexture*>(state.textures[s]);
+        const D3DMATRIX& m = state.transforms[textureSlot0 + s];
+        float texels[maxVertices][2];
+        for (UINT i = 0; i < vertexCount; ++i) {
+            float uv[2];
+            std::memcpy(uv, data + size_t(i) * stride + layout.coordinateOffsets[set], sizeof uv);
+            if (stage.transformCount == 2) {
+                float u = uv[0] * m.m[0][0] + uv[1] * m.m[1][0] + m.m[2][0];
+                float v = uv[0] * m.m[0][1] + uv[1] * m.m[1][1] + m.m[2][1];
+                uv[0] = u;
+                uv[1] = v;
+            }
+            texels[i][0] = uv[0] * float(texture->levelWidth(0));
+            texels[i][1] = uv[1] * float(texture->levelHeight(0));
+        }
+        bool isMagnified = true;
+        for (UINT t = 0; t < triangleCount && isMagnified; ++t) {
+            const std::array<UINT, 3>& v = triangles[t];
+            float dx1 = screen[v[1]][0] - screen[v[0]][0], dy1 = screen[v[1]][1] - screen[v[0]][1];
+            float dx2 = screen[v[2]][0] - screen[v[0]][0], dy2 = screen[v[2]][1] - screen[v[0]][1];
+            float determinant = dx1 * dy2 - dx2 * dy1;
+            if (std::fabs(determinant) < 1e-6f)
+                continue; // covers no pixel
+            float derivatives[2][2];
+            for (int c = 0; c < 2; ++c) {
+                float d1 = texels[v[1]][c] - texels[v[0]][c];
+                float d2 = texels[v[2]][c] - texels[v[0]][c];
+                derivatives[c][0] = (d1 * dy2 - d2 * dy1) / determinant; // along x
+                derivatives[c][1] = (dx1 * d2 - dx2 * d1) / determinant;  // along y
+            }
+            float alongX = std::hypot(derivatives[0][0], derivatives[1][0]);
+            float alongY = std::hypot(derivatives[0][1], derivatives[1][1]);
+            // One texel per pixel or fewer; the margin covers rounding of a 1:1 copy.
+            isMagnified = std::max(alongX, alongY) <= 1.001f;
+        }
+        result.set(s, isMagnified);
+    }
+    return result;
 }
 
 void GlDevice::uploadUniforms(const GlProgram& program, const ShaderKey& key)
@@ -961,6 +1072,8 @@ void GlDevice::applyRasterStates()
             || destination == D3DBLEND_BLENDFACTOR || destination == D3DBLEND_INVBLENDFACTOR)
             cache.setBlendColour(colourOf(rs[D3DRS_BLENDFACTOR]));
     }
+    if (sourceFactorInShader() != 0)
+        blend.isEnabled = false;
     cache.setBlend(blend);
     DWORD writeMask = rs[D3DRS_COLORWRITEENABLE];
     // An X8R8G8B8 target has no alpha to write: it stays 1, as DESTALPHA then reads.
@@ -969,14 +1082,14 @@ void GlDevice::applyRasterStates()
     cache.setScissor(false, 0, 0, 0, 0);
 }
 
-GLuint GlDevice::samplerFor(int stage)
+GLuint GlDevice::samplerFor(int stage, bool isWithoutMips)
 {
     const auto& ss = state.samplerStates[stage];
     DWORD addressU = std::min<DWORD>(ss[D3DSAMP_ADDRESSU], 7);
     DWORD addressV = std::min<DWORD>(ss[D3DSAMP_ADDRESSV], 7);
     DWORD minFilter = std::min<DWORD>(ss[D3DSAMP_MINFILTER], 3);
     DWORD magFilter = std::min<DWORD>(ss[D3DSAMP_MAGFILTER], 3);
-    DWORD mipFilter = std::min<DWORD>(ss[D3DSAMP_MIPFILTER], 3);
+    DWORD mipFilter = isWithoutMips ? D3DTEXF_NONE : std::min<DWORD>(ss[D3DSAMP_MIPFILTER], 3);
     uint32_t key = addressU | (addressV << 4) | (minFilter << 8) | (magFilter << 12)
         | (mipFilter << 16);
     auto found = samplers.find(key);
@@ -999,7 +1112,7 @@ GLuint GlDevice::samplerFor(int stage)
     return sampler;
 }
 
-bool GlDevice::bindTextures(const ShaderKey& key)
+bool GlDevice::bindTextures(const ShaderKey& key, std::bitset<stageCount> withoutMips)
 {
     for (int s = 0; s < key.activeStageCount; ++s) {
         if (!key.stages[s].hasTexture)
@@ -1007,9 +1120,10 @@ bool GlDevice::bindTextures(const ShaderKey& key)
         auto* texture = static_cast<GlTexture*>(state.textures[s]);
         if (renderTarget->container() == texture)
             return false; // a texture cannot be read while it is being drawn into
-        texture->refreshMipChain();
+        if (!withoutMips.test(s))
+            texture->refreshMipChain();
         cache.bindTexture(s, texture->name());
-        cache.bindSampler(s, samplerFor(s));
+        cache.bindSampler(s, samplerFor(s, withoutMips.test(s)));
     }
     return true;
 }
@@ -1039,7 +1153,10 @@ HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexe
     cache.bindFramebuffer(renderTarget->framebuffer);
     applyViewport();
     applyRasterStates();
-    if (!bindTextures(key))
+    std::bitset<stageCount> withoutMips;
+    if (!isIndexed)
+        withoutMips = stagesThatNeverMinify(layout, key, type, first, vertexCount, base, stride);
+    if (!bindTextures(key, withoutMips))
         return D3DERR_INVALIDCALL;
     cache.useProgram(program->name);
     uploadUniforms(*program, key);

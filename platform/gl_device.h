@@ -14,6 +14,7 @@
 
 #include <GLES3/gl3.h>
 
+#include <bitset>
 #include <memory>
 #include <unordered_map>
 
@@ -113,13 +114,16 @@ private:
     };
 
     static FvfLayout layoutOf(DWORD fvf);
+    DWORD sourceFactorInShader() const;
+    std::bitset<stageCount> stagesThatNeverMinify(const FvfLayout& layout, const ShaderKey& key,
+        D3DPRIMITIVETYPE type, UINT first, UINT vertexCount, int64_t base, GLsizei stride) const;
     void releaseBindings();
     void applyViewport();
     ShaderKey shaderKeyFor(const FvfLayout& layout) const;
     void uploadUniforms(const GlProgram& program, const ShaderKey& key);
     void applyRasterStates();
-    bool bindTextures(const ShaderKey& key);
-    GLuint samplerFor(int stage);
+    bool bindTextures(const ShaderKey& key, std::bitset<stageCount> withoutMips);
+    GLuint samplerFor(int stage, bool isWithoutMips);
     HRESULT draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexed, INT baseVertex,
         UINT first);
 

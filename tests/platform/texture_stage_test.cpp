@@ -160,6 +160,23 @@ TEST(TextureStages, AddSaturatesAndDisabledAlphaKeepsThePreviousStage)
     EXPECT_EQ(alphaOf(pixel), 0x90); // stage 1's alpha is disabled: stage 0's stays
 }
 
+TEST(TextureStages, EachStageSaturatesBeforeTheNextReadsIt)
+{
+    HeadlessDevice device(size, size);
+    device.setPlainStates();
+    device->SetTexture(0, device.texture(2, 2, std::vector<uint32_t>(4, 0xFFC0C0C0)));
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+    device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF808080);
+    device.drawFan(device.fullScreenQuad(0xFF808080));
+    // 0xC0 + 0x80 saturates to 255 before the modulation by 0x80: 128, not 160.
+    EXPECT_NEAR(redOf(device.readBack()[0]), 0x80, 1);
+}
+
 TEST(TextureStages, DisabledStageZeroDrawsTheDiffuseColour)
 {
     HeadlessDevice device(size, size);
@@ -243,6 +260,35 @@ TEST(TextureStages, MinifiedTexturesSampleTheMatchingMipLevel)
     device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
     device.drawFan(device.fullScreenQuad());
     EXPECT_EQ(device.readBack()[0], colours[0]);
+}
+
+TEST(TextureStages, OneToOneAndMagnifiedDrawsOfAMipmappedTextureShowLevelZero)
+{
+    // Trilinear filtering of a texture that is not minified reads level 0 only.
+    HeadlessDevice device(8, 8);
+    device.setPlainStates();
+    IDirect3DTexture9* texture = nullptr;
+    device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
+    device.keep(texture);
+    for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
+        D3DSURFACE_DESC desc;
+        texture->GetLevelDesc(level, &desc);
+        D3DLOCKED_RECT locked;
+        texture->LockRect(level, &locked, nullptr, 0);
+        for (UINT i = 0; i < desc.Width * desc.Height; ++i)
+            static_cast<uint32_t*>(locked.pBits)[i] = level == 0 ? 0xFF204060 : 0xFFFFFFFF;
+        texture->UnlockRect(level);
+    }
+    device->SetTexture(0, texture);
+    setLinearFilters(device, 0);
+    selectTexture(device, 0);
+    device.drawFan(device.fullScreenQuad());
+    EXPECT_EQ(device.readBack()[9], 0xFF204060u);
+    device.drawFan(device.fullScreenQuad(0xFFFFFFFF, 0, 0, 0.5f, 0.5f));
+    EXPECT_EQ(device.readBack()[9], 0xFF204060u);
+    // Two texels per pixel: level 1 alone.
+    device.drawFan(device.fullScreenQuad(0xFFFFFFFF, 0, 0, 2, 2));
+    EXPECT_EQ(device.readBack()[9], 0xFFFFFFFFu);
 }
 
 TEST(TextureStages, ReflectionVectorCoordinatesFollowTheNormal)
