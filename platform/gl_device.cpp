@@ -1144,6 +1144,11 @@ HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexe
     int64_t base = int64_t(state.streamOffset) + int64_t(baseVertex) * stride;
     if (base < 0)
         return D3DERR_INVALIDCALL;
+    if (!isIndexed) {
+        uint64_t last = uint64_t(base) + (uint64_t(first) + vertexCount - 1) * uint64_t(stride);
+        if (last + uint64_t(layout.stride) > vertices->buffer().length())
+            return D3DERR_INVALIDCALL;
+    }
 
     ShaderKey key = shaderKeyFor(layout);
     const GlProgram* program = programs.programFor(key);
@@ -1206,9 +1211,6 @@ HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexe
             isWide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
             reinterpret_cast<const void*>(uintptr_t(first) * indexSize)));
     } else {
-        uint64_t last = uint64_t(base) + (uint64_t(first) + vertexCount - 1) * uint64_t(stride);
-        if (last + uint64_t(layout.stride) > vertices->buffer().length())
-            return D3DERR_INVALIDCALL;
         GL_CHECK(glDrawArrays(primitiveMode(type), GLint(first), GLsizei(vertexCount)));
     }
     if (renderTarget->container())

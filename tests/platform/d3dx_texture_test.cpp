@@ -113,9 +113,7 @@ TEST_F(ImageLoading, GreyOfEveryBitDepthScalesToFullRange)
     for (int depth : {1, 2, 4, 8}) {
         int top = (1 << depth) - 1;
         // Two pixels, black and the brightest value, packed from the high bits.
-        uint8_t packed = uint8_t((top << (8 - 2 * depth)) & 0xFF);
-        if (depth == 8)
-            packed = 0;
+        uint8_t packed = depth == 8 ? 0 : uint8_t((top << (8 - 2 * depth)) & 0xFF);
         std::vector<uint8_t> row = depth == 8 ? std::vector<uint8_t>{0, 255}
                                               : std::vector<uint8_t>{packed};
         D3DFORMAT format{};
