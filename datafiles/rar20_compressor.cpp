@@ -18,6 +18,7 @@ constexpr size_t segmentSize = 64 * 1024;
 constexpr uint32_t maxMatchLength = 257; // codable both as a new match and as a repeat
 constexpr uint32_t maxDistance = rar::windowSize - 1;
 constexpr size_t minimumPackedSize = 4;
+constexpr size_t trailingZeroBytes = 4;
 // For sound: the quickest search, which also strides over stretches without matches.
 constexpr CompressionLevel soundEffort{false, 4, 24, 8, true};
 constexpr int distanceOffset = rar::literalTableSize;
@@ -572,10 +573,11 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
 
     size_t keep = std::min<size_t>(buffer.size(), rar::windowSize);
     window.assign(buffer.end() - std::ptrdiff_t(keep), buffer.end());
-    // Some readers fill a look-ahead of several bytes when a member starts and give up on
-    // members shorter than that; zeros after the end symbol are never read as data.
+    // Some readers decode with a look-ahead of several bytes and give up when a member's
+    // data ends within it, after its last symbol or, for a tiny member, right at its start.
+    // Zeros after the end symbol are never read as data.
     std::vector<uint8_t> packed = out.take();
-    packed.resize(std::max(packed.size(), minimumPackedSize), 0);
+    packed.resize(std::max(packed.size() + trailingZeroBytes, minimumPackedSize), 0);
     return packed;
 }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -188,6 +189,26 @@ TEST(RoundTripSolid, EncryptedSolidMembersEndSafelyAtEveryAlignment)
     members.push_back({"last.txt", writer_test::textBytes(500, 34)});
     writeArchive("edges.rar", {3, true, "Kd7M"}, members);
     expectReadsBack("edges.rar", members, "Kd7M");
+}
+
+TEST(RoundTripEnds, ManyMembersEndAnywhereInTheirLastBytes)
+{
+    // Readers that decode with a look-ahead of several bytes must find enough after every
+    // member's last symbol, wherever in its last bytes that symbol ends. Skewed bytes give
+    // codes of many lengths, so the ends fall at every bit offset.
+    testing::ScratchDir scratch;
+    std::vector<Member> members;
+    std::mt19937 random(8);
+    const double rates[] = {0.05, 0.08, 0.15, 0.3};
+    for (uint32_t i = 0; i < 300; ++i) {
+        std::exponential_distribution<double> skewed(rates[random() % 4]);
+        Bytes content(200 + i * 17);
+        for (auto& b : content)
+            b = uint8_t(std::min(255.0, skewed(random)));
+        members.push_back({"s" + std::to_string(i), content});
+    }
+    writeArchive("ends.rar", {1, false, ""}, members);
+    expectReadsBack("ends.rar", members, "");
 }
 
 TEST(RoundTripFixtures, RealArchivesRepackedReadBack)
