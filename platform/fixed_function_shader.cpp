@@ -24,6 +24,12 @@ namespace {
 
 std::string number(int value) { return std::to_string(value); }
 
+std::string header(const ShaderKey& key)
+{
+    // The same source serves OpenGL ES 3.0 (and WebGL 2) and OpenGL 3.3 core.
+    return key.isDesktopGl ? "#version 330 core\n" : "#version 300 es\nprecision highp float;\n";
+}
+
 const char* vecType(int components)
 {
     switch (components) {
@@ -62,7 +68,7 @@ std::string colourSourceExpression(uint8_t source, const char* material)
 
 std::string vertexShaderSource(const ShaderKey& key)
 {
-    std::string s = "#version 300 es\nprecision highp float;\n";
+    std::string s = header(key);
     s += "layout(location = 0) in vec3 aPosition;\n";
     if (key.hasNormal)
         s += "layout(location = 1) in vec3 aNormal;\n";
@@ -258,7 +264,7 @@ bool canLeaveUnitRange(uint8_t op)
 
 std::string fragmentShaderSource(const ShaderKey& key)
 {
-    std::string s = "#version 300 es\nprecision highp float;\n";
+    std::string s = header(key);
     s += "in vec4 vDiffuse;\nin vec4 vSpecular;\n";
     for (int i = 0; i < key.activeStageCount; ++i) {
         s += "in vec4 vTexCoord" + number(i) + ";\n";

@@ -30,6 +30,7 @@ struct StageKey {
 
 // Bytes only, without padding: keys are compared and hashed as memory.
 struct ShaderKey {
+    uint8_t isDesktopGl; // OpenGL 3.3 core rather than OpenGL ES 3.0
     uint8_t hasNormal, hasDiffuse, hasSpecular;
     uint8_t coordinateSetCount;
     uint8_t coordinateSizes[8];

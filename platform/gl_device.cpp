@@ -141,6 +141,8 @@ GlDevice::GlDevice(std::shared_ptr<Window> window, const D3DPRESENT_PARAMETERS& 
     if (presentParameters.BackBufferFormat != D3DFMT_X8R8G8B8)
         presentParameters.BackBufferFormat = D3DFMT_A8R8G8B8;
 
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    isDesktopGl = version && std::strncmp(version, "OpenGL ES", 9) != 0;
     glGenVertexArrays(1, &vertexArray);
     cache.bindVertexArray(vertexArray);
     backBuffer = new GlSurface(*this, GlSurface::Kind::BackBuffer,
@@ -769,6 +771,7 @@ GlDevice::FvfLayout GlDevice::layoutOf(DWORD fvf)
 ShaderKey GlDevice::shaderKeyFor(const FvfLayout& layout) const
 {
     ShaderKey key{};
+    key.isDesktopGl = isDesktopGl;
     const auto& rs = state.renderStates;
     key.hasNormal = layout.normalOffset >= 0;
     key.hasDiffuse = layout.diffuseOffset >= 0;

@@ -144,6 +144,7 @@ private:
     DeviceState state;
     GlStateBlock* recording = nullptr;  // the block being recorded, owned until EndStateBlock
     bool isInScene = false;
+    bool isDesktopGl = false;
     bool isReleased = false;
 };
 

@@ -39,7 +39,13 @@ GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWO
 {
     glGenTextures(1, &texture);
     device.stateCache().bindTexture(0, texture);
-    glTexStorage2D(GL_TEXTURE_2D, storageLevels, GL_RGBA8, width, height);
+    // Level by level rather than glTexStorage2D, which OpenGL 3.3 lacks. The level range
+    // makes the texture complete for every filter.
+    for (UINT level = 0; level < storageLevels; ++level)
+        glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, GLsizei(levelWidth(level)),
+            GLsizei(levelHeight(level)), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(storageLevels - 1));
     if (glGetError() != GL_NO_ERROR) {
         device.stateCache().forgetTexture(texture);
         glDeleteTextures(1, &texture);

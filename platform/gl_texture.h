@@ -1,5 +1,5 @@
-// Module-internal to the GL back-end: IDirect3DTexture9 over a GL texture with immutable
-// storage. Managed textures keep a system copy of each level, written through LockRect.
+// Module-internal to the GL back-end: IDirect3DTexture9 over a GL texture holding the whole
+// chain. Managed textures keep a system copy of each level, written through LockRect.
 #pragma once
 
 #include "platform/d3d9.h"

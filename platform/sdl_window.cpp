@@ -32,6 +32,11 @@ SdlWindow::SdlWindow(const std::string& title, int width, int height, bool fullS
     if (fullScreen)
         flags |= SDL_WINDOW_FULLSCREEN;
     window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
+    if (!window && fullScreen) {
+        // No such video mode: cover the desktop instead; Present scales the picture to it.
+        flags = (flags & ~SDL_WINDOW_FULLSCREEN) | SDL_WINDOW_FULLSCREEN_DESKTOP;
+        window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
+    }
     if (!window)
         throw sdlError("cannot create the window");
     context = SDL_GL_CreateContext(window);
