@@ -1,6 +1,7 @@
 // Texture stages: operations, arguments, coordinates, transforms, addressing and filtering,
 // checked against Direct3D 9's formulas on read-back pixels.
 #include "platform/d3d9.h"
+#include "platform/gl_device.h"
 
 #include "support/headless_device.h"
 
@@ -289,6 +290,21 @@ TEST(TextureStages, OneToOneAndMagnifiedDrawsOfAMipmappedTextureShowLevelZero)
     // Two texels per pixel: level 1 alone.
     device.drawFan(device.fullScreenQuad(0xFFFFFFFF, 0, 0, 2, 2));
     EXPECT_EQ(device.readBack()[9], 0xFFFFFFFFu);
+}
+
+TEST(TextureStages, StatesOfStagesAfterTheFirstDisabledOneMakeNoNewProgram)
+{
+    HeadlessDevice device(4, 4);
+    device.setPlainStates();
+    auto programCount = [&] { return static_cast<gl::GlDevice*>(device.get())->programCount(); };
+    device.drawFan(device.fullScreenQuad());
+    size_t count = programCount();
+    device->SetTextureStageState(2, D3DTSS_COLOROP, D3DTOP_ADD);
+    device->SetTextureStageState(3, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0x12345678);
+    for (int i = 0; i < 3; ++i)
+        device.drawFan(device.fullScreenQuad());
+    EXPECT_EQ(programCount(), count);
 }
 
 TEST(TextureStages, ReflectionVectorCoordinatesFollowTheNormal)
