@@ -322,6 +322,7 @@ WalkResult ArchiveReader::readNextFileHeader()
 {
     for (;;) {
         uint64_t position = nextBlockPosition;
+        blockPosition = position;
         if (!seekTo(file.get(), position))
             return WalkResult::damaged;
         // 32 bytes fit every block's common part and a file header's fixed part; the bytes
@@ -344,7 +345,6 @@ WalkResult ArchiveReader::readNextFileHeader()
             dataSize = load32(head + 7);
         }
         blockType = type;
-        blockPosition = position;
         nextBlockPosition = position + headSize + dataSize;
 
         if (type == SUB_HEAD)
@@ -464,10 +464,13 @@ std::string describeArchiveError(ArchiveError error)
     return "unknown error";
 }
 
-ArchiveError listArchiveMembers(const char* archiveFileName, std::vector<ArchiveEntry>& entries)
+ArchiveError listArchiveMembers(const char* archiveFileName, std::vector<ArchiveEntry>& entries,
+                                uint64_t* stoppedAt)
 {
     entries.clear();
     ArchiveReader reader;
+    if (stoppedAt)
+        *stoppedAt = 0;
     if (ArchiveError opened = reader.open(archiveFileName); opened != ArchiveError::ok)
         return opened;
     for (;;) {
@@ -480,6 +483,8 @@ ArchiveError listArchiveMembers(const char* archiveFileName, std::vector<Archive
         case WalkResult::end:
             return ArchiveError::ok;
         case WalkResult::damaged:
+            if (stoppedAt)
+                *stoppedAt = reader.blockPosition;
             return ArchiveError::damagedHeader;
         }
     }

@@ -66,8 +66,10 @@ struct ArchiveEntry {
 
 // Reads every file header of the archive, in order, into `entries` (without extracting).
 // Old-style sub-blocks are stepped over. Returns ok, or why the walk stopped early; `entries`
-// then holds the headers read before that point.
-ArchiveError listArchiveMembers(const char* archiveFileName, std::vector<ArchiveEntry>& entries);
+// then holds the headers read before that point, and *stoppedAt (when given) receives the
+// file offset of the block where it stopped.
+ArchiveError listArchiveMembers(const char* archiveFileName, std::vector<ArchiveEntry>& entries,
+                                uint64_t* stoppedAt = nullptr);
 
 // Called once per member a walk extracts: its header, the result, and on success the member's
 // bytes (valid only during the call). Returns whether to go on with the next member.

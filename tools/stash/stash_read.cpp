@@ -98,6 +98,15 @@ std::string flagsText(const ArchiveEntry& entry)
     return text.empty() ? "-" : text;
 }
 
+// The reason for a failure of the whole archive, with the place of a damaged header.
+std::string archiveProblem(ArchiveError error, uint64_t offset)
+{
+    std::string text = describeArchiveError(error);
+    if (error == ArchiveError::damagedHeader)
+        text += " (block at offset " + std::to_string(offset) + ")";
+    return text;
+}
+
 // The name to show: the Unicode form where the archive has one.
 const std::string& shownName(const ArchiveEntry& entry)
 {
@@ -154,7 +163,8 @@ int runList(int argc, char** argv)
         return usageError("expected one archive", "list");
 
     std::vector<ArchiveEntry> entries;
-    ArchiveError result = listArchiveMembers(args.words[0], entries);
+    uint64_t stoppedAt = 0;
+    ArchiveError result = listArchiveMembers(args.words[0], entries, &stoppedAt);
     size_t nameWidth = 4;
     auto columns = [](const std::string& text) {
         // UTF-8 continuation bytes take no column of their own.
@@ -171,7 +181,7 @@ int runList(int argc, char** argv)
     if (result != ArchiveError::ok) {
         std::fflush(stdout);
         std::fprintf(stderr, "stash: %s: %s\n", args.words[0],
-                     describeArchiveError(result).c_str());
+                     archiveProblem(result, stoppedAt).c_str());
         return 1;
     }
     return 0;
@@ -194,8 +204,13 @@ int runExtract(int argc, char** argv)
     std::vector<uint8_t> content;
     ArchiveError result = extractNamed(archive, name, args.password, content);
     if (result != ArchiveError::ok) {
+        uint64_t stoppedAt = 0;
+        if (result == ArchiveError::damagedHeader) {
+            std::vector<ArchiveEntry> entries;
+            listArchiveMembers(archive, entries, &stoppedAt);
+        }
         std::fprintf(stderr, "stash: %s: %s: %s\n", archive, name,
-                     describeArchiveError(result).c_str());
+                     archiveProblem(result, stoppedAt).c_str());
         return 1;
     }
 
@@ -235,9 +250,11 @@ int runTest(int argc, char** argv)
 
     const char* archive = args.words[0];
     std::vector<ArchiveEntry> entries;
-    ArchiveError listed = listArchiveMembers(archive, entries);
+    uint64_t stoppedAt = 0;
+    ArchiveError listed = listArchiveMembers(archive, entries, &stoppedAt);
     if (entries.empty() && listed != ArchiveError::ok) {
-        std::fprintf(stderr, "stash: %s: %s\n", archive, describeArchiveError(listed).c_str());
+        std::fprintf(stderr, "stash: %s: %s\n", archive,
+                     archiveProblem(listed, stoppedAt).c_str());
         return 1;
     }
 
@@ -266,7 +283,7 @@ int runTest(int argc, char** argv)
     }
     if (listed != ArchiveError::ok) {
         ++failed;
-        std::printf("FAILED  (archive): %s\n", describeArchiveError(listed).c_str());
+        std::printf("FAILED  (archive): %s\n", archiveProblem(listed, stoppedAt).c_str());
     }
     std::fflush(stdout);
     if (failed > 0) {
