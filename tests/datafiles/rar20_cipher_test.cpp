@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 
 namespace tincrates {
 namespace {
@@ -34,6 +35,18 @@ TEST(Rar20Cipher, DecryptUndoesEncryptAndBothLeaveTheSameKeys)
         EXPECT_EQ(block, plain);
         EXPECT_EQ(writer.key(), reader.key()) << "round " << round;
     }
+}
+
+TEST(Rar20Cipher, DecryptsWhatARealArchiverEncrypted)
+{
+    // The first block of the stored member in the fixture v20_psw_stored.rar, written by
+    // RAR 2.06 with the password "password".
+    Block block{0x2d, 0x42, 0x2a, 0xe3, 0xe5, 0x20, 0x6e, 0x81,
+                0x32, 0x39, 0xc6, 0x37, 0xf0, 0xae, 0xff, 0x18};
+    Rar20Cipher cipher;
+    cipher.setupKeys("password");
+    cipher.decryptBlock(block.data());
+    EXPECT_EQ(std::string(block.begin(), block.end()), "RAR 1.5 and 2.0 ");
 }
 
 TEST(Rar20Cipher, KeysDependOnThePasswordAndRepeatForTheSamePassword)
