@@ -1,6 +1,7 @@
 // D3DXCreateTextureFromFileInMemory over the PNG decoder and the device's own operations.
 #include "platform/d3dx9.h"
 
+#include "platform/jpeg_image.h"
 #include "platform/png_image.h"
 
 #include <algorithm>
@@ -59,7 +60,10 @@ HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* 
         return D3DERR_INVALIDCALL;
     DecodedImage image;
     std::string error;
-    if (!decodePng(data, size, image, error))
+    // The format is recognised from the bytes; the file name plays no part.
+    bool isDecoded = isJpeg(data, size) ? decodeJpeg(data, size, image, error)
+                                        : decodePng(data, size, image, error);
+    if (!isDecoded)
         return D3DXERR_INVALIDDATA;
 
     IDirect3DTexture9* created = nullptr;

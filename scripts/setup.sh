@@ -10,7 +10,7 @@ packages=(
     libegl-dev libgl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
     libfftw3-dev libsoxr-dev
     libmp3lame-dev
-    xvfb xauth libx11-dev
+    xvfb xauth libx11-dev libturbojpeg0-dev
     unar
 )
 

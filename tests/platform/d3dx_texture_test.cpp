@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <turbojpeg.h>
 #include <zlib.h>
 
 #include <string>
@@ -224,6 +225,54 @@ TEST_F(ImageLoading, DamagedPngsFailWithoutReadingPastTheBytes)
     std::string badData = good;
     badData[good.size() - 20] ^= 0xFF; // inside the compressed pixels
     EXPECT_TRUE(load(badData).empty());
+}
+
+// A JPEG of the given RGB pixels, at the best quality and without colour subsampling.
+std::string encodeJpeg(int width, int height, const std::vector<uint8_t>& rgb)
+{
+    tjhandle encoder = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    tjCompress2(encoder, rgb.data(), width, width * 3, height, TJPF_RGB, &out, &size, TJSAMP_444,
+        100, 0);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    tjFree(out);
+    tjDestroy(encoder);
+    return bytes;
+}
+
+TEST_F(ImageLoading, JpegImagesDecodeOpaqueAndUpright)
+{
+    // Top half orange, bottom half blue, 16 × 16.
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            for (uint8_t c : y < 8 ? std::vector<uint8_t>{240, 120, 16} : std::vector<uint8_t>{16, 64, 200})
+                rgb.push_back(c);
+    D3DFORMAT format{};
+    DWORD levelCount = 0;
+    auto pixels = load(encodeJpeg(16, 16, rgb), &format, 0, &levelCount);
+    ASSERT_EQ(pixels.size(), 256u);
+    EXPECT_EQ(format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(levelCount, 5u);
+    EXPECT_EQ(alphaOf(pixels[0]), 255);
+    EXPECT_NEAR(redOf(pixels[2 * 16 + 2]), 240, 3);
+    EXPECT_NEAR(greenOf(pixels[2 * 16 + 2]), 120, 3);
+    EXPECT_NEAR(blueOf(pixels[2 * 16 + 2]), 16, 3);
+    EXPECT_NEAR(redOf(pixels[13 * 16 + 2]), 16, 3);
+    EXPECT_NEAR(blueOf(pixels[13 * 16 + 2]), 200, 3);
+}
+
+TEST_F(ImageLoading, DamagedJpegsFailCleanly)
+{
+    std::string good = encodeJpeg(8, 8, std::vector<uint8_t>(8 * 8 * 3, 128));
+    EXPECT_TRUE(load(good.substr(0, 3)).empty());
+    EXPECT_EQ(result, D3DXERR_INVALIDDATA);
+    EXPECT_TRUE(load(good.substr(0, 40)).empty());
+    EXPECT_EQ(result, D3DXERR_INVALIDDATA);
+    std::string garbage = "\xFF\xD8\xFF" + std::string(200, '\x55');
+    EXPECT_TRUE(load(garbage).empty());
+    EXPECT_EQ(result, D3DXERR_INVALIDDATA);
 }
 
 TEST_F(ImageLoading, HugeDimensionsAreRefusedBeforeDecoding)
