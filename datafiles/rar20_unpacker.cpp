@@ -90,9 +90,12 @@ Rar20Unpacker::Rar20Unpacker() : window(std::make_unique<uint8_t[]>(windowSize))
 
 uint32_t Rar20Unpacker::getbits() const
 {
-    uint32_t bytes = uint32_t(input[inputAddress]) << 16 | uint32_t(input[inputAddress + 1]) << 8
-        | input[inputAddress + 2];
-    return (bytes >> (8 - inputBit)) & 0xFFFF;
+    // The 16 bits after the bit position, from one big-endian load of the four bytes there
+    // (the buffer's spare bytes keep the fourth inside it).
+    uint32_t word;
+    std::memcpy(&word, &input[inputAddress], sizeof word);
+    word = __builtin_bswap32(word); // little-endian hosts, as the rest of the reader
+    return (word >> (16 - inputBit)) & 0xFFFF;
 }
 
 void Rar20Unpacker::addbits(uint32_t count)
