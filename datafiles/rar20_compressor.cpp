@@ -24,11 +24,16 @@ constexpr CompressionLevel soundEffort{false, 4, 24, 8, true};
 constexpr int distanceOffset = rar::literalTableSize;
 constexpr int repeatOffset = rar::literalTableSize + rar::distanceTableSize;
 
-// Rough costs in bits that steer the parse; the Huffman codes decide the real ones.
+// Rough costs in bits that steer the choice between matches: favouring length a little more
+// than exact prices would packs smaller with a lazy parse.
 constexpr int literalCostBits = 6;
 constexpr int newMatchCostBits = 11;
 constexpr int repeatCostBits = 8;
 constexpr int repeatLastCostBits = 4;
+
+// Symbol costs in bits assumed before any table exists, and for symbols a table leaves out.
+constexpr uint8_t defaultSymbolBits = 8;
+constexpr uint8_t absentSymbolBits = 15;
 
 constexpr std::array<uint8_t, 256> lengthSymbols = [] {
     std::array<uint8_t, 256> symbols{};
@@ -208,6 +213,7 @@ void Rar20Compressor::resetState()
     history = MatchHistory{};
     audio = AudioEncoder{};
     window.clear();
+    symbolBits.fill(defaultSymbolBits);
 }
 
 void Rar20Compressor::addMatchToken(uint32_t length, uint32_t distance, LzBlock& block)
@@ -272,6 +278,26 @@ void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t>
                                    size_t begin, size_t end, const CompressionLevel& settings,
                                    LzBlock& block)
 {
+    // Prices in quarter bits for short matches against literals. Literals are priced from
+    // this segment's own byte counts, the other symbols by the tables in force.
+    std::array<uint32_t, 256> byteCounts{};
+    for (size_t i = begin; i < end; ++i)
+        ++byteCounts[buffer[i]];
+    std::array<uint32_t, 256> literalPrice{};
+    for (int b = 0; b < 256; ++b) {
+        if (byteCounts[size_t(b)] != 0)
+            literalPrice[size_t(b)] = uint32_t(
+                std::lround(4 * std::log2(double(end - begin) / byteCounts[size_t(b)])) + 1);
+    }
+    literalPrices.resize(end - begin + 1);
+    literalPrices[0] = 0;
+    for (size_t i = begin; i < end; ++i)
+        literalPrices[i - begin + 1] = literalPrices[i - begin] + literalPrice[buffer[i]];
+    auto literalsPrice = [&](size_t position, uint32_t length) {
+        return int(literalPrices[position + length - begin] - literalPrices[position - begin]);
+    };
+    auto symbolPrice = [&](size_t symbol) { return 4 * int(symbolBits[symbol]); };
+
     auto bestAt = [&](size_t position) {
         Candidate best;
         uint32_t maxLength = uint32_t(std::min<size_t>(maxMatchLength, end - position));
@@ -299,6 +325,18 @@ void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t>
                 - rar::distanceBits[distanceSymbol(match.distance - 1)];
             if (score > best.score)
                 best = {match.length, match.distance, score};
+        }
+        // Two bytes at a short distance, where the tables in force make that cheaper than two
+        // literals; any longer match found a byte later is preferred.
+        if (best.length == 0 && position + 2 <= end) {
+            uint32_t distance = finder.nearestPairDistance(position);
+            if (distance != 0 && distance <= 256) {
+                unsigned code = shortDistanceSymbol(distance - 1);
+                int price = symbolPrice(size_t(rar::symbolFirstShort) + code)
+                    + 4 * rar::shortDistanceBits[code];
+                if (literalsPrice(position, 2) > price + 8)
+                    best = {2, distance, 1};
+            }
         }
         return best;
     };
@@ -364,6 +402,8 @@ void Rar20Compressor::switchTables(BitWriter& out, const TableSet& set)
         }
         audio.startBlock(channels);
     } else {
+        for (size_t i = 0; i < symbolBits.size(); ++i)
+            symbolBits[i] = currentLengths[i] != 0 ? currentLengths[i] : absentSymbolBits;
         literalCode = HuffmanEncoder(lengths.subspan(0, rar::literalTableSize));
         distanceCode = HuffmanEncoder(lengths.subspan(distanceOffset, rar::distanceTableSize));
         repeatLengthCode =

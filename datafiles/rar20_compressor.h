@@ -90,6 +90,10 @@ private:
     MatchHistory history;
     AudioEncoder audio;
     std::vector<uint8_t> window; // the last bytes of earlier members, up to the window size
+
+    // What the parse expects each LZ symbol to cost, in bits: the last LZ tables' lengths.
+    std::array<uint8_t, rar::lzTableSetSize> symbolBits{};
+    std::vector<uint32_t> literalPrices; // parse scratch: running literal prices
 };
 
 } // namespace tincrates::rar20

@@ -15,6 +15,8 @@ MatchFinder::MatchFinder(std::span<const uint8_t> bytes, uint32_t maxDistanceByt
     size_t ringSize = std::bit_ceil(std::max<size_t>(data.size(), 1024));
     ringSize = std::min<size_t>(ringSize, std::bit_ceil(size_t(maxDistance) + 1));
     previous.assign(ringSize, 0);
+    previousPair.assign(ringSize, 0);
+    lastPair.assign(65536, 0);
     previousMask = ringSize - 1;
     hashBits = data.size() > (size_t(1) << 18) ? 17 : 15;
     head.assign(size_t(1) << hashBits, 0);
@@ -34,12 +36,24 @@ void MatchFinder::insertUpTo(size_t end)
         uint32_t& first = head[hashAt(inserted)];
         previous[inserted & previousMask] = first;
         first = uint32_t(inserted + 1);
+        uint32_t& pair = lastPair[size_t(data[inserted]) << 8 | data[inserted + 1]];
+        previousPair[inserted & previousMask] = pair;
+        pair = uint32_t(inserted + 1);
     }
 }
 
 void MatchFinder::skipUpTo(size_t end)
 {
     inserted = std::max(inserted, std::min(end, data.size() >= 2 ? data.size() - 2 : 0));
+}
+
+uint32_t MatchFinder::nearestPairDistance(size_t position) const
+{
+    assert(position < inserted);
+    uint32_t link = previousPair[position & previousMask];
+    if (link == 0 || link - 1 >= position || position - (link - 1) > maxDistance)
+        return 0;
+    return uint32_t(position - (link - 1));
 }
 
 uint32_t MatchFinder::matchLength(size_t position, uint32_t distance, uint32_t maxLength) const

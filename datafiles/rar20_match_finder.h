@@ -42,6 +42,10 @@ public:
     Match longestMatch(size_t position, uint32_t maxLength, unsigned maxChain,
                        uint32_t niceLength) const;
 
+    // The distance to the nearest earlier position (already inserted, as `position` must be)
+    // that starts with the same two bytes, or 0 if there is none.
+    uint32_t nearestPairDistance(size_t position) const;
+
     // How many bytes at `position` equal those `distance` bytes earlier, up to `maxLength`.
     uint32_t matchLength(size_t position, uint32_t distance, uint32_t maxLength) const;
 
@@ -54,6 +58,8 @@ private:
     size_t inserted = 0;            // positions below this are in the chains
     std::vector<uint32_t> head;     // per hash: latest position + 1, 0 = none
     std::vector<uint32_t> previous; // per position (ring): the one before with the same hash
+    std::vector<uint32_t> lastPair;     // per two-byte value: latest position + 1, 0 = none
+    std::vector<uint32_t> previousPair; // per position (ring): the one before with those bytes
     size_t previousMask;
 };
 

@@ -69,6 +69,18 @@ TEST(MatchFinder, SkippedPositionsAreNeverFound)
     EXPECT_EQ(match.distance, 5u) << "only the second xyz was added";
 }
 
+TEST(MatchFinder, FindsTheNearestEarlierPairOfBytes)
+{
+    Bytes data = bytesOf("ab...ab..xab....ab");
+    MatchFinder finder(data, 1u << 20);
+    finder.insertUpTo(data.size());
+    EXPECT_EQ(finder.nearestPairDistance(10), 5u);
+    EXPECT_EQ(finder.nearestPairDistance(0), 0u);
+    MatchFinder nearOnly(data, 4);
+    nearOnly.insertUpTo(data.size());
+    EXPECT_EQ(nearOnly.nearestPairDistance(10), 0u) << "farther than allowed";
+}
+
 TEST(MatchFinder, MeasuresMatchLengthsAcrossWordBoundaries)
 {
     Bytes data = bytesOf("0123456789abcdefghij0123456789abcdefghiX");
