@@ -29,20 +29,25 @@ EGLDisplay openSurfacelessDisplay()
 
 } // namespace
 
-HeadlessWindow::HeadlessWindow()
+HeadlessWindow::HeadlessWindow(GlApi api)
 {
     EGLDisplay eglDisplay = openSurfacelessDisplay();
     display = eglDisplay;
     try {
-        if (!eglBindAPI(EGL_OPENGL_ES_API))
-            throw std::string("EGL: no OpenGL ES");
-        const EGLint attributes[] = {
+        bool isEs = api == GlApi::OpenGlEs3;
+        if (!eglBindAPI(isEs ? EGL_OPENGL_ES_API : EGL_OPENGL_API))
+            throw std::string(isEs ? "EGL: no OpenGL ES" : "EGL: no OpenGL");
+        const EGLint esAttributes[] = {
             EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
+        const EGLint coreAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3,
+            EGL_CONTEXT_MINOR_VERSION, 3, EGL_CONTEXT_OPENGL_PROFILE_MASK,
+            EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
+        const EGLint* attributes = isEs ? esAttributes : coreAttributes;
         // A context without a config: nothing is ever drawn to an EGL surface.
         EGLContext eglContext
             = eglCreateContext(eglDisplay, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
         if (eglContext == EGL_NO_CONTEXT)
-            throw std::string("EGL: cannot create an OpenGL ES 3.0 context");
+            throw std::string("EGL: cannot create the GL context");
         context = eglContext;
         if (!eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext))
             throw std::string("EGL: cannot make the context current");

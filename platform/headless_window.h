@@ -8,10 +8,13 @@
 
 namespace tincrates {
 
+// Which GL the context speaks; the device works with either.
+enum class GlApi { OpenGlEs3, OpenGl33Core };
+
 class HeadlessWindow : public Window {
 public:
-    // Throws "EGL: " + what failed when no surfaceless GL ES 3.0 context can be made.
-    HeadlessWindow();
+    // Throws "EGL: " + what failed when no surfaceless context of that API can be made.
+    explicit HeadlessWindow(GlApi api = GlApi::OpenGlEs3);
     ~HeadlessWindow() override;
 
     void makeCurrent() override;

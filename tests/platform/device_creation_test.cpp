@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <GLES3/gl3.h>
+
+#include <cstdlib>
+#include <string>
+
 namespace tincrates {
 namespace {
 
@@ -49,6 +54,15 @@ TEST(Direct3D, CreateDeviceFailsWithoutAWindowOrParameters)
                   nullptr, &device),
         0);
     direct3d->Release();
+}
+
+TEST(Direct3D, TheTestContextIsOfTheRequestedApi)
+{
+    HeadlessDevice device(4, 4);
+    std::string version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    const char* api = std::getenv("TINCRATES_TEST_GL");
+    bool wantsCore = api && std::string(api) == "core";
+    EXPECT_EQ(version.rfind("OpenGL ES", 0) == 0, !wantsCore) << version;
 }
 
 TEST(ReferenceCounts, AddRefAndReleaseReturnTheNewCount)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/d3d9.h"
+#include "platform/headless_window.h"
 #include "platform/window_factory.h"
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include <png.h>
+
+#include <cstdlib>
 
 namespace tincrates::testing {
 
@@ -23,11 +26,21 @@ struct QuadVertex {
 };
 constexpr DWORD quadFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
+// The headless window of the tests: OpenGL ES 3.0, or OpenGL 3.3 core when the environment
+// has TINCRATES_TEST_GL=core (CTest runs the graphics tests both ways).
+inline std::shared_ptr<Window> testWindow()
+{
+    const char* api = std::getenv("TINCRATES_TEST_GL");
+    if (api && std::string(api) == "core")
+        return std::make_shared<HeadlessWindow>(GlApi::OpenGl33Core);
+    return createWindow(WindowKind::Headless, "test", 1, 1, false);
+}
+
 class HeadlessDevice {
 public:
     explicit HeadlessDevice(UINT width = 64, UINT height = 64,
         D3DFORMAT backBufferFormat = D3DFMT_A8R8G8B8)
-        : window(createWindow(WindowKind::Headless, "test", int(width), int(height), false))
+        : window(testWindow())
         , width(width)
         , height(height)
     {
