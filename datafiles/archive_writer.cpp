@@ -133,13 +133,14 @@ void ArchiveWriter::writeMember(const std::string& name, std::span<const uint8_t
             packed.clear();
         }
     }
+    bool isEncrypted = !settings.password.empty();
     if (method == rar::METHOD_STORE) {
-        packed.assign(content.begin(), content.end());
+        // Only encryption needs a copy; plain stored content is written as it is.
+        if (isEncrypted)
+            packed.assign(content.begin(), content.end());
         if (progress)
             progress(content.size());
     }
-
-    bool isEncrypted = !settings.password.empty();
     if (isEncrypted) {
         packed.resize((packed.size() + cipherBlockSize - 1) / cipherBlockSize * cipherBlockSize,
                       0);
@@ -148,7 +149,9 @@ void ArchiveWriter::writeMember(const std::string& name, std::span<const uint8_t
         for (size_t at = 0; at < packed.size(); at += cipherBlockSize)
             cipher.encryptBlock(packed.data() + at);
     }
-    if (packed.size() > 0xFFFFFFFFu)
+    std::span<const uint8_t> data =
+        method == rar::METHOD_STORE && !isEncrypted ? content : std::span<const uint8_t>(packed);
+    if (data.size() > 0xFFFFFFFFu)
         throw std::runtime_error(name + " packs larger than 4 GiB, the format's limit");
 
     uint16_t flags = rar::LONG_BLOCK | LHD_WINDOW1024;
@@ -161,7 +164,7 @@ void ArchiveWriter::writeMember(const std::string& name, std::span<const uint8_t
     header.push_back(rar::FILE_HEAD);
     put16(header, flags);
     put16(header, uint32_t(rar::fileHeaderSize + name.size()));
-    put32(header, uint32_t(packed.size()));
+    put32(header, uint32_t(data.size()));
     put32(header, uint32_t(content.size()));
     header.push_back(rar::HOST_MSDOS);
     put32(header, crc32(0, content.data(), content.size()));
@@ -173,7 +176,7 @@ void ArchiveWriter::writeMember(const std::string& name, std::span<const uint8_t
     header.insert(header.end(), name.begin(), name.end());
     sealHeader(header);
     writeBytes(header);
-    writeBytes(packed);
+    writeBytes(data);
 }
 
 void ArchiveWriter::finish()

@@ -436,10 +436,16 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
     if (!continuesPrevious || !hasTables)
         resetState();
 
-    std::vector<uint8_t> buffer;
-    buffer.reserve(window.size() + data.size());
-    buffer.insert(buffer.end(), window.begin(), window.end());
-    buffer.insert(buffer.end(), data.begin(), data.end());
+    // Matches may reach into earlier members of a solid run, so the searched bytes are the
+    // window's followed by the member's; without a window the member is searched in place.
+    std::vector<uint8_t> joined;
+    std::span<const uint8_t> buffer = data;
+    if (!window.empty()) {
+        joined.reserve(window.size() + data.size());
+        joined.insert(joined.end(), window.begin(), window.end());
+        joined.insert(joined.end(), data.begin(), data.end());
+        buffer = joined;
+    }
     size_t start = window.size();
     MatchFinder finder(buffer, maxDistance);
     finder.insertUpTo(start);

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -147,13 +147,17 @@ void collectMembers(const CreateOptions& options, const std::string& input,
 
 std::vector<uint8_t> readWhole(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                          &std::fclose);
+    if (!file)
         throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error("cannot read " + path.string());
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + count);
+    if (std::ferror(file.get()))
+        throw std::runtime_error("cannot read " + path.string() + ": " + std::strerror(errno));
     return bytes;
 }
 
