@@ -125,10 +125,19 @@ constexpr DWORD D3DFVF_TEXTUREFORMAT1 = 3;
 constexpr DWORD D3DFVF_TEXTUREFORMAT2 = 0;
 constexpr DWORD D3DFVF_TEXTUREFORMAT3 = 1;
 constexpr DWORD D3DFVF_TEXTUREFORMAT4 = 2;
-constexpr DWORD D3DFVF_TEXCOORDSIZE1(int index) { return D3DFVF_TEXTUREFORMAT1 << (index * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE1(int index)
+{
+    return D3DFVF_TEXTUREFORMAT1 << (index * 2 + 16);
+}
 constexpr DWORD D3DFVF_TEXCOORDSIZE2(int) { return D3DFVF_TEXTUREFORMAT2; }
-constexpr DWORD D3DFVF_TEXCOORDSIZE3(int index) { return D3DFVF_TEXTUREFORMAT3 << (index * 2 + 16); }
-constexpr DWORD D3DFVF_TEXCOORDSIZE4(int index) { return D3DFVF_TEXTUREFORMAT4 << (index * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE3(int index)
+{
+    return D3DFVF_TEXTUREFORMAT3 << (index * 2 + 16);
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE4(int index)
+{
+    return D3DFVF_TEXTUREFORMAT4 << (index * 2 + 16);
+}
 
 enum D3DPRIMITIVETYPE : DWORD {
     D3DPT_POINTLIST = 1,

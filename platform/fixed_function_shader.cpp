@@ -108,14 +108,16 @@ std::string vertexShaderSource(const ShaderKey& key)
         + ";\n";
     s += std::string("    vec4 vertexSpecular = ")
         + (key.hasSpecular ? "aSpecular.zyxw" : "vec4(0.0)") + ";\n";
-    s += std::string("    vec3 normal = ") + (key.hasNormal ? "uNormalMatrix * aNormal" : "vec3(0.0)")
-        + ";\n";
+    s += std::string("    vec3 normal = ")
+        + (key.hasNormal ? "uNormalMatrix * aNormal" : "vec3(0.0)") + ";\n";
     if (key.normalizesNormals && key.hasNormal)
         s += "    normal = normalize(normal);\n";
 
     if (key.isLit) {
-        s += "    vec4 cd = " + colourSourceExpression(key.diffuseSource, "uMaterialDiffuse") + ";\n";
-        s += "    vec4 ca = " + colourSourceExpression(key.ambientSource, "uMaterialAmbient") + ";\n";
+        s += "    vec4 cd = " + colourSourceExpression(key.diffuseSource, "uMaterialDiffuse")
+            + ";\n";
+        s += "    vec4 ca = " + colourSourceExpression(key.ambientSource, "uMaterialAmbient")
+            + ";\n";
         s += "    vec4 cs = " + colourSourceExpression(key.specularSource, "uMaterialSpecular")
             + ";\n";
         s += "    vec4 ce = " + colourSourceExpression(key.emissiveSource, "uMaterialEmissive")
@@ -141,7 +143,8 @@ std::string vertexShaderSource(const ShaderKey& key)
             s += "        diffuse += uLightDiffuse" + n + " * (nDotL * attenuation);\n";
             if (key.addsSpecular) {
                 s += std::string("        vec3 toEye = ")
-                    + (key.hasLocalViewer ? "normalize(-cameraPosition.xyz)" : "vec3(0.0, 0.0, -1.0)")
+                    + (key.hasLocalViewer ? "normalize(-cameraPosition.xyz)"
+                                          : "vec3(0.0, 0.0, -1.0)")
                     + ";\n";
                 s += "        vec3 halfway = normalize(toLight + toEye);\n";
                 s += "        if (nDotL > 0.0) specular += uLightSpecular" + n

@@ -998,8 +998,8 @@ void GlDevice::uploadUniforms(const GlProgram& program, const ShaderKey& key)
             } else {
                 const D3DVECTOR& p = light.Position;
                 for (int c = 0; c < 3; ++c)
-                    positions[n][c]
-                        = p.x * view.m[0][c] + p.y * view.m[1][c] + p.z * view.m[2][c] + view.m[3][c];
+                    positions[n][c] = p.x * view.m[0][c] + p.y * view.m[1][c]
+                        + p.z * view.m[2][c] + view.m[3][c];
             }
             const D3DCOLORVALUE* colours[3] = {&light.Diffuse, &light.Specular, &light.Ambient};
             float(*targets[3])[3] = {diffuse, specular, ambients};

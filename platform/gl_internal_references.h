@@ -8,7 +8,10 @@
 
 namespace tincrates::gl {
 
-inline void holdInternally(IDirect3DBaseTexture9* t) { static_cast<GlTexture*>(t)->holdInternally(); }
+inline void holdInternally(IDirect3DBaseTexture9* t)
+{
+    static_cast<GlTexture*>(t)->holdInternally();
+}
 inline void releaseInternally(IDirect3DBaseTexture9* t)
 {
     static_cast<GlTexture*>(t)->releaseInternally();

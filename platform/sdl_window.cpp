@@ -7,7 +7,10 @@ namespace tincrates {
 
 namespace {
 
-std::string sdlError(const char* what) { return std::string("SDL: ") + what + ": " + SDL_GetError(); }
+std::string sdlError(const char* what)
+{
+    return std::string("SDL: ") + what + ": " + SDL_GetError();
+}
 
 } // namespace
 
@@ -78,7 +81,10 @@ int SdlWindow::drawableHeight() const
 
 void SdlWindow::setSwapInterval(int interval) { SDL_GL_SetSwapInterval(interval); }
 
-void SdlWindow::setCursorVisible(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+void SdlWindow::setCursorVisible(bool visible)
+{
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
 
 bool SdlWindow::pollEvent(WindowEvent& event)
 {

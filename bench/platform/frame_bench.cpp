@@ -186,8 +186,10 @@ private:
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 64; ++x)
                 pixels[y * 64 + x] = ((x / 8 + y / 8) % 2) ? 0xC0A08060 : 0xFF604020;
-        device->CreateTexture(64, 64, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &crateTexture, nullptr);
-        for (DWORD level = 0, size = 64; level < crateTexture->GetLevelCount(); ++level, size /= 2) {
+        device->CreateTexture(
+            64, 64, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &crateTexture, nullptr);
+        DWORD levelCount = crateTexture->GetLevelCount();
+        for (DWORD level = 0, size = 64; level < levelCount; ++level, size /= 2) {
             D3DLOCKED_RECT locked;
             crateTexture->LockRect(level, &locked, nullptr, 0);
             for (DWORD y = 0; y < size; ++y)

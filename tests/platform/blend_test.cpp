@@ -76,7 +76,8 @@ protected:
         Rgba s = rgbaOf(sourceColour), d = rgbaOf(destinationColour);
         int channels[4] = {redOf(actual), greenOf(actual), blueOf(actual), alphaOf(actual)};
         for (int i = 0; i < 4; ++i) {
-            double expected = std::clamp(s[i] * sourceFactor[i] + d[i] * destinationFactor[i], 0.0, 1.0);
+            double expected
+                = std::clamp(s[i] * sourceFactor[i] + d[i] * destinationFactor[i], 0.0, 1.0);
             EXPECT_NEAR(channels[i], expected * 255, 1.0) << "channel " << i;
         }
     }

@@ -140,7 +140,8 @@ TEST_F(ImageLoading, ColourImagesKeepChannelOrderAndAlpha)
     EXPECT_EQ(rgba, (std::vector<uint32_t>{0x280A141Eu}));
     EXPECT_EQ(format, D3DFMT_A8R8G8B8);
 
-    auto rgba16 = load(encodePng({1, 1, 6, 16, {{0xFF, 0xFF, 0, 0, 0x80, 0x80, 0xFF, 0xFF}}, {}, {}}));
+    auto rgba16
+        = load(encodePng({1, 1, 6, 16, {{0xFF, 0xFF, 0, 0, 0x80, 0x80, 0xFF, 0xFF}}, {}, {}}));
     EXPECT_EQ(rgba16, (std::vector<uint32_t>{0xFFFF0080u}));
 
     auto greyAlpha = load(encodePng({1, 1, 4, 8, {{200, 100}}, {}, {}}), &format);
@@ -247,7 +248,8 @@ TEST_F(ImageLoading, JpegImagesDecodeOpaqueAndUpright)
     std::vector<uint8_t> rgb;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x)
-            for (uint8_t c : y < 8 ? std::vector<uint8_t>{240, 120, 16} : std::vector<uint8_t>{16, 64, 200})
+            for (uint8_t c : y < 8 ? std::vector<uint8_t>{240, 120, 16}
+                                   : std::vector<uint8_t>{16, 64, 200})
                 rgb.push_back(c);
     D3DFORMAT format{};
     DWORD levelCount = 0;

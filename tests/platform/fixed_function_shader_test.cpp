@@ -53,7 +53,8 @@ TEST_F(GeneratedShaders, EveryStageOperationAndArgumentCompiles)
     }
     const uint8_t arguments[] = {D3DTA_DIFFUSE, D3DTA_CURRENT, D3DTA_TEXTURE, D3DTA_TFACTOR,
         D3DTA_SPECULAR, D3DTA_TEMP, D3DTA_TEXTURE | D3DTA_COMPLEMENT,
-        D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE, D3DTA_CURRENT | D3DTA_COMPLEMENT | D3DTA_ALPHAREPLICATE};
+        D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE,
+        D3DTA_CURRENT | D3DTA_COMPLEMENT | D3DTA_ALPHAREPLICATE};
     for (uint8_t argument : arguments) {
         ShaderKey key = texturedKey();
         key.stages[0].colourOp = D3DTOP_LERP;

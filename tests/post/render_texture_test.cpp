@@ -108,7 +108,9 @@ TEST(RenderTexture, UnbindWithoutBindDoesNothing)
 TEST(RenderTexture, FailedCreationThrowsItsText)
 {
     HeadlessDevice device(16, 16);
-    EXPECT_EQ(errorOf([&] { RenderTexture(*device.get(), 0, 8, renderTargetUsage, D3DPOOL_DEFAULT); }),
+    EXPECT_EQ(errorOf([&] {
+        RenderTexture(*device.get(), 0, 8, renderTargetUsage, D3DPOOL_DEFAULT);
+    }),
         "failed to create render-texture");
     EXPECT_EQ(errorOf([&] {
         RenderTexture(*device.get(), 8, 8, renderTargetUsage, D3DPOOL_MANAGED);
