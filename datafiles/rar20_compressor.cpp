@@ -9,6 +9,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 namespace tincrates::rar20 {
 
@@ -212,7 +213,8 @@ void Rar20Compressor::resetState()
     oldLengths.fill(0);
     history = MatchHistory{};
     audio = AudioEncoder{};
-    window.clear();
+    stream.clear();
+    streamFinder.reset();
     symbolBits.fill(defaultSymbolBits);
 }
 
@@ -436,19 +438,33 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
     if (!continuesPrevious || !hasTables)
         resetState();
 
-    // Matches may reach into earlier members of a solid run, so the searched bytes are the
-    // window's followed by the member's; without a window the member is searched in place.
-    std::vector<uint8_t> joined;
+    // Matches may reach into earlier members of a solid run, so such a member is searched
+    // after the bytes before it, with chains that carry on from member to member; a member
+    // without history is searched in place.
     std::span<const uint8_t> buffer = data;
-    if (!window.empty()) {
-        joined.reserve(window.size() + data.size());
-        joined.insert(joined.end(), window.begin(), window.end());
-        joined.insert(joined.end(), data.begin(), data.end());
-        buffer = joined;
+    size_t start = 0;
+    std::unique_ptr<MatchFinder> ownFinder;
+    MatchFinder* finderInUse = nullptr;
+    if (stream.empty()) {
+        ownFinder = std::make_unique<MatchFinder>(buffer, maxDistance);
+        finderInUse = ownFinder.get();
+    } else {
+        if (stream.size() > 2 * size_t(rar::windowSize)) {
+            stream.erase(stream.begin(), stream.end() - std::ptrdiff_t(rar::windowSize));
+            streamFinder.reset();
+        }
+        start = stream.size();
+        stream.insert(stream.end(), data.begin(), data.end());
+        buffer = stream;
+        if (streamFinder) {
+            streamFinder->extend(buffer);
+        } else {
+            streamFinder = std::make_unique<MatchFinder>(buffer, maxDistance, rar::windowSize);
+            streamFinder->insertUpTo(start);
+        }
+        finderInUse = streamFinder.get();
     }
-    size_t start = window.size();
-    MatchFinder finder(buffer, maxDistance);
-    finder.insertUpTo(start);
+    MatchFinder& finder = *finderInUse;
 
     BitWriter out;
     LzBlock block;
@@ -617,8 +633,10 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
     }
     writeEndOfMember(out);
 
-    size_t keep = std::min<size_t>(buffer.size(), rar::windowSize);
-    window.assign(buffer.end() - std::ptrdiff_t(keep), buffer.end());
+    if (stream.empty()) {
+        size_t keep = std::min<size_t>(data.size(), rar::windowSize);
+        stream.assign(data.end() - std::ptrdiff_t(keep), data.end());
+    }
     // Some readers decode with a look-ahead of several bytes and give up when a member's
     // data ends within it, after its last symbol or, for a tiny member, right at its start.
     // Zeros after the end symbol are never read as data.

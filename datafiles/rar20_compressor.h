@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -89,7 +90,10 @@ private:
     std::array<HuffmanEncoder, 4> audioCodes;
     MatchHistory history;
     AudioEncoder audio;
-    std::vector<uint8_t> window; // the last bytes of earlier members, up to the window size
+    // Bytes of the members so far (at least the last window's worth), and hash chains over
+    // them while members keep continuing one another.
+    std::vector<uint8_t> stream;
+    std::unique_ptr<MatchFinder> streamFinder;
 
     // What the parse expects each LZ symbol to cost, in bits: the last LZ tables' lengths.
     std::array<uint8_t, rar::lzTableSetSize> symbolBits{};

@@ -8,18 +8,25 @@
 
 namespace tincrates::rar20 {
 
-MatchFinder::MatchFinder(std::span<const uint8_t> bytes, uint32_t maxDistanceBytes)
+MatchFinder::MatchFinder(std::span<const uint8_t> bytes, uint32_t maxDistanceBytes,
+                         size_t capacity)
     : data(bytes), maxDistance(maxDistanceBytes)
 {
     // A ring no longer than the data (or the window) keeps small members cheap to set up.
-    size_t ringSize = std::bit_ceil(std::max<size_t>(data.size(), 1024));
-    ringSize = std::min<size_t>(ringSize, std::bit_ceil(size_t(maxDistance) + 1));
+    size_t expected = std::max({data.size(), capacity, size_t(1024)});
+    size_t ringSize = std::min(std::bit_ceil(expected), std::bit_ceil(size_t(maxDistance) + 1));
     previous.assign(ringSize, 0);
     previousPair.assign(ringSize, 0);
     lastPair.assign(65536, 0);
     previousMask = ringSize - 1;
-    hashBits = data.size() > (size_t(1) << 18) ? 17 : 15;
+    hashBits = expected > (size_t(1) << 18) ? 17 : 15;
     head.assign(size_t(1) << hashBits, 0);
+}
+
+void MatchFinder::extend(std::span<const uint8_t> longer)
+{
+    assert(longer.size() >= data.size());
+    data = longer;
 }
 
 uint32_t MatchFinder::hashAt(size_t position) const

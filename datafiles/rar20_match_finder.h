@@ -24,8 +24,13 @@ constexpr uint32_t minimumMatchLength(uint32_t distance)
 class MatchFinder {
 public:
     // Searches `data`, which stays owned by the caller and must outlive the finder. Matches
-    // reach back at most `maxDistance` bytes and never before the start of `data`.
-    MatchFinder(std::span<const uint8_t> data, uint32_t maxDistance);
+    // reach back at most `maxDistance` bytes and never before the start of `data`. Tables
+    // are sized for `capacity` bytes when the data will be extended beyond its first size.
+    MatchFinder(std::span<const uint8_t> data, uint32_t maxDistance, size_t capacity = 0);
+
+    // Goes on with `longer`, which holds the bytes searched so far followed by new ones
+    // (the same bytes, possibly moved).
+    void extend(std::span<const uint8_t> longer);
 
     // Adds every position before `end` not yet added to the chains; positions must be
     // added in order before they are searched from.
