@@ -81,14 +81,14 @@ TEST_F(StashRead, ListShowsOneLinePerFileHeader)
 TEST_F(StashRead, ListNamesTheOffsetOfADamagedHeader)
 {
     testing::TestArchive archive;
-    archive.add(testing::storedMember("a", "1"));
-    // A block whose header claims 3 bytes, after the member's 20 + 33 + 1 bytes.
+    archive.add(testing::storedMember("a\x1b[2J", "1"));
+    // A block whose header claims 3 bytes, after the member's 20 + 37 + 1 bytes.
     archive.bytes.insert(archive.bytes.end(), {0, 0, 0x7a, 0, 0, 3, 0});
     archive.writeTo("bad.rar");
     EXPECT_EQ(stash("list bad.rar"), 1);
-    EXPECT_EQ(out.rfind("a ", 0), 0u) << out;
+    EXPECT_EQ(out.rfind("a?[2J ", 0), 0u) << "control characters are not shown: " << out;
     EXPECT_EQ(err, "stash: bad.rar: damaged archive: a block header is malformed or cut short "
-                   "(block at offset 54)\n");
+                   "(block at offset 58)\n");
 }
 
 TEST_F(StashRead, ListShowsMethodsAndFlagsOfRealArchives)

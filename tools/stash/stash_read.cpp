@@ -107,10 +107,15 @@ std::string archiveProblem(ArchiveError error, uint64_t offset)
     return text;
 }
 
-// The name to show: the Unicode form where the archive has one.
-const std::string& shownName(const ArchiveEntry& entry)
+// The name to show: the Unicode form where the archive has one. Control characters become
+// "?", so that a damaged or hostile name cannot break lines or steer the terminal.
+std::string shownName(const ArchiveEntry& entry)
 {
-    return entry.unicodeName.empty() ? entry.name : entry.unicodeName;
+    std::string name = entry.unicodeName.empty() ? entry.name : entry.unicodeName;
+    for (char& c : name)
+        if (uint8_t(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return name;
 }
 
 // Extracts the member `name` with the production's lookup; a name given in the Unicode form
