@@ -412,8 +412,6 @@ size_t ArchiveReader::readPacked(uint8_t* destination, size_t count)
     return got;
 }
 
-bool ArchiveReader::seekToNextBlock() { return seekTo(file.get(), nextBlockPosition); }
-
 // ---- Public operations ----
 
 bool ArchiveEntry::isEncrypted() const { return (flags & LHD_PASSWORD) != 0; }

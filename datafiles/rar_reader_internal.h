@@ -27,9 +27,9 @@ struct MainHeader {
 // Result of one step of the walk over the archive's blocks.
 enum class WalkResult {
     fileHeader, // a file header and its name were read
-    subBlock,   // stopped at an old-style sub-block (type 0x77), which stays current
+    subBlock,   // stopped at an old-style sub-block (type 0x77); a listing may go on past it
     end,        // no more blocks
-    damaged,    // a header that cannot be right (too short, or pointing backwards)
+    damaged,    // a header that cannot be right (too small for itself, or cut off)
 };
 
 // A malloc'd block that grows as output arrives, up to the member's unpacked size. Growing
@@ -59,11 +59,11 @@ public:
 // input and the cipher that decrypts it.
 class ArchiveReader {
 public:
-    // Opens the file and reads the marker and main header. Returns ok, cannotOpen or
-    // notAnArchive.
+    // Opens the file and reads the marker and main header. Returns ok, cannotOpen,
+    // notAnArchive or damagedHeader.
     ArchiveError open(const char* archiveFileName);
 
-    // Moves to the next file header (or sub-block), skipping every other block.
+    // Moves to the next file header (or sub-block), skipping every other block by its size.
     WalkResult readNextFileHeader();
 
     // Prepares the current member's packed data for readPacked: positions the file at its
@@ -75,9 +75,6 @@ public:
     // them in place when the member is encrypted with the RAR 2.0 cipher. Returns the count
     // read: fewer than asked at the member's end or where the file is cut short.
     size_t readPacked(uint8_t* destination, size_t count);
-
-    // Positions the file at the block after the current one.
-    bool seekToNextBlock();
 
     bool isSolidArchive() const { return (mainHeader.flags & MHD_SOLID) != 0; }
 
