@@ -9,6 +9,7 @@
 #include <cassert>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace tincrates::testing {
