@@ -117,39 +117,6 @@ std::vector<uint8_t> lzLengths(const std::array<uint32_t, rar::lzTableSetSize>& 
     return lengths;
 }
 
-// A table set for the given frequencies, and the bits of the set itself, difference-coded
-// or not, whichever is shorter.
-struct TableChoice {
-    TableSet set;
-    uint64_t tableBits = 0;
-};
-
-TableChoice chooseTableSet(bool isAudio, int channels, std::vector<uint8_t> lengths,
-                           std::span<const uint8_t, 1028> oldLengths)
-{
-    TableChoice choice;
-    choice.set.isAudio = isAudio;
-    choice.set.channels = channels;
-    choice.set.lengths = std::move(lengths);
-    choice.set.keepOldLengths = false;
-    uint64_t fresh = tableSetBits(choice.set, oldLengths);
-    choice.set.keepOldLengths = true;
-    uint64_t differences = tableSetBits(choice.set, oldLengths);
-    choice.set.keepOldLengths = differences < fresh;
-    choice.tableBits = std::min(fresh, differences);
-    return choice;
-}
-
-// The multimedia coding of one segment with a given channel count.
-struct AudioTrial {
-    int channels = 1;
-    AudioEncoder encoderAfter;
-    std::vector<uint8_t> symbols;
-    std::array<std::array<uint32_t, rar::audioTableSize>, 4> frequencies{};
-    TableChoice tables;
-    uint64_t dataBits = 0;
-};
-
 // The channel count whose multimedia coding of `sample` promises the fewest bits, judged by
 // the order-0 entropy of the prediction errors, and those bits per byte.
 struct SoundEstimate {
@@ -431,6 +398,101 @@ void Rar20Compressor::writeEndOfMember(BitWriter& out)
     code.write(out, unsigned(best));
 }
 
+// A table set for the given frequencies, coded as differences to the previous set or not,
+// whichever is shorter.
+Rar20Compressor::TableChoice Rar20Compressor::chooseTableSet(
+    bool isAudio, int channels, std::vector<uint8_t> lengths,
+    std::span<const uint8_t, 1028> oldLengths)
+{
+    TableChoice choice;
+    choice.set.isAudio = isAudio;
+    choice.set.channels = channels;
+    choice.set.lengths = std::move(lengths);
+    choice.set.keepOldLengths = false;
+    uint64_t fresh = tableSetBits(choice.set, oldLengths);
+    choice.set.keepOldLengths = true;
+    uint64_t differences = tableSetBits(choice.set, oldLengths);
+    choice.set.keepOldLengths = differences < fresh;
+    choice.tableBits = std::min(fresh, differences);
+    return choice;
+}
+
+Rar20Compressor::AudioTrial Rar20Compressor::tryAudio(std::span<const uint8_t> bytes,
+                                                      int channelCount) const
+{
+    AudioTrial trial;
+    trial.channels = channelCount;
+    trial.encoderAfter = audio;
+    trial.encoderAfter.startBlock(channelCount);
+    trial.symbols.resize(bytes.size());
+    std::array<std::array<uint32_t, rar::audioTableSize>, 4> frequencies{};
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        int channel = trial.encoderAfter.currentChannel();
+        uint8_t symbol = trial.encoderAfter.encode(bytes[i]);
+        trial.symbols[i] = symbol;
+        ++frequencies[size_t(channel)][symbol];
+    }
+
+    std::vector<uint8_t> lengths;
+    uint64_t dataBits = 0;
+    for (int c = 0; c < channelCount; ++c) {
+        // As in LZ sets: a code for the switch symbol and one for an ordinary symbol.
+        std::array<uint32_t, rar::audioTableSize> wanted = frequencies[size_t(c)];
+        wanted[rar::audioSymbolNewTables] = 1;
+        if (std::all_of(wanted.begin(), wanted.begin() + 256, [](uint32_t f) { return f == 0; }))
+            wanted[0] = 1;
+        size_t first = lengths.size();
+        appendLengths(lengths, wanted);
+        dataBits += codedBits(frequencies[size_t(c)], std::span(lengths).subspan(first));
+    }
+    trial.tables = chooseTableSet(true, channelCount, std::move(lengths), oldLengths);
+    trial.newBits = dataBits + trial.tables.tableBits;
+
+    if (hasTables && isAudio && channels == channelCount) {
+        uint64_t keepBits = 0;
+        for (int c = 0; c < channelCount; ++c) {
+            auto part = std::span<const uint8_t>(currentLengths)
+                            .subspan(size_t(c) * rar::audioTableSize, rar::audioTableSize);
+            if (!allCoded(frequencies[size_t(c)], part))
+                return trial;
+            keepBits += codedBits(frequencies[size_t(c)], part);
+        }
+        trial.keepBits = keepBits;
+    }
+    return trial;
+}
+
+void Rar20Compressor::writeLzTokens(BitWriter& out, const LzBlock& block) const
+{
+    for (const LzToken& token : block.tokens) {
+        literalCode.write(out, token.symbol);
+        if (token.symbol <= rar::symbolRepeatLast)
+            continue;
+        if (token.symbol < rar::symbolFirstShort) {
+            repeatLengthCode.write(out, token.secondSymbol);
+            out.writeBits(token.firstExtra, rar::lengthBits[token.secondSymbol]);
+        } else if (token.symbol < rar::symbolNewTables) {
+            out.writeBits(token.firstExtra,
+                          rar::shortDistanceBits[token.symbol - rar::symbolFirstShort]);
+        } else {
+            unsigned code = token.symbol - rar::symbolFirstLength;
+            out.writeBits(token.firstExtra, rar::lengthBits[code]);
+            distanceCode.write(out, token.secondSymbol);
+            out.writeBits(token.secondExtra, rar::distanceBits[token.secondSymbol]);
+        }
+    }
+}
+
+void Rar20Compressor::writeAudioSymbols(BitWriter& out, std::span<const uint8_t> symbols) const
+{
+    int channel = audio.currentChannel();
+    for (uint8_t symbol : symbols) {
+        audioCodes[size_t(channel)].write(out, symbol);
+        if (++channel == channels)
+            channel = 0;
+    }
+}
+
 std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> data,
                                                      bool continuesPrevious,
                                                      const std::function<void(size_t)>& progress)
@@ -524,57 +586,14 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
             finder.skipUpTo(end);
         }
 
-        // The multimedia coding, tried only where LZ leaves most of the bytes' bits.
+        // The multimedia coding, tried where LZ leaves most of the bytes' bits.
         AudioTrial bestAudio;
         if (sound.bitsPerByte < 7.0 && (looksLikeSound || bestBits > uint64_t(byteCount) * 5)) {
-            for (int channelCount = sound.channels; channelCount == sound.channels;
-                 ++channelCount) {
-                AudioTrial trial;
-                trial.channels = channelCount;
-                trial.encoderAfter = audio;
-                trial.encoderAfter.startBlock(channelCount);
-                trial.symbols.resize(byteCount);
-                for (size_t i = 0; i < byteCount; ++i) {
-                    int channel = trial.encoderAfter.currentChannel();
-                    uint8_t symbol = trial.encoderAfter.encode(buffer[begin + i]);
-                    trial.symbols[i] = symbol;
-                    ++trial.frequencies[size_t(channel)][symbol];
-                }
-                std::vector<uint8_t> audioLengths;
-                for (int c = 0; c < channelCount; ++c) {
-                    std::array<uint32_t, rar::audioTableSize> wantedAudio =
-                        trial.frequencies[size_t(c)];
-                    wantedAudio[rar::audioSymbolNewTables] = 1;
-                    if (std::all_of(wantedAudio.begin(), wantedAudio.begin() + 256,
-                                    [](uint32_t f) { return f == 0; }))
-                        wantedAudio[0] = 1;
-                    size_t first = audioLengths.size();
-                    appendLengths(audioLengths, wantedAudio);
-                    trial.dataBits += codedBits(trial.frequencies[size_t(c)],
-                                                std::span(audioLengths).subspan(first));
-                }
-                trial.tables = chooseTableSet(true, channelCount, std::move(audioLengths),
-                                              oldLengths);
-                uint64_t newBits = trial.dataBits + trial.tables.tableBits;
-                uint64_t keepBits = UINT64_MAX;
-                if (hasTables && isAudio && channels == channelCount) {
-                    bool coded = true;
-                    keepBits = 0;
-                    for (int c = 0; c < channelCount && coded; ++c) {
-                        auto part = std::span<const uint8_t>(currentLengths)
-                                        .subspan(size_t(c) * rar::audioTableSize,
-                                                 rar::audioTableSize);
-                        coded = allCoded(trial.frequencies[size_t(c)], part);
-                        keepBits += codedBits(trial.frequencies[size_t(c)], part);
-                    }
-                    if (!coded)
-                        keepBits = UINT64_MAX;
-                }
-                if (std::min(newBits, keepBits) < bestBits) {
-                    bestBits = std::min(newBits, keepBits);
-                    choice = keepBits <= newBits ? Choice::audioKeep : Choice::audioNew;
-                    bestAudio = std::move(trial);
-                }
+            AudioTrial trial = tryAudio(buffer.subspan(begin, byteCount), sound.channels);
+            if (std::min(trial.newBits, trial.keepBits) < bestBits) {
+                bestBits = std::min(trial.newBits, trial.keepBits);
+                choice = trial.keepBits <= trial.newBits ? Choice::audioKeep : Choice::audioNew;
+                bestAudio = std::move(trial);
             }
         }
 
@@ -583,40 +602,14 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
             switchTables(out, lzTables.set);
             [[fallthrough]];
         case Choice::lzKeep:
-            for (const LzToken& token : block.tokens) {
-                literalCode.write(out, token.symbol);
-                if (token.symbol < rar::symbolRepeatLast
-                    || token.symbol == rar::symbolRepeatLast)
-                    continue;
-                if (token.symbol < rar::symbolFirstShort) {
-                    repeatLengthCode.write(out, token.secondSymbol);
-                    out.writeBits(token.firstExtra, rar::lengthBits[token.secondSymbol]);
-                } else if (token.symbol < rar::symbolNewTables) {
-                    out.writeBits(token.firstExtra,
-                                  rar::shortDistanceBits[token.symbol - rar::symbolFirstShort]);
-                } else {
-                    unsigned code = token.symbol - rar::symbolFirstLength;
-                    out.writeBits(token.firstExtra, rar::lengthBits[code]);
-                    distanceCode.write(out, token.secondSymbol);
-                    out.writeBits(token.secondExtra, rar::distanceBits[token.secondSymbol]);
-                }
-            }
+            writeLzTokens(out, block);
             break;
         case Choice::audioNew:
         case Choice::audioKeep:
             history = historyBefore;
             if (choice == Choice::audioNew)
                 switchTables(out, bestAudio.tables.set);
-            else
-                audio.startBlock(bestAudio.channels);
-            {
-                int channel = audio.currentChannel();
-                for (uint8_t symbol : bestAudio.symbols) {
-                    audioCodes[size_t(channel)].write(out, symbol);
-                    if (++channel == channels)
-                        channel = 0;
-                }
-            }
+            writeAudioSymbols(out, bestAudio.symbols);
             audio = bestAudio.encoderAfter;
             break;
         }

@@ -42,6 +42,8 @@ public:
     // decoder is expected to keep its state from the member compressed before (a solid
     // member, which starts without a table set); otherwise everything starts afresh.
     // `progress`, when given, is called now and then with the bytes of `data` done so far.
+    // The data ends with a symbol that changes nothing and a few zero bytes, so readers that
+    // look one symbol past a member's end, or read ahead of it, find nothing to act on.
     std::vector<uint8_t> compressMember(std::span<const uint8_t> data, bool continuesPrevious,
                                         const std::function<void(size_t)>& progress = {});
 
@@ -49,6 +51,23 @@ public:
     bool hasState() const { return hasTables; }
 
 private:
+    // A table set and the bits it takes to write.
+    struct TableChoice {
+        TableSet set;
+        uint64_t tableBits = 0;
+    };
+
+    // The multimedia coding of one segment with one channel count, and what it costs with a
+    // new table set or with the tables in force (UINT64_MAX where those cannot code it).
+    struct AudioTrial {
+        int channels = 1;
+        AudioEncoder encoderAfter;
+        std::vector<uint8_t> symbols;
+        TableChoice tables;
+        uint64_t newBits = UINT64_MAX;
+        uint64_t keepBits = UINT64_MAX;
+    };
+
     // The decoder's record of recent matches, which the repeat symbols refer to.
     struct MatchHistory {
         std::array<uint32_t, 4> oldDistances{};
@@ -75,6 +94,11 @@ private:
     void parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer, size_t begin,
                       size_t end, const CompressionLevel& effort, LzBlock& block);
     void addMatchToken(uint32_t length, uint32_t distance, LzBlock& block);
+    static TableChoice chooseTableSet(bool isAudio, int channels, std::vector<uint8_t> lengths,
+                                      std::span<const uint8_t, 1028> oldLengths);
+    AudioTrial tryAudio(std::span<const uint8_t> bytes, int channelCount) const;
+    void writeLzTokens(BitWriter& out, const LzBlock& block) const;
+    void writeAudioSymbols(BitWriter& out, std::span<const uint8_t> symbols) const;
     void switchTables(BitWriter& out, const TableSet& set);
     void writeEndOfMember(BitWriter& out);
 
