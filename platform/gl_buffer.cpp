@@ -25,6 +25,7 @@ GlBufferStorage::GlBufferStorage(GlDevice& device, UINT length, DWORD usage)
 
 GlBufferStorage::~GlBufferStorage()
 {
+    device.useContext();
     device.stateCache().forgetBuffer(buffer);
     glDeleteBuffers(1, &buffer);
 }
@@ -51,6 +52,7 @@ HRESULT GlBufferStorage::unlock()
     isLocked = false;
     if (lockedSize == 0)
         return D3D_OK;
+    device.useContext();
     GL_CHECK(glBindBuffer(GL_COPY_WRITE_BUFFER, buffer));
     GL_CHECK(glBufferSubData(GL_COPY_WRITE_BUFFER, lockedOffset, lockedSize,
         copy.data() + lockedOffset));

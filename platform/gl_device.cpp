@@ -215,6 +215,7 @@ void GlDevice::releaseBindings()
 {
     if (isReleased)
         return;
+    useContext();
     // Held while the bindings go, so that resources released here do not delete the device.
     ++resourceCount;
     if (recording) {
@@ -291,6 +292,7 @@ void GlDevice::applyViewport()
 HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
     DWORD stencil)
 {
+    useContext();
     if (isReleased || !renderTarget)
         return D3DERR_INVALIDCALL;
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depthStencil)
@@ -340,6 +342,7 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
 HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
     const RGNDATA* dirtyRegion)
 {
+    useContext();
     if (isReleased)
         return D3DERR_INVALIDCALL;
     if (sourceRect || destRect || destWindowOverride || dirtyRegion)
@@ -390,6 +393,7 @@ HRESULT GlDevice::GetRenderTarget(DWORD index, IDirect3DSurface9** surface)
 
 HRESULT GlDevice::SetRenderTarget(DWORD index, IDirect3DSurface9* surface)
 {
+    useContext();
     if (index != 0 || !surface || isReleased)
         return D3DERR_INVALIDCALL;
     auto* glSurface = static_cast<GlSurface*>(surface);
@@ -404,6 +408,7 @@ HRESULT GlDevice::SetRenderTarget(DWORD index, IDirect3DSurface9* surface)
 
 HRESULT GlDevice::GetRenderTargetData(IDirect3DSurface9* source, IDirect3DSurface9* destination)
 {
+    useContext();
     if (!source || !destination || isReleased)
         return D3DERR_INVALIDCALL;
     auto* from = static_cast<GlSurface*>(source);
@@ -451,6 +456,7 @@ HRESULT GlDevice::GetViewport(D3DVIEWPORT9* result)
 HRESULT GlDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* sharedHandle)
 {
+    useContext();
     if (!texture)
         return D3DERR_INVALIDCALL;
     *texture = nullptr;
@@ -473,6 +479,7 @@ HRESULT GlDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usag
 HRESULT GlDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD, D3DPOOL,
     IDirect3DVertexBuffer9** buffer, HANDLE* sharedHandle)
 {
+    useContext();
     if (!buffer)
         return D3DERR_INVALIDCALL;
     *buffer = nullptr;
@@ -489,6 +496,7 @@ HRESULT GlDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD, D3DPOOL,
 HRESULT GlDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL,
     IDirect3DIndexBuffer9** buffer, HANDLE* sharedHandle)
 {
+    useContext();
     if (!buffer)
         return D3DERR_INVALIDCALL;
     *buffer = nullptr;
@@ -658,6 +666,7 @@ HRESULT GlDevice::GetLightEnable(DWORD index, BOOL* enable)
 
 HRESULT GlDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 {
+    useContext();
     if (stage >= DWORD(stageCount))
         return D3DERR_INVALIDCALL;
     if (recording)
@@ -706,6 +715,7 @@ HRESULT GlDevice::SetFVF(DWORD fvf)
 HRESULT GlDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
     UINT stride)
 {
+    useContext();
     if (stream != 0)
         return D3DERR_INVALIDCALL;
     if (recording) {
@@ -720,6 +730,7 @@ HRESULT GlDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, U
 
 HRESULT GlDevice::SetIndices(IDirect3DIndexBuffer9* indices)
 {
+    useContext();
     if (recording)
         recording->recordIndices(indices);
     else
@@ -1134,6 +1145,7 @@ bool GlDevice::bindTextures(const ShaderKey& key, std::bitset<stageCount> withou
 HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexed,
     INT baseVertex, UINT first)
 {
+    useContext();
     if (isReleased || !isInScene || !state.streamBuffer || (isIndexed && !state.indices))
         return D3DERR_INVALIDCALL;
     UINT vertexCount = vertexCountOf(type, primitiveCount);

@@ -5,12 +5,15 @@
 // texture and target row 0 at the top, clockwise front faces. Every target, the back buffer
 // included, is a GL framebuffer object stored top row first; on-screen, Present copies the
 // back buffer to the window upside down.
+//
+// A device and everything made from it are used from the thread that made its window.
 #pragma once
 
 #include "platform/d3d9.h"
 #include "platform/gl_device_state.h"
 #include "platform/gl_program_cache.h"
 #include "platform/gl_state_cache.h"
+#include "platform/window.h"
 
 #include <GLES3/gl3.h>
 
@@ -19,8 +22,6 @@
 #include <unordered_map>
 
 namespace tincrates {
-
-class Window;
 
 namespace gl {
 
@@ -93,6 +94,9 @@ public:
     // For the back-end's own objects. Resources and state blocks count themselves here so the
     // device, and with it the GL context, outlives the last of them.
     void resourceCreated() { ++resourceCount; }
+    // Makes the device's context current; called before any GL work, so that several devices
+    // (each with its own window) can live on one thread.
+    void useContext() { window->makeCurrent(); }
     void resourceDestroyed();
     GlStateCache& stateCache() { return cache; }
     // The framebuffer object that draws into the surface, made on first use; 0 when GL

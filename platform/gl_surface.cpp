@@ -43,6 +43,8 @@ GlSurface::GlSurface(GlDevice& device, Kind kind, UINT width, UINT height, D3DFO
 
 GlSurface::~GlSurface()
 {
+    if (framebuffer || colourRenderbuffer)
+        device.useContext();
     if (framebuffer) {
         device.stateCache().forgetFramebuffer(framebuffer);
         glDeleteFramebuffers(1, &framebuffer);

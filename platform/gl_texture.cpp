@@ -61,6 +61,7 @@ GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWO
 
 GlTexture::~GlTexture()
 {
+    device.useContext();
     surfaces.clear();
     device.stateCache().forgetTexture(texture);
     glDeleteTextures(1, &texture);
@@ -147,6 +148,7 @@ HRESULT GlTexture::UnlockRect(UINT level)
     if (level >= surfaces.size() || !isLevelLocked[level])
         return D3DERR_INVALIDCALL;
     isLevelLocked[level] = false;
+    device.useContext();
     UINT w = levelWidth(level);
     UINT h = levelHeight(level);
     // GL ES takes bytes R, G, B, A; Direct3D's words 0xAARRGGBB lie in memory as B, G, R, A.

@@ -10,6 +10,9 @@ namespace tincrates {
 
 namespace {
 
+// The context current on this thread, so that repeated makeCurrent calls cost nothing.
+thread_local void* currentContext = nullptr;
+
 EGLDisplay openSurfacelessDisplay()
 {
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
@@ -51,6 +54,7 @@ HeadlessWindow::HeadlessWindow(GlApi api)
         context = eglContext;
         if (!eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext))
             throw std::string("EGL: cannot make the context current");
+        currentContext = eglContext;
     } catch (...) {
         if (context)
             eglDestroyContext(eglDisplay, context);
@@ -60,7 +64,10 @@ HeadlessWindow::HeadlessWindow(GlApi api)
 
 HeadlessWindow::~HeadlessWindow()
 {
-    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (currentContext == context) {
+        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        currentContext = nullptr;
+    }
     eglDestroyContext(display, context);
     // Not eglTerminate: the surfaceless display is shared by every HeadlessWindow of the
     // process, and terminating it would pull the context from under another one.
@@ -68,7 +75,10 @@ HeadlessWindow::~HeadlessWindow()
 
 void HeadlessWindow::makeCurrent()
 {
+    if (currentContext == context)
+        return;
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
+    currentContext = context;
 }
 
 } // namespace tincrates

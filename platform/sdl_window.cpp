@@ -7,6 +7,9 @@ namespace tincrates {
 
 namespace {
 
+// The window whose context is current on this thread.
+thread_local SdlWindow* currentWindow = nullptr;
+
 std::string sdlError(const char* what)
 {
     return std::string("SDL: ") + what + ": " + SDL_GetError();
@@ -48,18 +51,28 @@ SdlWindow::SdlWindow(const std::string& title, int width, int height, bool fullS
         SDL_DestroyWindow(window);
         throw message;
     }
+    currentWindow = this;
     // The screen saver and monitor power-saving stay off while the production runs.
     SDL_DisableScreenSaver();
 }
 
 SdlWindow::~SdlWindow()
 {
-    SDL_GL_MakeCurrent(window, nullptr);
+    if (currentWindow == this) {
+        SDL_GL_MakeCurrent(window, nullptr);
+        currentWindow = nullptr;
+    }
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);
 }
 
-void SdlWindow::makeCurrent() { SDL_GL_MakeCurrent(window, context); }
+void SdlWindow::makeCurrent()
+{
+    if (currentWindow == this)
+        return;
+    SDL_GL_MakeCurrent(window, context);
+    currentWindow = this;
+}
 
 void SdlWindow::swapBuffers() { SDL_GL_SwapWindow(window); }
 

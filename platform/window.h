@@ -21,7 +21,8 @@ public:
     Window& operator=(const Window&) = delete;
     virtual ~Window() = default;
 
-    // Makes this window's GL context current on the calling thread.
+    // Makes this window's GL context current on the calling thread; cheap when it already is.
+    // A new window's context is current on the thread that made it.
     virtual void makeCurrent() = 0;
     // Shows the default framebuffer's content. Does nothing without a screen.
     virtual void swapBuffers() = 0;

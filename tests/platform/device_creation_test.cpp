@@ -65,6 +65,20 @@ TEST(Direct3D, TheTestContextIsOfTheRequestedApi)
     EXPECT_EQ(version.rfind("OpenGL ES", 0) == 0, !wantsCore) << version;
 }
 
+TEST(Direct3D, TwoDevicesOnOneThreadEachDrawIntoTheirOwnTargets)
+{
+    HeadlessDevice first(4, 4);
+    IDirect3DTexture9* texture = nullptr;
+    first->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
+    HeadlessDevice second(2, 2); // its window's context is now the current one
+    first->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233, 1, 0);
+    second->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF445566, 1, 0);
+    EXPECT_EQ(first.readBack()[0], 0xFF112233u);
+    EXPECT_EQ(second.readBack()[0], 0xFF445566u);
+    EXPECT_EQ(texture->Release(), 0u);
+    EXPECT_EQ(second.readBack()[3], 0xFF445566u);
+}
+
 TEST(ReferenceCounts, AddRefAndReleaseReturnTheNewCount)
 {
     HeadlessDevice device(4, 4);
