@@ -400,20 +400,23 @@ void Rar20Compressor::writeEndOfMember(BitWriter& out)
 
 // A table set for the given frequencies, coded as differences to the previous set or not,
 // whichever is shorter.
-Rar20Compressor::TableChoice Rar20Compressor::chooseTableSet(
-    bool isAudio, int channels, std::vector<uint8_t> lengths,
-    std::span<const uint8_t, 1028> oldLengths)
+Rar20Compressor::TableChoice Rar20Compressor::chooseTableSet(bool isAudio, int channelCount,
+                                                             std::vector<uint8_t> lengths) const
 {
     TableChoice choice;
     choice.set.isAudio = isAudio;
-    choice.set.channels = channels;
+    choice.set.channels = channelCount;
     choice.set.lengths = std::move(lengths);
     choice.set.keepOldLengths = false;
-    uint64_t fresh = tableSetBits(choice.set, oldLengths);
-    choice.set.keepOldLengths = true;
-    uint64_t differences = tableSetBits(choice.set, oldLengths);
-    choice.set.keepOldLengths = differences < fresh;
-    choice.tableBits = std::min(fresh, differences);
+    choice.tableBits = tableSetBits(choice.set, oldLengths);
+    // Readers disagree on the old lengths past the end of the previous set (some keep what
+    // an earlier, larger set left there), so differences are only taken within it.
+    if (choice.set.lengths.size() <= currentLengths.size()) {
+        choice.set.keepOldLengths = true;
+        uint64_t differences = tableSetBits(choice.set, oldLengths);
+        choice.set.keepOldLengths = differences < choice.tableBits;
+        choice.tableBits = std::min(choice.tableBits, differences);
+    }
     return choice;
 }
 
@@ -445,7 +448,7 @@ Rar20Compressor::AudioTrial Rar20Compressor::tryAudio(std::span<const uint8_t> b
         appendLengths(lengths, wanted);
         dataBits += codedBits(frequencies[size_t(c)], std::span(lengths).subspan(first));
     }
-    trial.tables = chooseTableSet(true, channelCount, std::move(lengths), oldLengths);
+    trial.tables = chooseTableSet(true, channelCount, std::move(lengths));
     trial.newBits = dataBits + trial.tables.tableBits;
 
     if (hasTables && isAudio && channels == channelCount) {
@@ -573,7 +576,7 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
             std::span<const uint32_t> frequencies(block.frequencies);
             std::vector<uint8_t> lengths = lzLengths(block.frequencies);
             uint64_t lzNewBits = codedBits(frequencies, lengths) + block.extraBits;
-            lzTables = chooseTableSet(false, 1, std::move(lengths), oldLengths);
+            lzTables = chooseTableSet(false, 1, std::move(lengths));
             bestBits = lzNewBits + lzTables.tableBits;
             if (hasTables && !isAudio && allCoded(frequencies, currentLengths)) {
                 uint64_t keepBits = codedBits(frequencies, currentLengths) + block.extraBits;
@@ -622,7 +625,7 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
         std::vector<uint8_t> lengths(rar::lzTableSetSize, 0);
         lengths[0] = 1;
         lengths[rar::symbolNewTables] = 1;
-        switchTables(out, chooseTableSet(false, 1, std::move(lengths), oldLengths).set);
+        switchTables(out, chooseTableSet(false, 1, std::move(lengths)).set);
     }
     writeEndOfMember(out);
 

@@ -94,8 +94,8 @@ private:
     void parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer, size_t begin,
                       size_t end, const CompressionLevel& effort, LzBlock& block);
     void addMatchToken(uint32_t length, uint32_t distance, LzBlock& block);
-    static TableChoice chooseTableSet(bool isAudio, int channels, std::vector<uint8_t> lengths,
-                                      std::span<const uint8_t, 1028> oldLengths);
+    TableChoice chooseTableSet(bool isAudio, int channelCount,
+                               std::vector<uint8_t> lengths) const;
     AudioTrial tryAudio(std::span<const uint8_t> bytes, int channelCount) const;
     void writeLzTokens(BitWriter& out, const LzBlock& block) const;
     void writeAudioSymbols(BitWriter& out, std::span<const uint8_t> symbols) const;
