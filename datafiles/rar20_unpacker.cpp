@@ -118,15 +118,14 @@ void Rar20Unpacker::refill()
 {
     std::memmove(input.data(), input.data() + refillRead, refillKept);
     inputAddress -= refillRead;
-    inputBase += refillRead;
     size_t got = reader->readPacked(input.data() + refillKept, refillRead);
-    inputReceived += got;
+    inputEnd += int32_t(got) - int32_t(refillRead);
     inputTop = got ? uint32_t(got) + refillKept : inputAddress;
 }
 
 bool Rar20Unpacker::hasOverrunInput() const
 {
-    return (inputBase + inputAddress) * 8 + inputBit > inputReceived * 8;
+    return int32_t(inputAddress * 8 + inputBit) > inputEnd * 8;
 }
 
 uint32_t Rar20Unpacker::decodeSymbol(const DecodeTable& table)
@@ -226,6 +225,7 @@ uint8_t Rar20Unpacker::decodeAudio(int32_t delta)
     predicted = (predicted >> 3) & 0xFF;
     int32_t ch = predicted - delta;
 
+    // How far off each weight's change would have been, summed to pick the best one below.
     int32_t i = int32_t(int8_t(uint8_t(delta))) * 8;
     v.dif[0] += absolute(i);
     v.dif[1] += absolute(i - v.D1);
@@ -345,8 +345,7 @@ UnpackResult Rar20Unpacker::unpackMember(ArchiveReader& source, bool isSolid,
     isWindowWritten = true;
 
     inputTop = uint32_t(reader->readPacked(input.data(), inputBufferSize));
-    inputBase = 0;
-    inputReceived = inputTop;
+    inputEnd = int32_t(inputTop);
     if (!isSolid)
         readTables();
 

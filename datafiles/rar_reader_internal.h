@@ -166,8 +166,9 @@ private:
     uint32_t inputAddress = 0;
     uint32_t inputBit = 0;
     uint32_t inputTop = 0;
-    uint64_t inputBase = 0;     // packed bytes of the member that lie before input[0]
-    uint64_t inputReceived = 0; // packed bytes of the member read so far
+    // Where the member's packed data read so far ends, counted from input[0]; below 0 once
+    // the decoder has moved on past all of it.
+    int32_t inputEnd = 0;
     int64_t remainingOutput = 0;
     bool outputFailed = false;
     bool outOfMemory = false;
