@@ -119,7 +119,8 @@ void collectMembers(const CreateOptions& options, const std::string& input,
     std::error_code error;
     fs::file_status status = fs::status(full, error);
     if (error || !fs::exists(status))
-        throw std::runtime_error("cannot open " + full.string() + ": No such file or directory");
+        throw std::runtime_error("cannot open " + full.string() + ": "
+                                 + (error ? error.message() : "No such file or directory"));
     if (fs::is_directory(status)) {
         std::vector<fs::path> found;
         for (auto it = fs::recursive_directory_iterator(full, error);
