@@ -164,9 +164,12 @@ TEST(RoundTripSolid, SolidSetsOfSeveralLargeMembersReadBack)
     Bytes first = writer_test::textBytes(700000, 21);
     Bytes second = writer_test::binaryBytes(500000, 22);
     second.insert(second.end(), first.begin() + 1000, first.begin() + 200000);
+    // Past 2 MiB the compressor drops all but the last window of what it has seen.
     std::vector<Member> members{{"a.txt", first}, {"b.bin", second},
                                 {"c.raw", writer_test::pcmBytes(200000, 23)},
-                                {"d.txt", Bytes(first.begin(), first.begin() + 300000)}};
+                                {"d.txt", Bytes(first.begin(), first.begin() + 300000)},
+                                {"e.bin", writer_test::binaryBytes(400000, 24)},
+                                {"f.txt", Bytes(first.begin() + 5000, first.begin() + 90000)}};
     writeArchive("set.rar", {4, true, ""}, members);
     expectReadsBack("set.rar", members, "");
 }
