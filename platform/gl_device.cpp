@@ -1128,6 +1128,7 @@ GLuint GlDevice::samplerFor(int stage, bool isWithoutMips)
 
 bool GlDevice::bindTextures(const ShaderKey& key, std::bitset<stageCount> withoutMips)
 {
+    // Mip chains first: rebuilding one binds its texture to unit 0.
     for (int s = 0; s < key.activeStageCount; ++s) {
         if (!key.stages[s].hasTexture)
             continue;
@@ -1136,7 +1137,11 @@ bool GlDevice::bindTextures(const ShaderKey& key, std::bitset<stageCount> withou
             return false; // a texture cannot be read while it is being drawn into
         if (!withoutMips.test(s))
             texture->refreshMipChain();
-        cache.bindTexture(s, texture->name());
+    }
+    for (int s = 0; s < key.activeStageCount; ++s) {
+        if (!key.stages[s].hasTexture)
+            continue;
+        cache.bindTexture(s, static_cast<GlTexture*>(state.textures[s])->name());
         cache.bindSampler(s, samplerFor(s, withoutMips.test(s)));
     }
     return true;

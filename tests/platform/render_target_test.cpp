@@ -8,7 +8,7 @@
 namespace tincrates {
 namespace {
 
-using testing::HeadlessDevice;
+using namespace testing;
 
 TEST(RenderTarget, ClearFillsTheBackBufferWithTheColour)
 {
@@ -125,6 +125,50 @@ TEST(RenderTarget, AutomaticMipChainFollowsLevelZero)
         device->SetTexture(0, nullptr);
         EXPECT_EQ(device.readBack()[0], colour);
     }
+    surface->Release();
+    backBuffer->Release();
+}
+
+TEST(RenderTarget, RebuildingAMipChainLeavesOtherStagesTexturesBound)
+{
+    HeadlessDevice device(4, 4);
+    device.setPlainStates();
+    IDirect3DTexture9* target = renderTexture(device, 4, 4);
+    IDirect3DSurface9* surface = nullptr;
+    target->GetSurfaceLevel(0, &surface);
+    IDirect3DSurface9* backBuffer = nullptr;
+    device->GetRenderTarget(0, &backBuffer);
+    device->SetRenderTarget(0, surface);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1, 0);
+    device->SetRenderTarget(0, backBuffer);
+
+    device->SetTexture(0, device.texture(1, 1, {0xFFFF0000}));
+    device->SetTexture(1, target);
+    device->SetSamplerState(1, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+    device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+    device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+    // An indexed draw: the device cannot tell that it never minifies, so the render
+    // texture's chain is rebuilt before drawing.
+    auto quad = device.fullScreenQuad();
+    device->SetFVF(quadFvf);
+    device->SetStreamSource(0, device.vertexBuffer(quad, quadFvf), 0, sizeof(QuadVertex));
+    IDirect3DIndexBuffer9* indices = nullptr;
+    device->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &indices, nullptr);
+    device.keep(indices);
+    uint16_t* data = nullptr;
+    indices->Lock(0, 0, reinterpret_cast<void**>(&data), 0);
+    const uint16_t values[6] = {0, 1, 2, 0, 2, 3};
+    std::copy(values, values + 6, data);
+    indices->Unlock();
+    device->SetIndices(indices);
+    device->BeginScene();
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
+    device->EndScene();
+    EXPECT_EQ(device.readBack()[5], 0xFFFF00FFu);
+    device->SetTexture(1, nullptr);
     surface->Release();
     backBuffer->Release();
 }
