@@ -48,16 +48,22 @@ void storeWord(uint8_t* p, uint32_t v)
 
 uint32_t Rar20Cipher::substitute(uint32_t word) const
 {
-    return uint32_t(substTable[word & 0xFF]) | uint32_t(substTable[(word >> 8) & 0xFF]) << 8
-        | uint32_t(substTable[(word >> 16) & 0xFF]) << 16
-        | uint32_t(substTable[word >> 24]) << 24;
+    return substWords[0][word & 0xFF] | substWords[1][(word >> 8) & 0xFF]
+        | substWords[2][(word >> 16) & 0xFF] | substWords[3][word >> 24];
+}
+
+void Rar20Cipher::buildSubstWords()
+{
+    for (unsigned shift = 0; shift < 4; ++shift)
+        for (unsigned byte = 0; byte < 256; ++byte)
+            substWords[shift][byte] = uint32_t(substTable[byte]) << (8 * shift);
 }
 
 void Rar20Cipher::rounds(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, bool forward) const
 {
+    // Round i uses key word i & 3: forward 0, 1, 2, 3, 0, ..., backward 3, 2, 1, 0, 3, ...
     for (int step = 0; step < 32; ++step) {
-        int i = forward ? step : 31 - step;
-        uint32_t k = key_[i & 3];
+        uint32_t k = key_[(forward ? step : 3 - step) & 3];
         uint32_t ta = a ^ substitute((c + std::rotl(d, 11)) ^ k);
         uint32_t tb = b ^ substitute((d ^ std::rotl(c, 17)) + k);
         a = c;
@@ -126,6 +132,7 @@ void Rar20Cipher::setupKeys(const char* password)
             }
         }
     }
+    buildSubstWords();
     for (size_t i = 0; i < length; i += 16)
         encryptBlock(buffer + i);
     std::memset(buffer, 0, sizeof buffer);

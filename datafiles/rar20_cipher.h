@@ -25,10 +25,14 @@ public:
 
 private:
     uint32_t substitute(uint32_t word) const;
+    void buildSubstWords();
     void rounds(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, bool forward) const;
 
     std::array<uint32_t, 4> key_{};
     std::array<uint8_t, 256> substTable{};
+    // substTable's bytes moved to each byte position of a word, so that a substitution is
+    // four look-ups and three ORs.
+    std::array<std::array<uint32_t, 256>, 4> substWords{};
 };
 
 } // namespace tincrates
