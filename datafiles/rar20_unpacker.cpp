@@ -361,8 +361,8 @@ UnpackResult Rar20Unpacker::unpackMember(ArchiveReader& source, bool isSolid,
             result = UnpackResult::inputOverrun;
             break;
         }
-        uint32_t free = (flushedPosition - unpackPosition) & windowMask;
-        if (free < flushMargin && flushedPosition != unpackPosition) {
+        uint32_t freeSpace = (flushedPosition - unpackPosition) & windowMask;
+        if (freeSpace < flushMargin && flushedPosition != unpackPosition) {
             flushWindow();
             if (remainingOutput < 0)
                 break;
