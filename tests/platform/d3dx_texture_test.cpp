@@ -17,7 +17,7 @@ namespace {
 using namespace testing;
 
 // A minimal PNG writer, so each case states its own pixels, colour type and bit depth.
-struct PngSpec {
+struct PngPicture {
     uint32_t width = 0, height = 0;
     int colourType = 0; // 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
     int bitDepth = 8;
@@ -41,22 +41,22 @@ void appendChunk(std::string& out, const char* type, const std::string& data)
                              uInt(body.size()))));
 }
 
-std::string encodePng(const PngSpec& spec)
+std::string encodePng(const PngPicture& picture)
 {
     std::string png = "\x89PNG\r\n\x1a\n";
     std::string header;
-    appendBigEndian(header, spec.width);
-    appendBigEndian(header, spec.height);
-    header += char(spec.bitDepth);
-    header += char(spec.colourType);
+    appendBigEndian(header, picture.width);
+    appendBigEndian(header, picture.height);
+    header += char(picture.bitDepth);
+    header += char(picture.colourType);
     header += std::string(3, '\0');
     appendChunk(png, "IHDR", header);
-    if (!spec.palette.empty())
-        appendChunk(png, "PLTE", std::string(spec.palette.begin(), spec.palette.end()));
-    if (!spec.transparency.empty())
-        appendChunk(png, "tRNS", std::string(spec.transparency.begin(), spec.transparency.end()));
+    if (!picture.palette.empty())
+        appendChunk(png, "PLTE", std::string(picture.palette.begin(), picture.palette.end()));
+    if (!picture.transparency.empty())
+        appendChunk(png, "tRNS", std::string(picture.transparency.begin(), picture.transparency.end()));
     std::string raw;
-    for (const auto& row : spec.rows) {
+    for (const auto& row : picture.rows) {
         raw += '\0';
         raw.append(row.begin(), row.end());
     }
@@ -152,12 +152,12 @@ TEST_F(ImageLoading, ColourImagesKeepChannelOrderAndAlpha)
 TEST_F(ImageLoading, PaletteAndTransparencyChunkGiveAlpha)
 {
     for (int depth : {1, 2, 4, 8}) {
-        PngSpec spec{2, 1, 3, depth, {}, {255, 0, 0, 0, 0, 255}, {0x40}};
+        PngPicture picture{2, 1, 3, depth, {}, {255, 0, 0, 0, 0, 255}, {0x40}};
         // Indices 0 and 1, packed from the high bits.
         uint8_t packed = depth == 8 ? 0 : uint8_t(1 << (8 - 2 * depth));
-        spec.rows = {depth == 8 ? std::vector<uint8_t>{0, 1} : std::vector<uint8_t>{packed}};
+        picture.rows = {depth == 8 ? std::vector<uint8_t>{0, 1} : std::vector<uint8_t>{packed}};
         D3DFORMAT format{};
-        auto pixels = load(encodePng(spec), &format);
+        auto pixels = load(encodePng(picture), &format);
         EXPECT_EQ(pixels, (std::vector<uint32_t>{0x40FF0000u, 0xFF0000FFu})) << "depth " << depth;
         EXPECT_EQ(format, D3DFMT_A8R8G8B8);
     }
@@ -168,17 +168,17 @@ TEST_F(ImageLoading, PaletteAndTransparencyChunkGiveAlpha)
 
 TEST_F(ImageLoading, TheWholeMipChainIsBoxFiltered)
 {
-    PngSpec spec{4, 2, 2, 8,
+    PngPicture picture{4, 2, 2, 8,
         {{0, 0, 0, 100, 0, 0, 40, 40, 40, 0, 0, 0}, {0, 100, 0, 0, 0, 100, 40, 40, 40, 0, 0, 0}},
         {}, {}};
     DWORD levelCount = 0;
-    auto level0 = load(encodePng(spec), nullptr, 0, &levelCount);
+    auto level0 = load(encodePng(picture), nullptr, 0, &levelCount);
     EXPECT_EQ(levelCount, 3u); // 4 × 2, 2 × 1, 1 × 1
-    auto level1 = load(encodePng(spec), nullptr, 1);
+    auto level1 = load(encodePng(picture), nullptr, 1);
     ASSERT_EQ(level1.size(), 2u);
     EXPECT_EQ(level1[0], 0xFF191919u); // each channel: 100 / 4 = 25
     EXPECT_EQ(level1[1], 0xFF141414u); // 40 × 2 / 4 = 20
-    auto level2 = load(encodePng(spec), nullptr, 2);
+    auto level2 = load(encodePng(picture), nullptr, 2);
     ASSERT_EQ(level2.size(), 1u);
     EXPECT_EQ(level2[0], 0xFF171717u); // (25 + 20) / 2, rounded
 }
@@ -279,8 +279,8 @@ TEST_F(ImageLoading, DamagedJpegsFailCleanly)
 
 TEST_F(ImageLoading, HugeDimensionsAreRefusedBeforeDecoding)
 {
-    PngSpec spec{100000, 100000, 0, 8, {{0}}, {}, {}};
-    EXPECT_TRUE(load(encodePng(spec)).empty());
+    PngPicture picture{100000, 100000, 0, 8, {{0}}, {}, {}};
+    EXPECT_TRUE(load(encodePng(picture)).empty());
     EXPECT_EQ(result, D3DXERR_INVALIDDATA);
 }
 
