@@ -21,7 +21,8 @@ constexpr const char* listUsage =
 constexpr const char* extractUsage =
     "usage: stash extract ARCHIVE NAME [-p PASSWORD] [-o FILE]\n"
     "Extracts the first member whose name matches NAME (case and \"/\" or \"\\\" do not\n"
-    "matter) to FILE, or to standard output. Exit code 0 on success, 1 on any error.\n";
+    "matter) to FILE, or to standard output (also for -o -). Exit code 0 on success, 1 on\n"
+    "any error.\n";
 
 constexpr const char* testUsage =
     "usage: stash test ARCHIVE [-p PASSWORD]\n"
@@ -219,7 +220,7 @@ int runExtract(int argc, char** argv)
         return 1;
     }
 
-    if (!args.outputFile) {
+    if (!args.outputFile || std::strcmp(args.outputFile, "-") == 0) {
         if (!writeAll(stdout, content) || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "stash: cannot write to standard output\n");
             return 1;
