@@ -54,7 +54,8 @@ std::string encodePng(const PngPicture& picture)
     if (!picture.palette.empty())
         appendChunk(png, "PLTE", std::string(picture.palette.begin(), picture.palette.end()));
     if (!picture.transparency.empty())
-        appendChunk(png, "tRNS", std::string(picture.transparency.begin(), picture.transparency.end()));
+        appendChunk(png, "tRNS",
+            std::string(picture.transparency.begin(), picture.transparency.end()));
     std::string raw;
     for (const auto& row : picture.rows) {
         raw += '\0';
