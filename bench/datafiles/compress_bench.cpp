@@ -48,9 +48,10 @@ Bytes pcmSound()
     return bytes;
 }
 
-const std::vector<CorpusFile>& corpus()
+// Sources and build outputs; `withSound` adds the PCM file.
+std::vector<CorpusFile> loadCorpus(bool withSound)
 {
-    static const std::vector<CorpusFile> files = [] {
+    {
         std::vector<CorpusFile> found;
         fs::path root = TINCRATES_SOURCE_DIR;
         for (const char* folder : {"datafiles", "scene", "assets", "audio", "platform", "post",
@@ -68,25 +69,32 @@ const std::vector<CorpusFile>& corpus()
         fs::path library = self.parent_path().parent_path() / "lib" / "libtincrates_datafiles.a";
         if (fs::exists(library))
             found.push_back({"datafiles library", readFile(library)});
-        found.push_back({"sound.raw", pcmSound()});
+        if (withSound)
+            found.push_back({"sound.raw", pcmSound()});
         return found;
-    }();
-    return files;
+    }
 }
 
-size_t corpusBytes()
+const std::vector<CorpusFile>& corpus(bool withSound)
+{
+    static const std::vector<CorpusFile> mixed = loadCorpus(true);
+    static const std::vector<CorpusFile> plain = loadCorpus(false);
+    return withSound ? mixed : plain;
+}
+
+size_t corpusBytes(bool withSound)
 {
     size_t total = 0;
-    for (const CorpusFile& file : corpus())
+    for (const CorpusFile& file : corpus(withSound))
         total += file.content.size();
     return total;
 }
 
 // Size of the files as gzip would write them, one .gz per file.
-size_t gzipSize(int level)
+size_t gzipSize(int level, bool withSound)
 {
     size_t total = 0;
-    for (const CorpusFile& file : corpus()) {
+    for (const CorpusFile& file : corpus(withSound)) {
         z_stream stream{};
         deflateInit2(&stream, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
         Bytes out(deflateBound(&stream, uLong(file.content.size())) + 64);
@@ -101,30 +109,35 @@ size_t gzipSize(int level)
     return total;
 }
 
+// Arguments: level, solid (0 or 1), sound file included (0 or 1).
 void packCorpus(benchmark::State& state)
 {
     int level = int(state.range(0));
     bool isSolid = state.range(1) != 0;
+    bool withSound = state.range(2) != 0;
+    const std::vector<CorpusFile>& files = corpus(withSound);
     std::string path = (fs::temp_directory_path() / "tincrates-compress-bench.rar").string();
     for (auto _ : state) {
         tincrates::ArchiveWriter writer(path, {level, isSolid, ""});
         int index = 0;
-        for (const CorpusFile& file : corpus())
+        for (const CorpusFile& file : files)
             writer.addMember("f" + std::to_string(index++), file.content, 0);
         writer.finish();
     }
     double archive = double(fs::file_size(path));
     fs::remove(path);
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(corpusBytes()));
-    state.counters["input"] = double(corpusBytes());
+    size_t input = corpusBytes(withSound);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(input));
+    state.counters["input"] = double(input);
     state.counters["archive"] = archive;
-    state.counters["vs_gzip6"] = archive / double(gzipSize(6));
-    state.counters["vs_gzip9"] = archive / double(gzipSize(9));
+    state.counters["vs_gzip6"] = archive / double(gzipSize(6, withSound));
+    state.counters["vs_gzip9"] = archive / double(gzipSize(9, withSound));
 }
 
 BENCHMARK(packCorpus)
-    ->ArgsProduct({{1, 2, 3, 4, 5}, {0, 1}})
-    ->ArgNames({"level", "solid"})
+    ->ArgsProduct({{1, 2, 3, 4, 5}, {0, 1}, {1}})
+    ->ArgsProduct({{3, 5}, {0}, {0}})
+    ->ArgNames({"level", "solid", "sound"})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
 
