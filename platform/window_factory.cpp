@@ -4,7 +4,23 @@
 #include "platform/headless_window.h"
 #include "platform/sdl_window.h"
 
+#include <SDL.h>
+
+#include <cstring>
+
 namespace tincrates {
+
+bool hasScreen()
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return false;
+    // SDL's stand-ins for a missing display do not show anything.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool isReal = driver && std::strcmp(driver, "dummy") != 0
+        && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return isReal;
+}
 
 std::shared_ptr<Window> createWindow(
     WindowKind kind, const std::string& title, int width, int height, bool fullScreen)

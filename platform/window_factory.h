@@ -13,6 +13,10 @@ enum class WindowKind {
     Headless, // no screen: EGL on Mesa's surfaceless platform; pixels are read back
 };
 
+// Whether an on-screen window can be opened here (a display server that SDL2 can use).
+// Cheap to call more than once.
+bool hasScreen();
+
 // Throws the text of the back-end that failed ("SDL: ...", "EGL: ...").
 std::shared_ptr<Window> createWindow(
     WindowKind kind, const std::string& title, int width, int height, bool fullScreen);

@@ -79,6 +79,13 @@ TEST(Direct3D, TwoDevicesOnOneThreadEachDrawIntoTheirOwnTargets)
     EXPECT_EQ(second.readBack()[3], 0xFF445566u);
 }
 
+TEST(Direct3D, WithoutADisplayServerThereIsNoScreen)
+{
+    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
+        GTEST_SKIP() << "a display server is configured";
+    EXPECT_FALSE(hasScreen());
+}
+
 TEST(ReferenceCounts, AddRefAndReleaseReturnTheNewCount)
 {
     HeadlessDevice device(4, 4);

@@ -90,6 +90,7 @@ TEST_F(OnScreen, PresentShowsTheBackBufferUprightInTheWindow)
 
 TEST_F(OnScreen, WindowHasTheRequestedSizeAndNoPendingInput)
 {
+    EXPECT_TRUE(hasScreen());
     EXPECT_TRUE(window->isOnScreen());
     EXPECT_EQ(window->drawableWidth(), width);
     EXPECT_EQ(window->drawableHeight(), height);
