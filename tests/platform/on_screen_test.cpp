@@ -100,5 +100,43 @@ TEST_F(OnScreen, WindowHasTheRequestedSizeAndNoPendingInput)
     EXPECT_FALSE(window->isEscapeDown());
 }
 
+TEST(OnScreenFullScreen, FullScreenWindowOfTheScreenSizeShowsThePicture)
+{
+    // The production's own set-up: 640 × 480, full screen, X8R8G8B8 (the test's X server
+    // has a 640 × 480 screen).
+    auto window = createWindow(WindowKind::OnScreen, "full screen", 640, 480, true);
+    EXPECT_EQ(window->drawableWidth(), 640);
+    EXPECT_EQ(window->drawableHeight(), 480);
+    IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = 640;
+    params.BackBufferHeight = 480;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.EnableAutoDepthStencil = TRUE;
+    params.AutoDepthStencilFormat = D3DFMT_D24S8;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.get(),
+                  D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device),
+        D3D_OK);
+    window->setCursorVisible(false);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    unsigned long corner = 0;
+    for (int attempt = 0; attempt < 50 && corner != 0x00FF00; ++attempt) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1, 0);
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        XSync(display, False);
+        corner = screenPixel(display, 639, 479);
+        if (corner != 0x00FF00)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    XCloseDisplay(display);
+    EXPECT_EQ(corner, 0x00FF00u);
+    window->setCursorVisible(true);
+    device->Release();
+    direct3d->Release();
+}
+
 } // namespace
 } // namespace tincrates
