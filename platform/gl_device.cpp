@@ -927,6 +927,8 @@ std::bitset<stageCount> GlDevice::stagesThatNeverMinify(const FvfLayout& layout,
             continue;
         auto* texture = static_cast<GlTexture*>(state.textures[s]);
         const D3DMATRIX& m = state.transforms[textureSlot0 + s];
+        bool isFilterUniform = (state.samplerStates[s][D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR)
+            == (state.samplerStates[s][D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR);
         float texels[maxVertices][2];
         for (UINT i = 0; i < vertexCount; ++i) {
             float uv[2];
@@ -957,8 +959,10 @@ std::bitset<stageCount> GlDevice::stagesThatNeverMinify(const FvfLayout& layout,
             }
             float alongX = std::hypot(derivatives[0][0], derivatives[1][0]);
             float alongY = std::hypot(derivatives[0][1], derivatives[1][1]);
-            // One texel per pixel or fewer; the margin covers rounding of a 1:1 copy.
-            isMagnified = std::max(alongX, alongY) <= 1.001f;
+            // One texel per pixel or fewer; the margin covers rounding of a 1:1 copy. With
+            // different minification and magnification filters GL's switch-over point moves
+            // with the mip filter, so there only true magnification counts.
+            isMagnified = std::max(alongX, alongY) <= (isFilterUniform ? 1.001f : 1.0f);
         }
         result.set(s, isMagnified);
     }
