@@ -6,12 +6,21 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace tincrates {
 
 bool hasScreen()
 {
+    // Without a display server or a DRM device there is nothing SDL could show on; asking it
+    // anyway only prints the complaints of each video driver it tries.
+    std::error_code ignored;
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")
+        && !std::filesystem::exists("/dev/dri/card0", ignored))
+        return false;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     // SDL's stand-ins for a missing display do not show anything.
