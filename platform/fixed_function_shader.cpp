@@ -88,7 +88,8 @@ std::string vertexShaderSource(const ShaderKey& key)
             std::string n = number(key.lightCount);
             s += "uniform vec3 uLightPosition[" + n + "];\nuniform vec3 uLightDiffuse[" + n
                 + "];\nuniform vec3 uLightSpecular[" + n + "];\nuniform vec3 uLightAmbient[" + n
-                + "];\nuniform vec4 uLightAttenuation[" + n + "];\n";
+                + "];\nuniform vec4 uLightAttenuation[" + n + "];\nuniform vec3 uLightDirection["
+                + n + "];\nuniform vec3 uLightCone[" + n + "];\n";
         }
     }
     for (int i = 0; i < key.activeStageCount; ++i)
@@ -137,6 +138,14 @@ std::string vertexShaderSource(const ShaderKey& key)
                 s += "        vec4 a = uLightAttenuation" + n + ";\n";
                 s += "        float attenuation = distance > a.w ? 0.0 : "
                      "1.0 / max(a.x + a.y * distance + a.z * distance * distance, 1e-30);\n";
+            }
+            if (key.lightKinds[i] == spotLight) {
+                // Full inside the inner cone, none outside the outer one, and between them
+                // (rho - cos(phi / 2)) / (cos(theta / 2) - cos(phi / 2)) to the falloff power.
+                s += "        vec3 cone = uLightCone" + n + ";\n";
+                s += "        float rho = dot(-toLight, uLightDirection" + n + ");\n";
+                s += "        attenuation *= rho > cone.x ? 1.0 : (rho <= cone.y ? 0.0 : "
+                     "pow((rho - cone.y) / max(cone.x - cone.y, 1e-6), cone.z));\n";
             }
             s += "        ambient += attenuation * uLightAmbient" + n + ";\n";
             s += "        float nDotL = max(dot(normal, toLight), 0.0);\n";

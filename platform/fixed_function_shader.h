@@ -14,7 +14,7 @@ enum ColourSource : uint8_t { fromMaterial = 0, fromVertexDiffuse = 1, fromVerte
 
 enum FogKind : uint8_t { noFog = 0, linearFog = 1, exponentialFog = 2, squaredExponentialFog = 3 };
 
-enum LightKind : uint8_t { pointLight = 0, directionalLight = 1 };
+enum LightKind : uint8_t { pointLight = 0, directionalLight = 1, spotLight = 2 };
 
 // Only the stages before the first disabled colour operation are filled; the rest stay zero
 // so that keys compare equal whatever those stages hold.

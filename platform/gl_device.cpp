@@ -795,8 +795,10 @@ ShaderKey GlDevice::shaderKeyFor(const FvfLayout& layout) const
         for (const auto& [index, slot] : state.lights) {
             if (!slot.isEnabled || key.lightCount == maxActiveLights)
                 continue;
-            key.lightKinds[key.lightCount++]
-                = slot.light.Type == D3DLIGHT_DIRECTIONAL ? directionalLight : pointLight;
+            key.lightKinds[key.lightCount++] = slot.light.Type == D3DLIGHT_DIRECTIONAL
+                ? directionalLight
+                : slot.light.Type == D3DLIGHT_SPOT ? spotLight
+                                                   : pointLight;
         }
         key.normalizesNormals = rs[D3DRS_NORMALIZENORMALS] != 0;
         key.hasLocalViewer = rs[D3DRS_LOCALVIEWER] != 0;
@@ -996,20 +998,27 @@ void GlDevice::uploadUniforms(const GlProgram& program, const ShaderKey& key)
         float positions[maxActiveLights][3], diffuse[maxActiveLights][3];
         float specular[maxActiveLights][3], ambients[maxActiveLights][3];
         float attenuation[maxActiveLights][4];
+        float directions[maxActiveLights][3] = {}, cones[maxActiveLights][3] = {};
         const D3DMATRIX& view = state.transforms[viewSlot];
         int n = 0;
         for (const auto& [index, slot] : state.lights) {
             if (!slot.isEnabled || n == key.lightCount)
                 continue;
             const D3DLIGHT9& light = slot.light;
+            // The direction in camera space, normalised.
+            const D3DVECTOR& d = light.Direction;
+            float v[3];
+            for (int c = 0; c < 3; ++c)
+                v[c] = d.x * view.m[0][c] + d.y * view.m[1][c] + d.z * view.m[2][c];
+            float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+            for (int c = 0; c < 3; ++c)
+                directions[n][c] = length > 0 ? v[c] / length : 0.0f;
+            cones[n][0] = std::cos(light.Theta / 2);
+            cones[n][1] = std::cos(light.Phi / 2);
+            cones[n][2] = light.Falloff;
             if (light.Type == D3DLIGHT_DIRECTIONAL) {
-                const D3DVECTOR& d = light.Direction;
-                float v[3];
                 for (int c = 0; c < 3; ++c)
-                    v[c] = d.x * view.m[0][c] + d.y * view.m[1][c] + d.z * view.m[2][c];
-                float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-                for (int c = 0; c < 3; ++c)
-                    positions[n][c] = length > 0 ? v[c] / length : 0.0f;
+                    positions[n][c] = directions[n][c];
             } else {
                 const D3DVECTOR& p = light.Position;
                 for (int c = 0; c < 3; ++c)
@@ -1035,6 +1044,8 @@ void GlDevice::uploadUniforms(const GlProgram& program, const ShaderKey& key)
             GL_CHECK(glUniform3fv(program.lightSpecular, n, &specular[0][0]));
             GL_CHECK(glUniform3fv(program.lightAmbient, n, &ambients[0][0]));
             GL_CHECK(glUniform4fv(program.lightAttenuation, n, &attenuation[0][0]));
+            GL_CHECK(glUniform3fv(program.lightDirection, n, &directions[0][0]));
+            GL_CHECK(glUniform3fv(program.lightCone, n, &cones[0][0]));
         }
     }
     for (int s = 0; s < key.activeStageCount; ++s)

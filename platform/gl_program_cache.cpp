@@ -90,6 +90,8 @@ const GlProgram* GlProgramCache::programFor(const ShaderKey& key)
     program->lightSpecular = location(name, "uLightSpecular");
     program->lightAmbient = location(name, "uLightAmbient");
     program->lightAttenuation = location(name, "uLightAttenuation");
+    program->lightDirection = location(name, "uLightDirection");
+    program->lightCone = location(name, "uLightCone");
     for (int i = 0; i < 8; ++i)
         program->textureMatrix[i] = location(name, ("uTextureMatrix" + std::to_string(i)).c_str());
     program->fogColour = location(name, "uFogColour");

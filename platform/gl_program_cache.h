@@ -19,7 +19,7 @@ struct GlProgram {
     GLint materialDiffuse = -1, materialAmbient = -1, materialSpecular = -1;
     GLint materialEmissive = -1, materialPower = -1, globalAmbient = -1;
     GLint lightPosition = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1;
-    GLint lightAttenuation = -1;
+    GLint lightAttenuation = -1, lightDirection = -1, lightCone = -1;
     GLint textureMatrix[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
     GLint fogColour = -1, fogParameters = -1, textureFactor = -1, alphaReference = -1;
 };

@@ -93,7 +93,7 @@ TEST_F(GeneratedShaders, LightingFogAlphaTestAndBlendFactorsCompile)
     lit.isLit = 1;
     lit.lightCount = 8;
     for (int i = 0; i < 8; ++i)
-        lit.lightKinds[i] = i % 2 ? directionalLight : pointLight;
+        lit.lightKinds[i] = uint8_t(i % 3); // point, directional and spot lights
     lit.addsSpecular = 1;
     lit.normalizesNormals = 1;
     lit.diffuseSource = fromVertexDiffuse;

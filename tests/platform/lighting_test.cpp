@@ -151,6 +151,48 @@ TEST_F(Lighting, EightLightsAddUpAndLaterOnesAreDisabled)
     EXPECT_NEAR(redOf(centre()), 0.3 * 255, 1.0);
 }
 
+TEST_F(Lighting, SpotLightLightsInsideItsConesOnly)
+{
+    // A spot 10 units in front of the face, pointing at it: the face lies on the axis.
+    D3DLIGHT9 light = pointLight(0, 0, -10, {1, 1, 1, 0}, {0, 0, 0, 0});
+    light.Type = D3DLIGHT_SPOT;
+    light.Direction = {0, 0, 1};
+    light.Theta = 0.2f;
+    light.Phi = 0.4f;
+    light.Falloff = 1;
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    drawFacingSquare(device);
+    EXPECT_NEAR(redOf(centre()), 255, 1);
+
+    // Turned 0.15 radians away: between the half angles 0.1 and 0.2, falloff 1 blends
+    // linearly in the cosine; N·L stays 1.
+    float turn = 0.15f;
+    light.Direction = {std::sin(turn), 0, std::cos(turn)};
+    device->SetLight(0, &light);
+    drawFacingSquare(device);
+    double expected = (std::cos(0.15) - std::cos(0.2)) / (std::cos(0.1) - std::cos(0.2));
+    EXPECT_NEAR(redOf(centre()), 255 * expected, 1.5);
+
+    light.Direction = {std::sin(0.5f), 0, std::cos(0.5f)};
+    device->SetLight(0, &light);
+    drawFacingSquare(device);
+    EXPECT_EQ(redOf(centre()), 0);
+}
+
+TEST_F(Lighting, DirectionalLightShinesAlongItsDirection)
+{
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 0};
+    // 60 degrees off the face's normal: N·L = 0.5.
+    light.Direction = {-std::sin(1.0471976f), 0, std::cos(1.0471976f)};
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    drawFacingSquare(device);
+    EXPECT_NEAR(redOf(centre()), 127.5, 1);
+}
+
 TEST_F(Lighting, LightingOffDrawsTheVertexColour)
 {
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
