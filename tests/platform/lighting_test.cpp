@@ -193,6 +193,31 @@ TEST_F(Lighting, DirectionalLightShinesAlongItsDirection)
     EXPECT_NEAR(redOf(centre()), 127.5, 1);
 }
 
+TEST_F(Lighting, SpecularAddsOnlyWhenEnabled)
+{
+    // Light and viewer straight in front: N·H = 1, so the highlight is the full specular.
+    material.Diffuse = {0, 0, 0, 1};
+    material.Specular = {0.5f, 0.25f, 0, 0};
+    material.Power = 8;
+    device->SetMaterial(&material);
+    D3DLIGHT9 light = pointLight(0, 0, -10, {0, 0, 0, 0}, {0, 0, 0, 0});
+    light.Specular = {1, 1, 1, 0};
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    device->SetRenderState(D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL);
+    D3DMATRIX view{};
+    for (int i = 0; i < 4; ++i)
+        view.m[i][i] = 1;
+    view.m[3][2] = 10; // the eye 10 units in front of the face, where the light is
+    device->SetTransform(D3DTS_VIEW, &view);
+    drawFacingSquare(device);
+    EXPECT_EQ(redOf(centre()), 0);
+    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    drawFacingSquare(device);
+    EXPECT_NEAR(redOf(centre()), 0.5 * 255, 1.5);
+    EXPECT_NEAR(greenOf(centre()), 0.25 * 255, 1.5);
+}
+
 TEST_F(Lighting, LightingOffDrawsTheVertexColour)
 {
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
