@@ -118,6 +118,16 @@ TEST_F(StashCreate, BadCommandLinesAreRefused)
     EXPECT_EQ(stash("create --help"), 0);
 }
 
+TEST_F(StashCreate, PacksAFileNamedTwiceOnce)
+{
+    ASSERT_EQ(stash("create pack.rar -C in sub sub/code.bin readme.txt"), 0) << errorText();
+    ASSERT_EQ(stash("list pack.rar"), 0);
+    Bytes listing = writer_test::readFile("stdout.txt");
+    std::string text(listing.begin(), listing.end());
+    EXPECT_EQ(text.find("sub\\code.bin"), text.rfind("sub\\code.bin"));
+    EXPECT_NE(text.find("readme.txt"), std::string::npos);
+}
+
 TEST_F(StashCreate, NeverPacksTheArchiveIntoItself)
 {
     ASSERT_EQ(stash("create in/pack.rar -C in ."), 0);

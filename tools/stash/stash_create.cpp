@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -210,6 +211,9 @@ void createArchive(const CreateOptions& options)
     std::vector<Member> members;
     for (const std::string& input : options.inputs)
         collectMembers(options, input, members);
+    // A file named twice (say, by itself and by its folder) goes in once.
+    std::set<std::string> seen;
+    std::erase_if(members, [&](const Member& member) { return !seen.insert(member.name).second; });
     // The archive never packs itself, as `stash create pack.rar .` run twice would.
     std::error_code ignored;
     std::erase_if(members, [&](const Member& member) {
