@@ -7,6 +7,7 @@
 
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tincrates::testing {
