@@ -21,7 +21,7 @@ constexpr uint32_t maxDistance = rar::windowSize - 1;
 constexpr size_t minimumPackedSize = 4;
 constexpr size_t trailingZeroBytes = 4;
 // For sound: the quickest search, which also strides over stretches without matches.
-constexpr CompressionLevel soundEffort{false, 4, 24, 8, true};
+constexpr CompressionLevel soundEffort{false, 4, 24, 8, true, false};
 constexpr int distanceOffset = rar::literalTableSize;
 constexpr int repeatOffset = rar::literalTableSize + rar::distanceTableSize;
 
@@ -159,11 +159,11 @@ SoundEstimate estimateSound(const AudioEncoder& state, std::span<const uint8_t> 
 CompressionLevel compressionLevel(int level)
 {
     switch (level) {
-    case 1: return {false, 4, 24, 8, false};
-    case 2: return {false, 12, 48, 16, false};
-    case 3: return {true, 24, 96, 32, false};
-    case 4: return {true, 96, 160, 257, false};
-    default: return {true, 512, 257, 257, false};
+    case 1: return {false, 4, 24, 8, false, false};
+    case 2: return {false, 12, 48, 16, false, false};
+    case 3: return {true, 24, 96, 32, false, false};
+    case 4: return {true, 96, 160, 257, false, false};
+    default: return {true, 96, 128, 257, false, true};
     }
 }
 
@@ -347,6 +347,140 @@ void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t>
         if (current.length > settings.insertLimit)
             finder.skipUpTo(position + current.length);
         position += current.length;
+    }
+}
+
+void Rar20Compressor::optimalParseSegment(MatchFinder& finder, std::span<const uint8_t> buffer,
+                                          size_t begin, size_t end,
+                                          const CompressionLevel& settings, bool isSecondPass,
+                                          LzBlock& block)
+{
+    // Cheapest path through the segment by the prices of the tables in force (literals by
+    // the segment's own byte counts), in quarter bits. Each position remembers the step
+    // that reached it most cheaply and the match history along that path, which is what
+    // the repeat symbols refer to.
+    size_t count = end - begin;
+    std::array<uint32_t, 256> byteCounts{};
+    for (size_t i = begin; i < end; ++i)
+        ++byteCounts[buffer[i]];
+    std::array<uint32_t, 256> literalPrice{};
+    for (int b = 0; b < 256; ++b) {
+        if (byteCounts[size_t(b)] != 0)
+            literalPrice[size_t(b)] = uint32_t(
+                std::lround(4 * std::log2(double(count) / byteCounts[size_t(b)])) + 1);
+    }
+    auto symbolPrice = [&](size_t symbol) { return 4 * uint32_t(symbolBits[symbol]); };
+    auto newMatchPrice = [&](uint32_t length, uint32_t distance) {
+        unsigned code = lengthSymbols[length - 3 - newMatchBonus(distance)];
+        unsigned distanceCode = distanceSymbol(distance - 1);
+        return symbolPrice(size_t(rar::symbolFirstLength) + code) + 4 * rar::lengthBits[code]
+            + symbolPrice(size_t(distanceOffset) + distanceCode)
+            + 4 * rar::distanceBits[distanceCode];
+    };
+    auto repeatPrice = [&](uint32_t k, uint32_t length, uint32_t distance) {
+        unsigned code = lengthSymbols[length - 2 - repeatBonus(distance)];
+        return symbolPrice(rar::symbolRepeatLast + k) + 4 * rar::lengthBits[code]
+            + symbolPrice(size_t(repeatOffset) + code);
+    };
+
+    arrivals.assign(count + 1, Arrival{});
+    if (!isSecondPass) {
+        found.clear();
+        foundAt.assign(count, UINT32_MAX);
+        foundCount.assign(count, 0);
+    }
+    Arrival& first = arrivals[0];
+    first.price = 0;
+    for (uint32_t k = 0; k < 4; ++k)
+        first.recent[k] = history.oldDistances[(history.pointer - 1 - k) & 3];
+    first.lastLength = history.lastLength;
+
+    auto reach = [&](size_t from, uint32_t length, uint32_t distance, uint32_t price) {
+        const Arrival& source = arrivals[from];
+        Arrival& target = arrivals[from + length];
+        if (source.price + price >= target.price)
+            return;
+        target.price = source.price + price;
+        target.length = length;
+        target.distance = distance;
+        if (distance == 0) {
+            target.recent = source.recent;
+            target.lastLength = source.lastLength;
+        } else {
+            target.recent = {distance, source.recent[0], source.recent[1], source.recent[2]};
+            target.lastLength = length;
+        }
+    };
+
+    size_t skipUntil = 0;
+    for (size_t i = 0; i < count; ++i) {
+        size_t position = begin + i;
+        reach(i, 1, 0, literalPrice[buffer[position]]);
+        if (i < skipUntil)
+            continue;
+        finder.insertUpTo(position + 1);
+        uint32_t maxLength = uint32_t(std::min<size_t>(maxMatchLength, end - position));
+        if (maxLength < 2)
+            continue;
+        const Arrival here = arrivals[i];
+        uint32_t longest = 0;
+        for (uint32_t k = 0; k < 4; ++k) {
+            uint32_t distance = here.recent[k];
+            if (distance == 0 || distance > position)
+                continue;
+            uint32_t length = finder.matchLength(position, distance, maxLength);
+            for (uint32_t l = 2 + repeatBonus(distance); l <= length; ++l) {
+                bool isLast = k == 0 && l == here.lastLength;
+                reach(i, l, distance,
+                      isLast ? symbolPrice(rar::symbolRepeatLast) : repeatPrice(k + 1, l, distance));
+            }
+            longest = std::max(longest, length);
+        }
+        // The second pass over a segment reuses the matches the first one found.
+        if (isSecondPass && foundAt[i] != UINT32_MAX) {
+            auto first = found.begin() + foundAt[i];
+            matches.assign(first, first + foundCount[i]);
+        } else {
+            finder.allMatches(position, maxLength, settings.maxChain, settings.niceLength,
+                              matches);
+        }
+        if (!isSecondPass) {
+            foundAt[i] = uint32_t(found.size());
+            foundCount[i] = uint32_t(matches.size());
+            found.insert(found.end(), matches.begin(), matches.end());
+        }
+        uint32_t covered = 2;
+        for (const Match& match : matches) {
+            for (uint32_t l = std::max(covered + 1, minimumMatchLength(match.distance));
+                 l <= match.length; ++l)
+                reach(i, l, match.distance, newMatchPrice(l, match.distance));
+            covered = match.length;
+            longest = std::max(longest, match.length);
+        }
+        uint32_t pairDistance = position + 2 <= end ? finder.nearestPairDistance(position) : 0;
+        if (pairDistance != 0 && pairDistance <= 256) {
+            unsigned code = shortDistanceSymbol(pairDistance - 1);
+            reach(i, 2, pairDistance,
+                  symbolPrice(size_t(rar::symbolFirstShort) + code)
+                      + 4 * rar::shortDistanceBits[code]);
+        }
+        // A very long match is as good as certain; its inside is not searched from.
+        if (longest >= settings.niceLength)
+            skipUntil = i + longest;
+    }
+
+    steps.clear();
+    for (size_t i = count; i > 0; i -= arrivals[i].length)
+        steps.push_back({arrivals[i].length, arrivals[i].distance});
+    size_t position = begin;
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        if (step->distance == 0) {
+            ++block.frequencies[buffer[position]];
+            block.tokens.push_back({buffer[position], 0, 0, 0});
+        } else {
+            addMatchToken(step->length, step->distance, block);
+        }
+        position += step->length;
     }
 }
 
@@ -569,8 +703,24 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
         uint64_t bestBits = UINT64_MAX;
         TableChoice lzTables;
         if (isLzWorthParsing) {
-            parseSegment(finder, buffer, begin, end, looksLikeSound ? soundEffort : settings,
-                         block);
+            if (settings.isOptimal && !looksLikeSound) {
+                // A first pass prices symbols by the tables in force; a second by the
+                // statistics the first pass found, which the new tables will follow.
+                MatchHistory saved = history;
+                auto savedBits = symbolBits;
+                optimalParseSegment(finder, buffer, begin, end, settings, false, block);
+                std::vector<uint8_t> firstLengths = lzLengths(block.frequencies);
+                for (size_t i = 0; i < symbolBits.size(); ++i)
+                    symbolBits[i] = firstLengths[i] != 0 ? firstLengths[i] : absentSymbolBits;
+                history = saved;
+                block.tokens.clear();
+                block.frequencies.fill(0);
+                block.extraBits = 0;
+                optimalParseSegment(finder, buffer, begin, end, settings, true, block);
+                symbolBits = savedBits;
+            } else
+                parseSegment(finder, buffer, begin, end,
+                             looksLikeSound ? soundEffort : settings, block);
             // The LZ coding: the tables in force, or a new set. All costs include the extra
             // bits, which LZ needs and audio does not.
             std::span<const uint32_t> frequencies(block.frequencies);

@@ -4,6 +4,7 @@
 
 #include "datafiles/rar20_audio_encoder.h"
 #include "datafiles/rar20_bit_writer.h"
+#include "datafiles/rar20_match_finder.h"
 #include "datafiles/rar_format.h"
 
 #include <array>
@@ -16,7 +17,6 @@
 
 namespace tincrates::rar20 {
 
-class MatchFinder;
 
 // Search effort of one level, from 1 (fastest) to 5 (smallest).
 struct CompressionLevel {
@@ -25,6 +25,7 @@ struct CompressionLevel {
     uint32_t niceLength;  // a match this long is taken at once
     uint32_t insertLimit; // positions inside longer matches are not added to the chains
     bool isStriding;      // search ever more sparsely while no match turns up
+    bool isOptimal;       // find the cheapest path through all matches instead of a lazy parse
 };
 
 // The level settings for `level` 1 to 5.
@@ -93,6 +94,9 @@ private:
     void resetState();
     void parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer, size_t begin,
                       size_t end, const CompressionLevel& effort, LzBlock& block);
+    void optimalParseSegment(MatchFinder& finder, std::span<const uint8_t> buffer, size_t begin,
+                             size_t end, const CompressionLevel& effort, bool isSecondPass,
+                             LzBlock& block);
     void addMatchToken(uint32_t length, uint32_t distance, LzBlock& block);
     TableChoice chooseTableSet(bool isAudio, int channelCount,
                                std::vector<uint8_t> lengths) const;
@@ -121,7 +125,26 @@ private:
 
     // What the parse expects each LZ symbol to cost, in bits: the last LZ tables' lengths.
     std::array<uint8_t, rar::lzTableSetSize> symbolBits{};
-    std::vector<uint32_t> literalPrices; // parse scratch: running literal prices
+    // Parse scratch, kept to save allocations.
+    std::vector<uint32_t> literalPrices;
+    // How the optimal parse reached a position most cheaply, in quarter bits.
+    struct Arrival {
+        uint32_t price = UINT32_MAX;
+        uint32_t length = 0; // of the step that got here; 1 with distance 0 = literal
+        uint32_t distance = 0;
+        std::array<uint32_t, 4> recent{}; // match distances, most recent first
+        uint32_t lastLength = 0;
+    };
+    std::vector<Arrival> arrivals;
+    std::vector<Match> matches;
+    std::vector<Match> found;       // every match the first pass found, position by position
+    std::vector<uint32_t> foundAt;    // where each position's matches start in `found`
+    std::vector<uint32_t> foundCount; // and how many there are
+    struct Step {
+        uint32_t length;
+        uint32_t distance;
+    };
+    std::vector<Step> steps;
 };
 
 } // namespace tincrates::rar20

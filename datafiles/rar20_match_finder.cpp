@@ -88,9 +88,25 @@ Match MatchFinder::longestMatch(size_t position, uint32_t maxLength, unsigned ma
                                 uint32_t niceLength) const
 {
     Match best;
+    walkChain(position, maxLength, maxChain, niceLength, [&](Match match) { best = match; });
+    return best;
+}
+
+void MatchFinder::allMatches(size_t position, uint32_t maxLength, unsigned maxChain,
+                             uint32_t niceLength, std::vector<Match>& out) const
+{
+    out.clear();
+    walkChain(position, maxLength, maxChain, niceLength,
+              [&](Match match) { out.push_back(match); });
+}
+
+template <typename Found>
+void MatchFinder::walkChain(size_t position, uint32_t maxLength, unsigned maxChain,
+                            uint32_t niceLength, Found&& found) const
+{
     maxLength = uint32_t(std::min<size_t>(maxLength, data.size() - position));
     if (maxLength < 3 || position + 2 >= data.size())
-        return best;
+        return;
     assert(position < inserted);
     niceLength = std::min(niceLength, maxLength);
     size_t oldest = position > maxDistance ? position - maxDistance : 0;
@@ -109,14 +125,13 @@ Match MatchFinder::longestMatch(size_t position, uint32_t maxLength, unsigned ma
             uint32_t length = matchLength(position, distance, maxLength);
             if (length > bestLength && length >= minimumMatchLength(distance)) {
                 bestLength = length;
-                best = {length, distance};
+                found(Match{length, distance});
                 if (length >= niceLength)
                     break;
             }
         }
         link = previous[candidate & previousMask];
     }
-    return best;
 }
 
 } // namespace tincrates::rar20

@@ -51,11 +51,20 @@ public:
     // that starts with the same two bytes, or 0 if there is none.
     uint32_t nearestPairDistance(size_t position) const;
 
+    // Every match at `position` (inserted) that is longer than all nearer ones, nearest
+    // first, so lengths increase; otherwise as longestMatch. Replaces the contents of `out`.
+    void allMatches(size_t position, uint32_t maxLength, unsigned maxChain, uint32_t niceLength,
+                    std::vector<Match>& out) const;
+
     // How many bytes at `position` equal those `distance` bytes earlier, up to `maxLength`.
     uint32_t matchLength(size_t position, uint32_t distance, uint32_t maxLength) const;
 
 private:
     uint32_t hashAt(size_t position) const;
+    // Calls `found` with each candidate longer than those before it.
+    template <typename Found>
+    void walkChain(size_t position, uint32_t maxLength, unsigned maxChain, uint32_t niceLength,
+                   Found&& found) const;
 
     std::span<const uint8_t> data;
     uint32_t maxDistance;
