@@ -432,7 +432,8 @@ void Rar20Compressor::optimalParseSegment(MatchFinder& finder, std::span<const u
             for (uint32_t l = 2 + repeatBonus(distance); l <= length; ++l) {
                 bool isLast = k == 0 && l == here.lastLength;
                 reach(i, l, distance,
-                      isLast ? symbolPrice(rar::symbolRepeatLast) : repeatPrice(k + 1, l, distance));
+                      isLast ? symbolPrice(rar::symbolRepeatLast)
+                             : repeatPrice(k + 1, l, distance));
             }
             longest = std::max(longest, length);
         }
