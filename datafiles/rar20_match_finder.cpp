@@ -56,11 +56,17 @@ void MatchFinder::skipUpTo(size_t end)
 
 uint32_t MatchFinder::nearestPairDistance(size_t position) const
 {
-    assert(position < inserted);
+    // A position never added (skipped, or one of the last two) has a stale link or none, so
+    // the bytes are checked rather than trusted.
+    if (position + 1 >= data.size() || position >= inserted)
+        return 0;
     uint32_t link = previousPair[position & previousMask];
     if (link == 0 || link - 1 >= position || position - (link - 1) > maxDistance)
         return 0;
-    return uint32_t(position - (link - 1));
+    size_t candidate = link - 1;
+    if (data[candidate] != data[position] || data[candidate + 1] != data[position + 1])
+        return 0;
+    return uint32_t(position - candidate);
 }
 
 uint32_t MatchFinder::matchLength(size_t position, uint32_t distance, uint32_t maxLength) const
