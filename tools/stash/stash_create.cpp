@@ -221,6 +221,12 @@ void createArchive(const CreateOptions& options)
     });
     if (members.empty())
         throw std::runtime_error("no files to pack");
+    // Checked before anything is read: the format counts sizes in 32 bits.
+    for (const Member& member : members) {
+        if (member.size > 0xFFFFFFF0u)
+            throw std::runtime_error(member.file.string()
+                                     + " is larger than 4 GiB, the format's limit");
+    }
     uint64_t total = 0;
     for (const Member& member : members)
         total += member.size;
