@@ -2,20 +2,12 @@
 // turning each byte into the prediction error the decoder will turn back into it.
 #pragma once
 
+#include "datafiles/rar20_audio_predictor.h"
+
 #include <array>
 #include <cstdint>
 
 namespace tincrates::rar20 {
-
-// One channel's predictor, field for field the state the decoder keeps.
-struct AudioPredictor {
-    int32_t K1 = 0, K2 = 0, K3 = 0, K4 = 0, K5 = 0;
-    int32_t D1 = 0, D2 = 0, D3 = 0, D4 = 0;
-    int32_t lastDelta = 0;
-    std::array<uint32_t, 11> dif{};
-    uint32_t byteCount = 0;
-    uint32_t lastChar = 0;
-};
 
 // The audio state the decoder carries from byte to byte, member to member in a solid run.
 class AudioEncoder {
@@ -30,7 +22,7 @@ public:
     int currentChannel() const { return channel; }
 
 private:
-    std::array<AudioPredictor, 4> predictors{};
+    std::array<rar::AudioPredictor, 4> predictors{};
     int32_t channelDelta = 0; // shared by all channels
     int channel = 0;
     int channelCount = 1;

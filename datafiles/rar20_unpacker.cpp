@@ -38,7 +38,6 @@ CodePosition locateCode(const DecodeTable& table, uint32_t bits)
     return {length, index};
 }
 
-uint32_t absolute(int32_t value) { return value < 0 ? uint32_t(-value) : uint32_t(value); }
 
 } // namespace
 
@@ -214,53 +213,9 @@ void Rar20Unpacker::readTables()
 uint8_t Rar20Unpacker::decodeAudio(int32_t delta)
 {
     AudioPredictor& v = predictors[size_t(currentChannel)];
-    ++v.byteCount;
-    v.D4 = v.D3;
-    v.D3 = v.D2;
-    v.D2 = v.lastDelta - v.D1;
-    v.D1 = v.lastDelta;
-
-    int32_t predicted = 8 * v.lastChar + v.K1 * v.D1 + v.K2 * v.D2 + v.K3 * v.D3 + v.K4 * v.D4
-        + v.K5 * channelDelta;
-    predicted = (predicted >> 3) & 0xFF;
-    int32_t ch = predicted - delta;
-
-    // How far off each weight's change would have been, summed to pick the best one below.
-    int32_t i = int32_t(int8_t(uint8_t(delta))) * 8;
-    v.dif[0] += absolute(i);
-    v.dif[1] += absolute(i - v.D1);
-    v.dif[2] += absolute(i + v.D1);
-    v.dif[3] += absolute(i - v.D2);
-    v.dif[4] += absolute(i + v.D2);
-    v.dif[5] += absolute(i - v.D3);
-    v.dif[6] += absolute(i + v.D3);
-    v.dif[7] += absolute(i - v.D4);
-    v.dif[8] += absolute(i + v.D4);
-    v.dif[9] += absolute(i - channelDelta);
-    v.dif[10] += absolute(i + channelDelta);
-
-    channelDelta = v.lastDelta = int8_t(uint8_t(ch - v.lastChar));
-    v.lastChar = ch & 0xFF;
-
-    // Every 32 bytes the weight whose change would have predicted best moves one step.
-    if ((v.byteCount & 31) == 0) {
-        size_t best = 0;
-        for (size_t j = 1; j < v.dif.size(); ++j)
-            if (v.dif[j] < v.dif[best])
-                best = j;
-        v.dif.fill(0);
-        int32_t* weights[] = {&v.K1, &v.K2, &v.K3, &v.K4, &v.K5};
-        if (best > 0) {
-            int32_t& k = *weights[(best - 1) / 2];
-            if (best % 2 == 1) {
-                if (k >= -16)
-                    --k;
-            } else if (k < 16) {
-                ++k;
-            }
-        }
-    }
-    return uint8_t(ch);
+    uint8_t actual = uint8_t(predictNextByte(v, channelDelta) - delta);
+    learnByte(v, channelDelta, uint8_t(delta), actual);
+    return actual;
 }
 
 void Rar20Unpacker::copyMatch(uint32_t length, uint32_t distance)

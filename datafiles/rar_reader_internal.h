@@ -3,6 +3,7 @@
 #pragma once
 
 #include "datafiles/archive_reader.h"
+#include "datafiles/rar20_audio_predictor.h"
 #include "datafiles/rar20_cipher.h"
 #include "datafiles/rar_format.h"
 
@@ -119,15 +120,6 @@ enum class UnpackResult {
     inputOverrun,  // the stream needed more bits than the member's packed data holds
     outputOverrun, // the stream produced more than the unpacked size
     outOfMemory,
-};
-
-struct AudioPredictor {
-    int32_t K1 = 0, K2 = 0, K3 = 0, K4 = 0, K5 = 0;
-    int32_t D1 = 0, D2 = 0, D3 = 0, D4 = 0;
-    int32_t lastDelta = 0;
-    std::array<uint32_t, 11> dif{};
-    uint32_t byteCount = 0;
-    int32_t lastChar = 0;
 };
 
 // The decoder state of one lookup: window, tables, match history and predictors. A solid
