@@ -60,44 +60,10 @@ HRESULT GlBufferStorage::unlock()
 }
 
 GlVertexBuffer::GlVertexBuffer(GlDevice& device, UINT length, DWORD usage)
-    : device(device)
+    : GlResource(device)
     , storage(device, length, usage)
 {
     device.resourceCreated();
-}
-
-GlVertexBuffer::~GlVertexBuffer() = default;
-
-ULONG GlVertexBuffer::Release()
-{
-    if (refCount == 0)
-        return 0;
-    ULONG count = --refCount;
-    if (count == 0 && internalCount == 0)
-        destroy();
-    return count;
-}
-
-void GlVertexBuffer::releaseInternally()
-{
-    if (--internalCount == 0 && refCount == 0)
-        destroy();
-}
-
-void GlVertexBuffer::destroy()
-{
-    GlDevice& owner = device;
-    delete this;
-    owner.resourceDestroyed();
-}
-
-HRESULT GlVertexBuffer::GetDevice(IDirect3DDevice9** result)
-{
-    if (!result)
-        return D3DERR_INVALIDCALL;
-    device.AddRef();
-    *result = &device;
-    return D3D_OK;
 }
 
 HRESULT GlVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD)
@@ -106,45 +72,11 @@ HRESULT GlVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD)
 }
 
 GlIndexBuffer::GlIndexBuffer(GlDevice& device, UINT length, DWORD usage, D3DFORMAT format)
-    : device(device)
+    : GlResource(device)
     , storage(device, length, usage)
     , indexFormat(format)
 {
     device.resourceCreated();
-}
-
-GlIndexBuffer::~GlIndexBuffer() = default;
-
-ULONG GlIndexBuffer::Release()
-{
-    if (refCount == 0)
-        return 0;
-    ULONG count = --refCount;
-    if (count == 0 && internalCount == 0)
-        destroy();
-    return count;
-}
-
-void GlIndexBuffer::releaseInternally()
-{
-    if (--internalCount == 0 && refCount == 0)
-        destroy();
-}
-
-void GlIndexBuffer::destroy()
-{
-    GlDevice& owner = device;
-    delete this;
-    owner.resourceDestroyed();
-}
-
-HRESULT GlIndexBuffer::GetDevice(IDirect3DDevice9** result)
-{
-    if (!result)
-        return D3DERR_INVALIDCALL;
-    device.AddRef();
-    *result = &device;
-    return D3D_OK;
 }
 
 HRESULT GlIndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/d3d9.h"
+#include "platform/gl_resource.h"
 
 #include <GLES3/gl3.h>
 
@@ -37,51 +38,34 @@ private:
     UINT lockedOffset = 0, lockedSize = 0;
 };
 
-class GlVertexBuffer final : public IDirect3DVertexBuffer9 {
+class GlVertexBuffer final : public GlResource<GlVertexBuffer, IDirect3DVertexBuffer9> {
 public:
     GlVertexBuffer(GlDevice& device, UINT length, DWORD usage);
-    ULONG AddRef() override { return ++refCount; }
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
     HRESULT Unlock() override { return storage.unlock(); }
     const GlBufferStorage& buffer() const { return storage; }
-    // The device's and state blocks' references, not shown in the count.
-    void holdInternally() { ++internalCount; }
-    void releaseInternally();
 
 private:
-    ~GlVertexBuffer();
-    void destroy();
-    GlDevice& device; // not owned
+    friend class GlResource<GlVertexBuffer, IDirect3DVertexBuffer9>;
+    ~GlVertexBuffer() = default;
     GlBufferStorage storage;
-    ULONG refCount = 1;
-    ULONG internalCount = 0;
 };
 
-class GlIndexBuffer final : public IDirect3DIndexBuffer9 {
+class GlIndexBuffer final : public GlResource<GlIndexBuffer, IDirect3DIndexBuffer9> {
 public:
     GlIndexBuffer(GlDevice& device, UINT length, DWORD usage, D3DFORMAT format);
-    ULONG AddRef() override { return ++refCount; }
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
     HRESULT Unlock() override { return storage.unlock(); }
     const GlBufferStorage& buffer() const { return storage; }
     D3DFORMAT format() const { return indexFormat; }
-    void holdInternally() { ++internalCount; }
-    void releaseInternally();
 
 private:
-    ~GlIndexBuffer();
-    void destroy();
-    GlDevice& device; // not owned
+    friend class GlResource<GlIndexBuffer, IDirect3DIndexBuffer9>;
+    ~GlIndexBuffer() = default;
     GlBufferStorage storage;
     D3DFORMAT indexFormat;
-    ULONG refCount = 1;
-    ULONG internalCount = 0;
 };
 
 } // namespace tincrates::gl

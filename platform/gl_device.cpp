@@ -204,6 +204,17 @@ ULONG GlDevice::Release()
     return count;
 }
 
+HRESULT getDevice(GlDevice& device, IDirect3DDevice9** result)
+{
+    if (!result)
+        return D3DERR_INVALIDCALL;
+    device.AddRef();
+    *result = &device;
+    return D3D_OK;
+}
+
+void noteResourceDestroyed(GlDevice& device) { device.resourceDestroyed(); }
+
 void GlDevice::resourceDestroyed()
 {
     --resourceCount;

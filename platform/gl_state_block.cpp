@@ -6,13 +6,8 @@
 
 namespace tincrates::gl {
 
-namespace {
-
-
-} // namespace
-
 GlStateBlock::GlStateBlock(GlDevice& device)
-    : device(device)
+    : GlResource(device)
 {
     device.resourceCreated();
 }
@@ -23,26 +18,6 @@ GlStateBlock::~GlStateBlock()
         replaceHeld(texture, static_cast<IDirect3DBaseTexture9*>(nullptr));
     replaceHeld(values.streamBuffer, static_cast<IDirect3DVertexBuffer9*>(nullptr));
     replaceHeld(values.indices, static_cast<IDirect3DIndexBuffer9*>(nullptr));
-}
-
-ULONG GlStateBlock::Release()
-{
-    ULONG count = --refCount;
-    if (count == 0) {
-        GlDevice& owner = device;
-        delete this;
-        owner.resourceDestroyed();
-    }
-    return count;
-}
-
-HRESULT GlStateBlock::GetDevice(IDirect3DDevice9** result)
-{
-    if (!result)
-        return D3DERR_INVALIDCALL;
-    device.AddRef();
-    *result = &device;
-    return D3D_OK;
 }
 
 void GlStateBlock::recordRenderState(D3DRENDERSTATETYPE state, DWORD value)

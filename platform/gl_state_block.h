@@ -3,22 +3,20 @@
 #pragma once
 
 #include "platform/d3d9.h"
+#include "platform/gl_resource.h"
 #include "platform/gl_device_state.h"
 
 namespace tincrates::gl {
 
 class GlDevice;
 
-class GlStateBlock final : public IDirect3DStateBlock9 {
+class GlStateBlock final : public GlResource<GlStateBlock, IDirect3DStateBlock9> {
 public:
     explicit GlStateBlock(GlDevice& device);
     GlStateBlock(const GlStateBlock&) = delete;
     GlStateBlock& operator=(const GlStateBlock&) = delete;
 
-    ULONG AddRef() override { return ++refCount; }
-    ULONG Release() override;
     HRESULT Apply() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
 
     // Recording, called by the device's Set operations while this block records.
     void recordRenderState(D3DRENDERSTATETYPE state, DWORD value);
@@ -34,10 +32,9 @@ public:
     void recordIndices(IDirect3DIndexBuffer9* indices);
 
 private:
+    friend class GlResource<GlStateBlock, IDirect3DStateBlock9>;
     ~GlStateBlock();
 
-    GlDevice& device; // not owned
-    ULONG refCount = 1;
     DeviceState values;
     StateMask mask;
 };

@@ -3,6 +3,7 @@
 
 #include "platform/gl_check.h"
 #include "platform/gl_device.h"
+#include "platform/gl_resource.h"
 #include "platform/gl_texture.h"
 
 #include <string>
@@ -90,14 +91,7 @@ void GlSurface::releaseInternally()
         delete this;
 }
 
-HRESULT GlSurface::GetDevice(IDirect3DDevice9** result)
-{
-    if (!result)
-        return D3DERR_INVALIDCALL;
-    device.AddRef();
-    *result = &device;
-    return D3D_OK;
-}
+HRESULT GlSurface::GetDevice(IDirect3DDevice9** result) { return getDevice(device, result); }
 
 bool GlSurface::isRenderTarget() const
 {

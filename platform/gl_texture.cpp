@@ -27,7 +27,7 @@ UINT fullChainLength(UINT width, UINT height)
 
 GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWORD usage,
     D3DFORMAT format, D3DPOOL pool)
-    : device(device)
+    : GlResource(device)
     , width(width)
     , height(height)
     , storageLevels(levels == 0 || (usage & D3DUSAGE_AUTOGENMIPMAP)
@@ -65,34 +65,6 @@ GlTexture::~GlTexture()
     surfaces.clear();
     device.stateCache().forgetTexture(texture);
     glDeleteTextures(1, &texture);
-    device.resourceDestroyed();
-}
-
-ULONG GlTexture::AddRef() { return ++refCount; }
-
-ULONG GlTexture::Release()
-{
-    if (refCount == 0)
-        return 0;
-    ULONG count = --refCount;
-    if (count == 0 && internalCount == 0)
-        delete this;
-    return count;
-}
-
-void GlTexture::releaseInternally()
-{
-    if (--internalCount == 0 && refCount == 0)
-        delete this;
-}
-
-HRESULT GlTexture::GetDevice(IDirect3DDevice9** result)
-{
-    if (!result)
-        return D3DERR_INVALIDCALL;
-    device.AddRef();
-    *result = &device;
-    return D3D_OK;
 }
 
 DWORD GlTexture::GetLevelCount()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/d3d9.h"
+#include "platform/gl_resource.h"
 
 #include <GLES3/gl3.h>
 
@@ -15,7 +16,7 @@ namespace tincrates::gl {
 class GlDevice;
 class GlSurface;
 
-class GlTexture final : public IDirect3DTexture9 {
+class GlTexture final : public GlResource<GlTexture, IDirect3DTexture9> {
 public:
     // Throws a text when GL cannot make the texture. levels 0 is the whole chain.
     GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWORD usage,
@@ -23,9 +24,6 @@ public:
     GlTexture(const GlTexture&) = delete;
     GlTexture& operator=(const GlTexture&) = delete;
 
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override;
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
@@ -33,11 +31,6 @@ public:
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect,
         DWORD flags) override;
     HRESULT UnlockRect(UINT level) override;
-
-    // The device's and state blocks' references: they keep the texture alive but, as in
-    // Direct3D 9, do not show in the count that AddRef and Release return.
-    void holdInternally() { ++internalCount; }
-    void releaseInternally();
 
     GLuint name() const { return texture; }
     D3DFORMAT format() const { return textureFormat; }
@@ -50,16 +43,14 @@ public:
     void refreshMipChain();
 
 private:
+    friend class GlResource<GlTexture, IDirect3DTexture9>;
     ~GlTexture();
 
-    GlDevice& device; // not owned; outlives every resource
     UINT width, height;
     UINT storageLevels;
     DWORD textureUsage;
     D3DFORMAT textureFormat;
     D3DPOOL pool;
-    ULONG refCount = 1;
-    ULONG internalCount = 0;
     GLuint texture = 0;
     std::vector<std::unique_ptr<GlSurface>> surfaces;
     std::vector<std::vector<uint32_t>> levelCopies; // managed pool, made at the first lock
