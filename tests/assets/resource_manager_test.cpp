@@ -33,7 +33,7 @@ void destroyManagedAsset(Note* note)
     delete note;
 }
 
-class NoteManager : public ResourceManager<Note> {
+class NoteManager final : public ResourceManager<Note> {
 protected:
     Note* load(const std::string& name) override
     {
@@ -55,7 +55,7 @@ protected:
 };
 
 // A manager that holds another, like the concrete managers of the engine.
-class NoteBookManager : public ResourceManager<Note> {
+class NoteBookManager final : public ResourceManager<Note> {
 public:
     NoteManager inner;
 
