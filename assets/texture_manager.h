@@ -1,0 +1,25 @@
+// Shared textures by image file name.
+#pragma once
+
+#include "assets/resource_manager.h"
+#include "assets/texture.h"
+
+#include <string>
+
+namespace tincrates {
+
+// Hands out one Texture per image file name; textures live as long as some texture manager
+// holds them. Needs the shared device for every load.
+class TextureManager : public ResourceManager<Texture> {
+public:
+    TextureManager() = default;
+    ~TextureManager() = default;
+
+protected:
+    // Decodes the named image into a managed texture with a full mip chain on the shared device.
+    // Throws "file not found: " + name, or "failed to load " + name when the bytes are no
+    // image or the texture cannot be made (also when no device is published).
+    Texture* load(const std::string& name) override;
+};
+
+} // namespace tincrates
