@@ -1,0 +1,54 @@
+// A headless device published as the shared device for the life of the fixture, with the
+// helpers the post-processing tests share.
+#pragma once
+
+#include "platform/shared_device.h"
+#include "post/render_texture.h"
+#include "support/headless_device.h"
+
+#include <string>
+
+namespace tincrates::testing {
+
+constexpr DWORD renderTargetUsage = D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP;
+
+// Publishes `device` while it lives and withdraws it after.
+class PublishedDevice {
+public:
+    explicit PublishedDevice(IDirect3DDevice9* device) { publishSharedDevice(device); }
+    PublishedDevice(const PublishedDevice&) = delete;
+    PublishedDevice& operator=(const PublishedDevice&) = delete;
+    ~PublishedDevice() { publishSharedDevice(nullptr); }
+};
+
+// The text thrown by `action`, or "" when it throws nothing.
+inline std::string errorOf(auto&& action)
+{
+    try {
+        action();
+    } catch (const std::string& error) {
+        return error;
+    }
+    return "";
+}
+
+// Clears `target` to `background`, then each rectangle of `rects` to `colour`.
+inline void paint(IDirect3DDevice9* device, RenderTexture& target, D3DCOLOR background,
+    std::initializer_list<D3DRECT> rects = {}, D3DCOLOR colour = 0)
+{
+    target.bind(0);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1, 0);
+    if (rects.size())
+        device->Clear(DWORD(rects.size()), rects.begin(), D3DCLEAR_TARGET, colour, 1, 0);
+    target.unbind();
+}
+
+// The linear filtering the production sets on every sampler at start-up.
+inline void useLinearFiltering(IDirect3DDevice9* device)
+{
+    for (DWORD sampler = 0; sampler < 8; ++sampler)
+        for (auto filter : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
+            device->SetSamplerState(sampler, filter, D3DTEXF_LINEAR);
+}
+
+} // namespace tincrates::testing
