@@ -1,0 +1,24 @@
+// Camera view and projection.
+#include "scene/camera.h"
+
+#include "platform/d3d9.h"
+#include "platform/shared_device.h"
+
+namespace tincrates {
+
+Matrix4 Camera::localMatrix() const
+{
+    Vector3 targetPoint = target ? translationOf(target->worldMatrix()) : Vector3{0, 0, 0};
+    return lookAt(transform.position, targetPoint, roll);
+}
+
+void Camera::apply()
+{
+    IDirect3DDevice9* device = sharedDevice();
+    Matrix4 projection = perspectiveFov(fieldOfView, aspect, nearPlane, farPlane);
+    Matrix4 view = worldMatrix();
+    device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&projection));
+    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
+}
+
+} // namespace tincrates

@@ -1,0 +1,227 @@
+// The scene file reader: an XML hierarchy of objects and lights with their transforms and
+// colours, and the scene's ambient colour.
+#include "scene/scene_manager.h"
+
+#include "assets/material.h"
+#include "datafiles/data_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <tinyxml.h>
+
+namespace tincrates {
+
+namespace {
+
+// Both the XML parser and this reader descend recursively; a hostile file nested many
+// thousands of levels deep would exhaust the stack. No real scene comes near this.
+constexpr int maximumNestingDepth = 256;
+
+// Closes the data file on every path out of the reader.
+struct DataFileCloser {
+    void operator()(DataFile* file) const { closeDataFile(file); }
+};
+
+std::string lineMessage(int row, const char* description)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "line %i: ", row);
+    return buffer + std::string(description ? description : "");
+}
+
+// The deepest element nesting of the text, counted without parsing: every "<" that opens a tag
+// other than a closing, processing, declaration or comment tag goes one level down, "</" and
+// "/>" go one level up. Stops as soon as `limit` is passed and returns the line reached there.
+// Comments, CDATA and quoted attribute values are skipped so that "<" inside them is not
+// counted. Returns 0 when the limit is never passed.
+int lineBeyondNestingLimit(const char* text, int limit)
+{
+    int depth = 0;
+    int line = 1;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '\n') {
+            ++line;
+            continue;
+        }
+        if (*p != '<')
+            continue;
+        auto skipTo = [&](const char* end) {
+            const char* found = std::strstr(p, end);
+            for (const char* q = p; *q && q != found; ++q)
+                line += *q == '\n';
+            p = found ? found + std::strlen(end) - 1 : p + std::strlen(p) - 1;
+        };
+        if (std::strncmp(p, "<!--", 4) == 0) {
+            skipTo("-->");
+        } else if (std::strncmp(p, "<![CDATA[", 9) == 0) {
+            skipTo("]]>");
+        } else if (p[1] == '?' || p[1] == '!') {
+            skipTo(">");
+        } else if (p[1] == '/') {
+            --depth;
+            skipTo(">");
+        } else {
+            // An opening tag: walk to its end, past quoted values, to see whether it is empty.
+            char quote = 0;
+            const char* q = p + 1;
+            for (; *q; ++q) {
+                if (*q == '\n')
+                    ++line;
+                if (quote) {
+                    if (*q == quote)
+                        quote = 0;
+                } else if (*q == '"' || *q == '\'') {
+                    quote = *q;
+                } else if (*q == '>') {
+                    break;
+                }
+            }
+            bool isEmptyElement = *q == '>' && q[-1] == '/';
+            if (!isEmptyElement && ++depth > limit)
+                return line;
+            if (!*q)
+                return 0;
+            p = q;
+        }
+    }
+    return 0;
+}
+
+float readNumber(const TiXmlElement* element, const char* name, float absent)
+{
+    const char* text = element->Attribute(name);
+    return text ? float(std::atof(text)) : absent;
+}
+
+void readPosition(const TiXmlElement* element, Vector3& position)
+{
+    position = {readNumber(element, "x", 0.0f), readNumber(element, "y", 0.0f),
+        readNumber(element, "z", 0.0f)};
+}
+
+void readRotation(const TiXmlElement* element, Quaternion& rotation)
+{
+    rotation = {readNumber(element, "x", 0.0f), readNumber(element, "y", 0.0f),
+        readNumber(element, "z", 0.0f), readNumber(element, "w", 1.0f)};
+    // q and -q are the same rotation; keeping w non-negative keeps interpolation between
+    // stored rotations on the short way round.
+    if (rotation.w < 0.0f)
+        rotation = {-rotation.x, -rotation.y, -rotation.z, -rotation.w};
+}
+
+void readScale(const TiXmlElement* element, Vector3& scale)
+{
+    scale = {readNumber(element, "x", 1.0f), readNumber(element, "y", 1.0f),
+        readNumber(element, "z", 1.0f)};
+}
+
+bool isNamed(const TiXmlNode* node, const char* name)
+{
+    return node->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(node->Value(), name) == 0;
+}
+
+void readTransform(const TiXmlElement* element, Transform& transform)
+{
+    for (const TiXmlNode* child = element->FirstChild(); child; child = child->NextSibling()) {
+        if (isNamed(child, "position"))
+            readPosition(child->ToElement(), transform.position);
+        else if (isNamed(child, "rotation"))
+            readRotation(child->ToElement(), transform.rotation);
+        else if (isNamed(child, "scale"))
+            readScale(child->ToElement(), transform.scale);
+    }
+}
+
+class SceneReader {
+public:
+    SceneReader(Scene& scene, MeshManager& meshes) : scene(scene), meshes(meshes) {}
+
+    // Reads the children of `element` into the scene below `parent` (the root when null), and
+    // the parent's own transform from the same element.
+    void readGroup(const TiXmlElement* element, SceneNode* parent)
+    {
+        if (parent)
+            readTransform(element, parent->transform);
+        for (const TiXmlNode* child = element->FirstChild(); child;
+             child = child->NextSibling()) {
+            if (isNamed(child, "object"))
+                readObject(child->ToElement(), parent);
+            else if (isNamed(child, "light"))
+                readLight(child->ToElement(), parent);
+            else if (!parent && isNamed(child, "ambient"))
+                readColour(child, scene.ambient);
+        }
+    }
+
+private:
+    void readObject(const TiXmlElement* element, SceneNode* parent)
+    {
+        // The mesh is fetched before the object is listed: a mesh that fails to load stops
+        // the whole scene anyway.
+        const char* meshName = element->Attribute("mesh");
+        Mesh* mesh = meshName && *meshName ? meshes.get(meshName) : nullptr;
+        auto* object = scene.adopt(std::make_unique<SceneObject>(mesh, parent));
+        scene.objects.push_back(object);
+        for (const TiXmlNode* child = element->FirstChild(); child;
+             child = child->NextSibling()) {
+            if (isNamed(child, "pivot")) {
+                Transform pivot;
+                readTransform(child->ToElement(), pivot);
+                object->pivot = transformMatrix(pivot);
+            }
+        }
+        readGroup(element, object);
+    }
+
+    void readLight(const TiXmlElement* element, SceneNode* parent)
+    {
+        auto* light = scene.adopt(std::make_unique<Light>(parent));
+        scene.lights.push_back(light);
+        for (const TiXmlNode* child = element->FirstChild(); child;
+             child = child->NextSibling()) {
+            if (isNamed(child, "diffuse"))
+                readColour(child, light->diffuse);
+            else if (isNamed(child, "ambient"))
+                readColour(child, light->ambient);
+            else if (isNamed(child, "specular"))
+                readColour(child, light->specular);
+        }
+        readGroup(element, light);
+    }
+
+    Scene& scene;
+    MeshManager& meshes;
+};
+
+} // namespace
+
+Scene* SceneManager::load(const std::string& name)
+{
+    std::vector<char> text;
+    {
+        std::unique_ptr<DataFile, DataFileCloser> file(openDataFile(name.c_str()));
+        if (!file)
+            throw std::string("File not found");
+        text.resize(size_t(file->size) + 1, '\0');
+        readDataFile(text.data(), 1, file->size, file.get());
+    }
+
+    if (int line = lineBeyondNestingLimit(text.data(), maximumNestingDepth))
+        throw lineMessage(line, "elements nested too deeply");
+
+    TiXmlDocument document;
+    document.Parse(text.data(), nullptr, TIXML_DEFAULT_ENCODING);
+    if (document.Error())
+        throw lineMessage(document.ErrorRow(), document.ErrorDesc());
+
+    auto scene = std::make_unique<Scene>();
+    if (const TiXmlElement* root = document.FirstChildElement())
+        SceneReader(*scene, meshes).readGroup(root, nullptr);
+    return scene.release();
+}
+
+} // namespace tincrates

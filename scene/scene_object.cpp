@@ -1,0 +1,19 @@
+// Drawing one scene object.
+#include "scene/scene_object.h"
+
+#include "platform/d3d9.h"
+#include "platform/shared_device.h"
+#include "scene/mesh.h"
+
+namespace tincrates {
+
+void SceneObject::draw()
+{
+    if (!mesh || !visible)
+        return;
+    Matrix4 world = multiply(pivot, worldMatrix());
+    sharedDevice()->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(&world));
+    mesh->draw();
+}
+
+} // namespace tincrates
