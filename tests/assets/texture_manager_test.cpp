@@ -1,0 +1,123 @@
+// Texture loading by image name: decoding into a managed texture, sharing between managers,
+// and the failure texts for missing and undecodable files.
+#include "assets/texture_manager.h"
+
+#include "assets/asset_fixture.h"
+#include "assets/material_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace tincrates {
+namespace {
+
+using namespace testing;
+
+class TextureLoading : public AssetTest {};
+
+uint32_t levelZeroPixel(Texture* texture, UINT x, UINT y)
+{
+    D3DLOCKED_RECT locked;
+    if (texture->texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
+        return 0;
+    uint32_t pixel = *reinterpret_cast<const uint32_t*>(
+        static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4);
+    texture->texture->UnlockRect(0);
+    return pixel;
+}
+
+TEST_F(TextureLoading, decodes_a_png_with_its_alpha_and_a_full_mip_chain)
+{
+    writeDataPng("quad.png", 4, 2,
+        {0x80FF0000, 0xFF00FF00, 0xFF0000FF, 0x00FFFFFF, 0xFF000000, 0xFF000000, 0xFF000000,
+            0xFF000000});
+    TextureManager textures;
+    Texture* texture = textures.get("quad.png");
+    ASSERT_NE(texture, nullptr);
+    ASSERT_NE(texture->texture, nullptr);
+    D3DSURFACE_DESC desc;
+    texture->texture->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 4u);
+    EXPECT_EQ(desc.Height, 2u);
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+    EXPECT_EQ(texture->texture->GetLevelCount(), 3u);
+    EXPECT_EQ(levelZeroPixel(texture, 0, 0), 0x80FF0000u);
+    EXPECT_EQ(levelZeroPixel(texture, 3, 0), 0x00FFFFFFu);
+}
+
+TEST_F(TextureLoading, one_texture_is_shared_by_a_host_manager_and_a_material)
+{
+    writeSolidPng("white.png", 0xFFFFFFFF);
+    writeData("plain.mat", "<material><texture file=\"white.png\"/></material>");
+    TextureManager hostTextures;
+    Texture* fromHost = hostTextures.get("white.png");
+    {
+        MaterialManager materials;
+        Material* material = materials.get("plain.mat");
+        EXPECT_EQ(material->texture, fromHost);
+        EXPECT_EQ(TextureManager::totalCount(fromHost), 2);
+        EXPECT_EQ(materials.textures.heldCount(fromHost), 1);
+    }
+    // The material's manager has given its hold back; the host's keeps the texture alive.
+    EXPECT_EQ(TextureManager::totalCount(fromHost), 1);
+    EXPECT_EQ(hostTextures.get("white.png"), fromHost);
+}
+
+TEST_F(TextureLoading, names_are_looked_up_unchanged_so_each_text_image_is_its_own)
+{
+    TextureManager textures;
+    std::vector<Texture*> loaded;
+    for (int i = 0; i < 23; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "text%02i.png", i);
+        writeSolidPng(name, 0xFF000000u | uint32_t(i));
+        loaded.push_back(textures.get(name));
+    }
+    for (int i = 0; i < 23; ++i) {
+        EXPECT_EQ(TextureManager::totalCount(loaded[i]), 1) << i;
+        EXPECT_EQ(levelZeroPixel(loaded[i], 1, 1), 0xFF000000u | uint32_t(i)) << i;
+    }
+    writeSolidPng("White.png", 0xFF000000);
+    writeSolidPng("white.png", 0xFFFFFFFF);
+    EXPECT_NE(textures.get("White.png"), textures.get("white.png"));
+}
+
+TEST_F(TextureLoading, a_missing_image_names_itself_twice)
+{
+    TextureManager textures;
+    EXPECT_EQ(thrownText([&] { textures.get("nowhere.png"); }),
+        "Failed to load nowhere.png\nfile not found: nowhere.png");
+}
+
+TEST_F(TextureLoading, bytes_that_are_no_image_fail_and_the_next_request_tries_again)
+{
+    writeData("credits.png", "This is a text file, not an image.\n");
+    TextureManager textures;
+    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+        "Failed to load credits.png\nfailed to load credits.png");
+    // A damaged PNG: the signature and a cut-off header.
+    writeData("credits.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18));
+    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+        "Failed to load credits.png\nfailed to load credits.png");
+    writeData("credits.png", "");
+    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+        "Failed to load credits.png\nfailed to load credits.png");
+
+    writeSolidPng("credits.png", 0xFF102030);
+    Texture* texture = textures.get("credits.png");
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(textures.heldCount(texture), 1);
+}
+
+TEST_F(TextureLoading, without_a_device_the_load_fails_instead_of_crashing)
+{
+    writeSolidPng("white.png", 0xFFFFFFFF);
+    publishSharedDevice(nullptr);
+    TextureManager textures;
+    EXPECT_EQ(thrownText([&] { textures.get("white.png"); }),
+        "Failed to load white.png\nfailed to load white.png");
+}
+
+} // namespace
+} // namespace tincrates
