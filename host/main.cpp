@@ -1,10 +1,11 @@
-// The production's entry. Until the display, the music and the timeline exist, it reports
-// which parts of the engine are present and exits.
-#include <cstdio>
+// The production's entry: plays it on this machine's screen and sound card, or without them.
+#include "host/back_ends.h"
+#include "host/run_demo.h"
 
 int main()
 {
-    std::printf("tincrates: the production cannot play yet; data file access, the math and\n"
-                "the resource managers are built, and the test suite covers them.\n");
-    return 0;
+    tincrates::DemoServices services;
+    services.display = tincrates::machineDisplayServices();
+    services.audioOutput = tincrates::machineAudioOutput();
+    return tincrates::runDemo(services);
 }

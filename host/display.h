@@ -1,0 +1,60 @@
+// The one window of the program and the one Direct3D device that draws into it. The device is
+// published as the shared device of the run while the display is open.
+#pragma once
+
+#include "platform/d3d9.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tincrates {
+
+class Window;
+
+// What a Display opens its window and device with. The host fills it in for the machine it
+// runs on (back_ends.h); tests put stand-ins in.
+struct DisplayServices {
+    // Makes the window; throws a text with the back-end's reason when it cannot.
+    std::function<std::shared_ptr<Window>(
+        const std::string& title, int width, int height, bool fullScreen)>
+        createWindow;
+    // Direct3DCreate9 when empty.
+    std::function<IDirect3D9*(UINT sdkVersion)> createDirect3D;
+    // Shows a message with a caption and waits until the user has seen it.
+    std::function<void(const std::string& text, const std::string& caption)> showMessage;
+};
+
+class Display {
+public:
+    explicit Display(DisplayServices services);
+    // Closes the display if it is still open.
+    ~Display();
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    // Opens a borderless window of width × height and a device with one back buffer of that
+    // size and format, a D24S8 depth buffer and the default presentation interval, and
+    // publishes the device as the shared device. Full screen hides the mouse cursor. Throws
+    // "CreateWindowEx failed" (with the window system's reason on a second line),
+    // "Direct3DCreate9() failed", "GetAdapterDisplayMode() failed" or "CreateDevice() failed";
+    // whatever was made before the failure is kept until close(). An adapter without hardware
+    // transform and lighting gets the warning "Your GPU is from Poland!" and a device with
+    // software vertex processing.
+    void open(const std::string& title, int width, int height, D3DFORMAT backBufferFormat,
+        bool fullScreen);
+
+    // Withdraws the shared device, then releases the device, the Direct3D object and the
+    // window, and shows the cursor again. Safe at any time, also after a failed open.
+    void close();
+
+    // Set while open; owned here. Null (empty) when not created.
+    IDirect3D9* direct3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    std::shared_ptr<Window> window;
+
+private:
+    DisplayServices services;
+};
+
+} // namespace tincrates

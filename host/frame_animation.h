@@ -1,0 +1,51 @@
+// What one frame of the production shows, worked out from the demo time and the music's
+// spectrum alone: where the camera, its look point, the crates and the light are, and which
+// overlays are laid over the picture and how opaque.
+#pragma once
+
+#include "scene/math.h"
+
+namespace tincrates {
+
+// An overlay to draw this frame, with its opacity before the quad clamps it to [0, 1].
+struct OverlayDraw {
+    bool isShown = false;
+    float opacity = 0.0f;
+};
+
+struct FrameAnimation {
+    float revealAlpha;         // diffuse alpha of the crates' material: 0 before beat 8, then 1
+    float fieldOfViewDegrees;  // camera zoom, pulsing with the bass
+    Vector3 cameraPosition;
+    Vector3 lookPoint;         // where the camera looks; the lead crate sits there too
+    Quaternion tumble;         // rotation of the four tumbling crates
+    float cameraRoll;          // radians
+    Vector3 lightPosition;
+
+    OverlayDraw text;          // the text image numbered textNumber
+    unsigned textNumber = 0;
+    OverlayDraw credits;
+    OverlayDraw black;         // the fade to black at the end
+    OverlayDraw white;         // the flash on every beat
+};
+
+// The number of text images, and of the beats at which one text gives way to the next.
+constexpr unsigned textCount = 23;
+constexpr unsigned syncTimeCount = textCount - 1;
+
+// The beats at which the shown text changes, in the order they pass.
+constexpr float syncTimes[syncTimeCount] = {16, 24, 32, 40, 56, 64.5f, 72, 80, 88, 97, 104,
+    112, 121, 128, 136, 152, 160, 164, 165, 166, 167, 168};
+
+// The demo time in beats of the soundtrack (128.94 per minute) at a playback position.
+float demoTimeAt(double positionSeconds);
+
+// Moves `textIndex` past every sync time that lies strictly before `t`; it never goes back
+// (a stall of the music followed by a jump passes several at once) and stops at 22.
+unsigned advanceTextIndex(unsigned textIndex, float t);
+
+// The frame at demo time `t`, with `textIndex` already advanced to `t` and the 256 spectrum
+// bins of this frame.
+FrameAnimation animateFrame(float t, unsigned textIndex, const float (&spectrum)[256]);
+
+} // namespace tincrates

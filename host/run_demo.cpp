@@ -1,0 +1,111 @@
+// Start-up, the frame loop and shut-down of one run.
+#include "host/run_demo.h"
+
+#include "audio/music_stream.h"
+#include "host/frame_animation.h"
+#include "host/timeline.h"
+#include "platform/window.h"
+
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <string>
+
+namespace tincrates {
+
+namespace {
+
+constexpr const char* title = "flickering tin crates";
+constexpr int screenWidth = 640;
+constexpr int screenHeight = 480;
+constexpr const char* soundtrackFileName = "soundtrk.mp3";
+constexpr float endTime = 232.0f; // beats; the production is over after this
+
+// Runs the production; every error is thrown out of here as text or as a standard exception.
+// Locals are declared in the order they are made, so an error takes them down in reverse
+// before the caller reports it.
+void playDemo(const DemoServices& services)
+{
+    Display display(services.display);
+    display.open(title, screenWidth, screenHeight, D3DFMT_X8R8G8B8, true);
+    IDirect3DDevice9& device = *display.device;
+
+    // Every texture of the production is sampled with linear filtering between texels and
+    // between mip levels; nothing changes this later.
+    for (DWORD stage = 0; stage < 8; ++stage) {
+        device.SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+        device.SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+        device.SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
+    }
+
+    if (services.audioOutput)
+        selectAudioOutput(services.audioOutput);
+    auto music = std::make_unique<MusicStream>(display.window.get());
+    music->load(soundtrackFileName, 0.0);
+
+    std::unique_ptr<Timeline> timeline = services.createTimeline
+        ? services.createTimeline(device, *music)
+        : std::make_unique<Timeline>(device, *music);
+    timeline->build();
+
+    music->play();
+
+    Window& window = *display.window;
+    bool isStopping = false;
+    while (!isStopping) {
+        const float t = demoTimeAt(music->positionSeconds());
+
+        device.BeginScene();
+        timeline->renderFrame(t);
+        device.EndScene();
+        if (device.Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
+            throw std::string("Lost device.");
+        if (services.framePresented)
+            services.framePresented(device, t);
+
+        // Every pending event is taken, even after one has asked to stop.
+        WindowEvent event;
+        while (window.pollEvent(event)) {
+            if (event.type == WindowEventType::CloseRequested) {
+                isStopping = true;
+            } else if (event.type == WindowEventType::KeyDown) {
+                std::printf("time %f\n", double(t));
+                std::fflush(stdout);
+                // A tap of Escape that is over before the key state is read still counts.
+                if (event.isEscape)
+                    isStopping = true;
+            }
+        }
+        if (window.isEscapeDown())
+            isStopping = true;
+        if (t > endTime)
+            isStopping = true;
+    }
+
+    timeline->destroy();
+    timeline.reset();
+    music.reset();
+    display.close();
+}
+
+} // namespace
+
+int runDemo(const DemoServices& services)
+{
+    std::string failure;
+    try {
+        playDemo(services);
+        return 0;
+    } catch (const std::string& text) {
+        failure = text;
+    } catch (const std::bad_alloc&) {
+        failure = "Out of memory";
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    if (services.display.showMessage)
+        services.display.showMessage(failure, "");
+    return 1;
+}
+
+} // namespace tincrates
