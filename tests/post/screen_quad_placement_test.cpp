@@ -150,8 +150,8 @@ TEST_F(ScreenQuadTurn, QuarterTurnRotatesTheTextureAboutItsCentre)
 {
     paintQuadrants();
     ScreenQuad quad(image, 1.0f);
-    // Coordinates turn by +90°: (u, v) − centre goes to (−(v − ½), u − ½), so the top left
-    // of the quad reads the texture's top right, and so on round.
+    // Coordinates turn by +90°: (u, v) − centre goes to (−(v − ½), u − ½), so the top
+    // left of the quad reads the texture's top right, and so on round.
     EXPECT_EQ(quadrants(drawCopy(quad, std::numbers::pi_v<float> / 2)),
         (std::vector<uint32_t>{green, white, red, blue}));
     // The turn is undone for the next draw with angle 0.
