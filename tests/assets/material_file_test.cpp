@@ -82,8 +82,8 @@ TEST_F(MaterialFile, a_bare_specular_resets_shininess_and_power)
 
 TEST_F(MaterialFile, numbers_follow_atof)
 {
-    Material* material
-        = loadBody("<diffuse r=\"  0.5xyz\" g=\"abc\" b=\"-2.5e-1\" a=\"\"/><specular power=\"1e2\"/>");
+    Material* material = loadBody(
+        "<diffuse r=\"  0.5xyz\" g=\"abc\" b=\"-2.5e-1\" a=\"\"/><specular power=\"1e2\"/>");
     expectColour(material->diffuse, 0.5f, 0, -0.25f, 0);
     EXPECT_FLOAT_EQ(material->power, 100);
 }
