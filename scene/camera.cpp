@@ -15,6 +15,8 @@ Matrix4 Camera::localMatrix() const
 void Camera::apply()
 {
     IDirect3DDevice9* device = sharedDevice();
+    if (!device)
+        return;
     Matrix4 projection = perspectiveFov(fieldOfView, aspect, nearPlane, farPlane);
     Matrix4 view = worldMatrix();
     device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&projection));

@@ -16,7 +16,7 @@ public:
     Matrix4 localMatrix() const override;
 
     // Sets the shared device's projection from the lens fields and its view from
-    // worldMatrix().
+    // worldMatrix(). Does nothing when no device is published.
     virtual void apply();
 
     float fieldOfView = 60.0f; // vertical, degrees

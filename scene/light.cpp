@@ -28,9 +28,10 @@ void Light::applyLight(uint32_t index)
     // Constant attenuation only, so the light does not fade with distance.
     deviceLight.Attenuation0 = 1.0f;
 
-    IDirect3DDevice9* device = sharedDevice();
-    device->SetLight(index, &deviceLight);
-    device->LightEnable(index, TRUE);
+    if (IDirect3DDevice9* device = sharedDevice()) {
+        device->SetLight(index, &deviceLight);
+        device->LightEnable(index, TRUE);
+    }
 }
 
 } // namespace tincrates

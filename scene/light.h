@@ -12,7 +12,7 @@ public:
     explicit Light(SceneNode* parent = nullptr) : SceneNode(parent) {}
 
     // Fills `deviceLight` as a point light at this light's world position with no fall-off,
-    // hands it to the shared device at `index` and enables it there.
+    // hands it to the shared device (when one is published) at `index` and enables it there.
     void applyLight(uint32_t index);
 
     Colour ambient{0.05f, 0.05f, 0.05f, 1.0f};

@@ -26,6 +26,8 @@ DWORD bitsOf(float value)
 void Scene::render(uint32_t cameraIndex, bool clear)
 {
     IDirect3DDevice9* device = sharedDevice();
+    if (!device)
+        return;
     if (clear)
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f,
             0);

@@ -21,7 +21,7 @@ public:
     // Draws the scene with cameras[cameraIndex] on the shared device, between the caller's
     // BeginScene and EndScene. With `clear`, colour, depth and stencil are cleared first. An
     // index beyond the cameras leaves the device's view and projection as they were. Fog is off
-    // afterwards. Passes on a mesh's text errors.
+    // afterwards. Does nothing when no device is published. Passes on a mesh's text errors.
     void render(uint32_t cameraIndex, bool clear);
 
     // Makes the scene the owner of `node`, which is freed with it, and returns the node. Nodes

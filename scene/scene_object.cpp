@@ -9,10 +9,11 @@ namespace tincrates {
 
 void SceneObject::draw()
 {
-    if (!mesh || !visible)
+    IDirect3DDevice9* device = sharedDevice();
+    if (!mesh || !visible || !device)
         return;
     Matrix4 world = multiply(pivot, worldMatrix());
-    sharedDevice()->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(&world));
+    device->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(&world));
     mesh->draw();
 }
 
