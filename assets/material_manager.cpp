@@ -106,10 +106,13 @@ void readBlend(const TiXmlElement& element, Material& material)
 
 // The texture is held by `textures` from here on, even if a later element fails the load:
 // the manager gives it back when it is destroyed.
-void readTextureFile(const TiXmlElement& element, TextureManager& textures, Texture*& slot)
+void readTextureFile(const TiXmlElement& element, TextureManager& textures, Texture*& slot,
+    std::vector<std::string>& names)
 {
-    if (const char* file = element.Attribute("file"))
+    if (const char* file = element.Attribute("file")) {
         slot = textures.get(file);
+        names.push_back(file);
+    }
 }
 
 } // namespace
@@ -123,6 +126,18 @@ void readColour(const TiXmlNode* node, Colour& colour)
     colour.g = attributeNumber(*element, "g", 1.0f);
     colour.b = attributeNumber(*element, "b", 1.0f);
     colour.a = attributeNumber(*element, "a", 1.0f);
+}
+
+Material* MaterialManager::get(const std::string& name)
+{
+    loadedByThisCall = false;
+    Material* material = ResourceManager<Material>::get(name);
+    if (material && !loadedByThisCall && heldCount(material) == 1) {
+        // First hold here of a live material (so its textures live): take them too, once.
+        for (const std::string& textureName : textureNames[material])
+            textures.get(textureName);
+    }
+    return material;
 }
 
 Material* MaterialManager::load(const std::string& name)
@@ -148,6 +163,7 @@ Material* MaterialManager::load(const std::string& name)
         throw std::string("No root element");
 
     auto material = std::make_unique<Material>();
+    std::vector<std::string> names;
     for (const TiXmlNode* child = root->FirstChild(); child; child = child->NextSibling()) {
         const TiXmlElement* element = child->ToElement();
         if (!element)
@@ -168,10 +184,13 @@ Material* MaterialManager::load(const std::string& name)
         else if (isKeyword(keyword, "blend"))
             readBlend(*element, *material);
         else if (isKeyword(keyword, "texture"))
-            readTextureFile(*element, textures, material->texture);
+            readTextureFile(*element, textures, material->texture, names);
         else if (isKeyword(keyword, "envmap"))
-            readTextureFile(*element, textures, material->envmap);
+            readTextureFile(*element, textures, material->envmap, names);
     }
+    loadedByThisCall = true;
+    // Keyed by address: a later material at the same address is registered here afresh.
+    textureNames[material.get()] = std::move(names);
     return material.release();
 }
 

@@ -5,7 +5,9 @@
 #include "assets/resource_manager.h"
 #include "assets/texture_manager.h"
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace tincrates {
 
@@ -16,6 +18,10 @@ public:
     MaterialManager() = default;
     ~MaterialManager() = default;
 
+    // As ResourceManager::get. A material that another manager loaded also has its textures
+    // taken into this manager's `textures`, so that it keeps them whichever manager goes first.
+    Material* get(const std::string& name);
+
     TextureManager textures; // the textures named by this manager's materials
 
 protected:
@@ -23,6 +29,11 @@ protected:
     // "invalid zbuffer mode", "invalid cull mode", "invalid srcblend", "invalid dstblend",
     // "No root element" or a texture manager's failure text.
     Material* load(const std::string& name) override;
+
+private:
+    bool loadedByThisCall = false;
+    // The image names each loaded material took its textures from, in the order it took them.
+    static inline std::map<const Material*, std::vector<std::string>> textureNames;
 };
 
 } // namespace tincrates

@@ -73,6 +73,18 @@ void readIndices(DataFile& file, MeshGroup& group, uint32_t triangleCount, size_
 
 } // namespace
 
+Mesh* MeshManager::get(const std::string& name)
+{
+    loadedByThisCall = false;
+    Mesh* mesh = ResourceManager<Mesh>::get(name);
+    if (mesh && !loadedByThisCall && heldCount(mesh) == 1) {
+        // First hold here of a live mesh (so its materials live): take them too, once.
+        for (const std::string& materialName : materialNames[mesh])
+            materials.get(materialName);
+    }
+    return mesh;
+}
+
 Mesh* MeshManager::load(const std::string& name)
 {
     std::unique_ptr<DataFile, int (*)(DataFile*)> file(openDataFile(name.c_str()), closeDataFile);
@@ -86,16 +98,21 @@ Mesh* MeshManager::load(const std::string& name)
     auto mesh = std::make_unique<Mesh>();
     readVertices(*file, *mesh, readCount(*file));
 
+    std::vector<std::string> names;
     uint32_t groupCount = readCount(*file);
     for (uint32_t i = 0; i < groupCount; ++i) {
         // The smallest group record is an empty name and a zero triangle count.
         if (remainingBytes(*file) < 5)
             throw truncatedText;
         MeshGroup group;
-        group.material = materials.get(readMaterialName(*file));
+        names.push_back(readMaterialName(*file));
+        group.material = materials.get(names.back());
         readIndices(*file, group, readCount(*file), mesh->vertices.size());
         mesh->groups.push_back(std::move(group));
     }
+    loadedByThisCall = true;
+    // Keyed by address: a later mesh at the same address is registered here afresh.
+    materialNames[mesh.get()] = std::move(names);
     return mesh.release();
 }
 
