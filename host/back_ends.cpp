@@ -8,10 +8,41 @@
 #include "platform/window_factory.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace tincrates {
+
+namespace {
+
+// Whether a sound server or a playback device could be there at all. Asking SDL on a machine
+// with neither only fills standard error with the complaints of each audio library it tries.
+bool mayHaveSound()
+{
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    // A driver named by the user (SDL's dummy or disk writer too) is always tried.
+    if (std::getenv("SDL_AUDIODRIVER") || std::getenv("PULSE_SERVER"))
+        return true;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) {
+        fs::path folder(runtime);
+        if (fs::exists(folder / "pulse" / "native", ignored)
+            || fs::exists(folder / "pipewire-0", ignored))
+            return true;
+    }
+    // ALSA playback devices are named pcmC<card>D<device>p.
+    for (const auto& entry : fs::directory_iterator("/dev/snd", ignored)) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind("pcmC", 0) == 0 && name.back() == 'p')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 DisplayServices machineDisplayServices()
 {
@@ -29,15 +60,17 @@ DisplayServices machineDisplayServices()
 AudioOutputFactory machineAudioOutput()
 {
     return []() -> std::unique_ptr<AudioOutput> {
-        std::string reason;
-        try {
-            return std::make_unique<SdlAudioOutput>();
-        } catch (const std::string& text) {
-            reason = text;
-        } catch (const std::exception& error) {
-            reason = error.what();
+        std::string reason = "no sound device";
+        if (mayHaveSound()) {
+            try {
+                return std::make_unique<SdlAudioOutput>();
+            } catch (const std::string& text) {
+                reason = text;
+            } catch (const std::exception& error) {
+                reason = error.what();
+            }
         }
-        std::fprintf(stderr, "tincrates: no sound (%s); playing silently\n", reason.c_str());
+        std::fprintf(stderr, "tincrates: %s; the production plays silently\n", reason.c_str());
         return std::make_unique<RealTimeAudioOutput>();
     };
 }
