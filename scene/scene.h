@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tincrates {
@@ -44,6 +45,9 @@ public:
     Colour fogColour{0.0f, 0.0f, 0.0f, 1.0f};
     float fogStart = 0.0f; // distances from the viewer
     float fogEnd = 1000.0f;
+
+    // The mesh files its objects name, once each in first-use order; read by the scene manager.
+    std::vector<std::string> meshNames;
 
 private:
     std::vector<std::unique_ptr<SceneNode>> ownedNodes;

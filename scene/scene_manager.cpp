@@ -5,6 +5,7 @@
 #include "assets/material.h"
 #include "datafiles/data_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -163,7 +164,13 @@ private:
         // The mesh is fetched before the object is listed: a mesh that fails to load stops
         // the whole scene anyway.
         const char* meshName = element->Attribute("mesh");
-        Mesh* mesh = meshName && *meshName ? meshes.get(meshName) : nullptr;
+        Mesh* mesh = nullptr;
+        if (meshName && *meshName) {
+            mesh = meshes.get(meshName);
+            if (std::find(scene.meshNames.begin(), scene.meshNames.end(), meshName)
+                == scene.meshNames.end())
+                scene.meshNames.push_back(meshName);
+        }
         auto* object = scene.adopt(std::make_unique<SceneObject>(mesh, parent));
         scene.objects.push_back(object);
         for (const TiXmlNode* child = element->FirstChild(); child;
@@ -199,6 +206,18 @@ private:
 
 } // namespace
 
+Scene* SceneManager::get(std::string name)
+{
+    justLoaded = nullptr;
+    Scene* scene = ResourceManager<Scene>::get(std::move(name));
+    // A scene read earlier holds meshes through the manager that read it; holding them here
+    // too keeps them from going with that manager while this one still hands the scene out.
+    if (scene && scene != justLoaded)
+        for (const std::string& meshName : scene->meshNames)
+            meshes.get(meshName);
+    return scene;
+}
+
 Scene* SceneManager::load(const std::string& name)
 {
     std::vector<char> text;
@@ -221,6 +240,7 @@ Scene* SceneManager::load(const std::string& name)
     auto scene = std::make_unique<Scene>();
     if (const TiXmlElement* root = document.FirstChildElement())
         SceneReader(*scene, meshes).readGroup(root, nullptr);
+    justLoaded = scene.get();
     return scene.release();
 }
 
