@@ -6,6 +6,7 @@
 #include "post/render_texture.h"
 #include "support/headless_device.h"
 
+#include <initializer_list>
 #include <string>
 
 namespace tincrates::testing {
