@@ -1,0 +1,111 @@
+// capture writes the production's frames and its soundtrack, exactly as long as each other.
+#include "host/demo_fixture.h"
+#include "platform/png_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace tincrates {
+namespace {
+
+using namespace tincrates::testing;
+
+struct Capture : ::testing::Test {
+    // Runs capture with `arguments` in the scratch folder; returns its exit code.
+    int run(const std::string& arguments)
+    {
+        std::string command = std::string(CAPTURE_PROGRAM) + " " + arguments
+            + " >output.txt 2>errors.txt";
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    static std::string contents(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    static uint32_t littleEndian(const std::string& bytes, size_t at, int size)
+    {
+        uint32_t value = 0;
+        for (int i = size - 1; i >= 0; --i)
+            value = value << 8 | uint8_t(bytes[at + size_t(i)]);
+        return value;
+    }
+
+    ScratchDir folder;
+};
+
+TEST_F(Capture, WritesNumberedFramesAndASoundtrackOfTheSameLength)
+{
+    writeTestProduction(folder);
+    ASSERT_EQ(run("-r 8 -t 0.5 -o out"), 0) << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"), "4 frames at 8 per second in out\n");
+    EXPECT_EQ(contents("errors.txt"), "");
+
+    for (const char* name : {"out/frame00000.png", "out/frame00003.png"}) {
+        std::string png = contents(name);
+        DecodedImage image;
+        std::string error;
+        ASSERT_TRUE(decodePng(png.data(), png.size(), image, error)) << name << ": " << error;
+        EXPECT_EQ(image.width, 640u);
+        EXPECT_EQ(image.height, 480u);
+    }
+    EXPECT_FALSE(std::filesystem::exists("out/frame00004.png"));
+
+    std::string wav = contents("out/soundtrack.wav");
+    ASSERT_EQ(wav.size(), 44u + 88200u);
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(littleEndian(wav, 4, 4), 36u + 88200u);
+    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(littleEndian(wav, 20, 2), 1u);     // PCM
+    EXPECT_EQ(littleEndian(wav, 22, 2), 2u);     // stereo
+    EXPECT_EQ(littleEndian(wav, 24, 4), 44100u);
+    EXPECT_EQ(littleEndian(wav, 34, 2), 16u);
+    EXPECT_EQ(wav.substr(36, 4), "data");
+    EXPECT_EQ(littleEndian(wav, 40, 4), 88200u);
+}
+
+TEST_F(Capture, RatesThatDoNotDivideTheSampleRateDoNotDrift)
+{
+    writeTestProduction(folder);
+    ASSERT_EQ(run("-r 7 -t 1 -o out"), 0) << contents("errors.txt");
+    // Seven frames end exactly one second of sound later.
+    EXPECT_EQ(contents("out/soundtrack.wav").size(), 44u + 176400u);
+}
+
+TEST_F(Capture, EndsWhenTheSoundtrackEndsBeforeTheProduction)
+{
+    writeTestProduction(folder);
+    folder.write("data/soundtrk.mp3", silentSoundtrack(1.0));
+    ASSERT_EQ(run("-r 10"), 0) << contents("errors.txt");
+    size_t frames = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("capture"))
+        ++frames;
+    --frames; // the soundtrack
+    EXPECT_GE(frames, 10u);
+    EXPECT_LE(frames, 14u);
+}
+
+TEST_F(Capture, ReportsAMissingProductionAndBadOptions)
+{
+    EXPECT_EQ(run("-o out"), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: Failed to load soundtrk.mp3\nfile not found\n");
+
+    EXPECT_EQ(run("-r 0"), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: -r takes a whole number from 1 to 240\n");
+    EXPECT_EQ(run("-t -1"), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: -t takes a positive number of seconds\n");
+    EXPECT_EQ(run("-o"), 1);
+    EXPECT_EQ(contents("errors.txt").substr(0, 27), "capture: -o needs a value\nu");
+    EXPECT_EQ(run("--help"), 0);
+    EXPECT_EQ(contents("output.txt").substr(0, 14), "usage: capture");
+}
+
+} // namespace
+} // namespace tincrates
