@@ -1,0 +1,85 @@
+// Rendering a loaded scene allocates nothing: every matrix is computed on the stack, and the
+// device buffers and state blocks are made at the first frame only.
+#include "scene/scene.h"
+
+#include "platform/shared_device.h"
+#include "scene/scene_manager.h"
+#include "scene_test_files.h"
+#include "support/headless_device.h"
+#include "support/scratch_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// Counts operator new calls while switched on. C allocations of the graphics driver are not
+// seen: this watches the C++ code of the scene, meshes, materials and device layer.
+std::atomic<bool> isCounting{false};
+std::atomic<long> allocationCount{0};
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    if (isCounting)
+        ++allocationCount;
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+// GCC takes the free() of memory that came from operator new for a mismatch, not seeing that
+// this operator new is malloc underneath.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+#pragma GCC diagnostic pop
+
+namespace tincrates {
+namespace {
+
+TEST(SceneRenderAllocation, LaterFramesAllocateNothing)
+{
+    testing::HeadlessDevice device(32, 32);
+    publishSharedDevice(device.get());
+    {
+        testing::ScratchDir folder;
+        folder.write("data/plain.mat", testing::materialFile("<diffuse g=\"0.5\"/>"));
+        folder.write("data/square.mesh", testing::squareMeshFile("plain.mat"));
+        folder.write("data/test.scene", R"(<scene>
+            <object mesh="square.mesh"><object mesh="square.mesh"><position z="1"/>
+                <light><position z="-3"/></light></object></object>
+            <light><position x="2" z="-3"/></light>
+        </scene>)");
+        SceneManager manager;
+        Scene& scene = *manager.get("test.scene");
+        Camera camera;
+        camera.transform.position = {0, 0, -3};
+        SceneNode target;
+        camera.target = &target;
+        scene.cameras.push_back(&camera);
+        scene.fogEnabled = true;
+
+        device->BeginScene();
+        scene.render(0, true);
+        device->EndScene();
+
+        isCounting = true;
+        for (int frame = 0; frame < 3; ++frame) {
+            target.transform.position.x = float(frame);
+            device->BeginScene();
+            scene.render(0, true);
+            device->EndScene();
+        }
+        isCounting = false;
+        EXPECT_EQ(0, allocationCount.load());
+    }
+    publishSharedDevice(nullptr);
+}
+
+} // namespace
+} // namespace tincrates
