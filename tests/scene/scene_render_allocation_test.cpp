@@ -23,6 +23,8 @@ std::atomic<long> allocationCount{0};
 
 } // namespace
 
+// AddressSanitizer keeps operator new for itself; the count is taken in ordinary builds.
+#ifndef __SANITIZE_ADDRESS__
 void* operator new(std::size_t size)
 {
     if (isCounting)
@@ -38,12 +40,16 @@ void* operator new(std::size_t size)
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 #pragma GCC diagnostic pop
+#endif
 
 namespace tincrates {
 namespace {
 
 TEST(SceneRenderAllocation, LaterFramesAllocateNothing)
 {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "allocations are counted without AddressSanitizer only";
+#endif
     testing::HeadlessDevice device(32, 32);
     publishSharedDevice(device.get());
     {
