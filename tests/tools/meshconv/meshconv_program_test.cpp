@@ -1,0 +1,104 @@
+// meshconv as users run it: an OBJ model converted, described, loaded by the engine and drawn
+// the right way round; bad input ends with a message and exit code 1.
+#include "scene/mesh_manager.h"
+
+#include "platform/shared_device.h"
+#include "support/headless_device.h"
+#include "support/scratch_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <sys/wait.h>
+
+namespace tincrates {
+namespace {
+
+using namespace testing;
+
+class MeshconvProgram : public ::testing::Test {
+protected:
+    int run(const std::string& arguments)
+    {
+        std::string command
+            = std::string(MESHCONV_PROGRAM) + " " + arguments + " >output.txt 2>errors.txt";
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    static std::string contentOf(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+
+    ScratchDir scratch;
+};
+
+// A square facing an OBJ viewer on +z (counter-clockwise seen from there), in two halves.
+constexpr const char* squareObj = "v -1 -1 -0.5\nv 1 -1 -0.5\nv 1 1 -0.5\nv -1 1 -0.5\n"
+                                  "usemtl red.mat\nf 1 2 3\n"
+                                  "usemtl green.mat\nf 1 3 4\n";
+
+TEST_F(MeshconvProgram, a_converted_model_loads_and_shows_its_front_faces)
+{
+    scratch.write("square.obj", squareObj);
+    scratch.write("data/red.mat", "<m><emissive r=\"1\" g=\"0\" b=\"0\"/></m>");
+    scratch.write("data/green.mat", "<m><emissive r=\"0\" g=\"1\" b=\"0\"/></m>");
+    ASSERT_EQ(run("convert square.obj data/square.mesh"), 0) << contentOf("errors.txt");
+    EXPECT_EQ(contentOf("output.txt"),
+        "4 vertices, 2 groups, 2 triangles\n"
+        "bounds (-1, -1, 0.5) to (1, 1, 0.5)\n"
+        "group 0: 1 triangles, vertices 0 to 2, material \"red.mat\"\n"
+        "group 1: 1 triangles, vertices 0 to 3, material \"green.mat\"\n");
+    ASSERT_EQ(run("info data/square.mesh"), 0);
+    EXPECT_EQ(contentOf("output.txt").substr(0, 34), "4 vertices, 2 groups, 2 triangles\n");
+
+    // Seen by the engine's camera on -z looking along +z, with the default culling of
+    // counter-clockwise faces, both halves show: lower right red, upper left green.
+    HeadlessDevice device(16, 16);
+    publishSharedDevice(device.get());
+    {
+        MeshManager meshes;
+        Mesh* mesh = meshes.get("square.mesh");
+        device->SetRenderState(D3DRS_LIGHTING, TRUE);
+        device->SetRenderState(D3DRS_AMBIENT, 0);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+        device->BeginScene();
+        mesh->draw();
+        device->EndScene();
+        std::vector<uint32_t> pixels = device.readBack();
+        EXPECT_EQ(pixels[12 * 16 + 12] & 0xFFFFFF, 0xFF0000u) << std::hex << pixels[12 * 16 + 12];
+        EXPECT_EQ(pixels[3 * 16 + 3] & 0xFFFFFF, 0x00FF00u) << std::hex << pixels[3 * 16 + 3];
+    }
+    publishSharedDevice(nullptr);
+}
+
+TEST_F(MeshconvProgram, bad_input_ends_with_a_message_and_no_output_file)
+{
+    scratch.write("bad.obj", "v 0 0 0\nf 1 1 9\n");
+    EXPECT_EQ(run("convert bad.obj bad.mesh"), 1);
+    EXPECT_EQ(contentOf("errors.txt"),
+        "meshconv: bad.obj: line 2: position index out of range: 9\n");
+    EXPECT_FALSE(std::ifstream("bad.mesh").good());
+
+    EXPECT_EQ(run("convert missing.obj out.mesh"), 1);
+    EXPECT_EQ(contentOf("errors.txt"), "meshconv: missing.obj: cannot open the file\n");
+
+    scratch.write("cut.mesh", std::string("MESH1\x02\0\0\0", 9));
+    EXPECT_EQ(run("info cut.mesh"), 1);
+    EXPECT_EQ(contentOf("errors.txt"), "meshconv: cut.mesh: Truncated MESH1-file\n");
+
+    EXPECT_EQ(run("convert only-one-argument"), 1);
+    EXPECT_EQ(run("frobnicate"), 1);
+    EXPECT_EQ(contentOf("errors.txt"),
+        "meshconv: unknown command frobnicate (see meshconv --help)\n");
+}
+
+} // namespace
+} // namespace tincrates
