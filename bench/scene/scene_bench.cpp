@@ -103,8 +103,9 @@ struct SceneFiles {
         int side = int(std::ceil(std::sqrt(double(crateCount))));
         std::string many = "<scene><ambient r=\"0.2\" g=\"0.2\" b=\"0.2\"/>";
         for (int i = 0; i < crateCount; ++i)
-            many += "<object mesh=\"crate.mesh\"><position x=\"" + std::to_string(i % side * 2 - side + 1)
-                + "\" y=\"" + std::to_string(i / side * 2 - side + 1)
+            many += "<object mesh=\"crate.mesh\"><position x=\""
+                + std::to_string(i % side * 2 - side + 1) + "\" y=\""
+                + std::to_string(i / side * 2 - side + 1)
                 + "\"/><rotation x=\"0.2\" y=\"0.3\" w=\"0.9\"/></object>";
         many += "<light><position x=\"10\" y=\"20\" z=\"-30\"/></light>"
                 "<light><position x=\"-20\" z=\"-10\"/><diffuse r=\"0.3\" g=\"0.3\"/></light>"
