@@ -1,0 +1,94 @@
+// Times one frame of the production's timeline at 640 × 480 on the headless device (two scene
+// renders, six blur passes, the overlays, and a read-back so the GPU work is counted), and
+// counts the heap allocations made per frame, which should be none.
+#include "audio/music_stream.h"
+#include "audio/silent_clock.h"
+#include "host/demo_fixture.h"
+#include "host/timeline.h"
+#include "platform/shared_device.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<uint64_t> allocationCount{0};
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    allocationCount.fetch_add(1, std::memory_order_relaxed);
+    if (void* block = std::malloc(size ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+
+// The replacement above takes its blocks from malloc; the compiler cannot see that.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+#pragma GCC diagnostic pop
+
+namespace tincrates {
+namespace {
+
+using namespace tincrates::testing;
+
+void timelineFrame(benchmark::State& state)
+{
+    ScratchDir folder;
+    writeTestProduction(folder);
+    SilentClock clock;
+    HeadlessDevice device(640, 480, D3DFMT_X8R8G8B8);
+    publishSharedDevice(device.get());
+    {
+        MusicStream music(nullptr);
+        music.load("soundtrk.mp3", 0.0);
+        music.play();
+        Timeline timeline(*device.get(), music);
+        timeline.build();
+        // One pixel read back per frame makes the device finish the frame's work.
+        IDirect3DSurface9* pixel = nullptr;
+        device->CreateOffscreenPlainSurface(
+            640, 480, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &pixel, nullptr);
+        IDirect3DSurface9* backBuffer = nullptr;
+        device->GetRenderTarget(0, &backBuffer);
+
+        auto frame = [&](float t) {
+            device->BeginScene();
+            timeline.renderFrame(t);
+            device->EndScene();
+            device->Present(nullptr, nullptr, nullptr, nullptr);
+            device->GetRenderTargetData(backBuffer, pixel);
+        };
+        // The first frames make the buffers, shaders and mip chains that later frames reuse,
+        // and each text's first appearance uploads its texture: show each once beforehand.
+        for (float t = 0.0f; t < 232.0f; t += 2.0f)
+            frame(t);
+
+        float t = 9.0f;
+        uint64_t allocationsBefore = allocationCount.load();
+        for (auto _ : state) {
+            frame(t);
+            t += 0.07f; // about 30 frames per second of the music
+            if (t > 232.0f)
+                t = 9.0f;
+        }
+        state.counters["allocations per frame"] = benchmark::Counter(
+            double(allocationCount.load() - allocationsBefore) / double(state.iterations()));
+        state.counters["frames per second"] =
+            benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+        backBuffer->Release();
+        pixel->Release();
+    }
+    publishSharedDevice(nullptr);
+}
+BENCHMARK(timelineFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+} // namespace tincrates
