@@ -128,16 +128,10 @@ void readColour(const TiXmlNode* node, Colour& colour)
     colour.a = attributeNumber(*element, "a", 1.0f);
 }
 
-Material* MaterialManager::get(const std::string& name)
+void MaterialManager::holdSubAssets(Material* material)
 {
-    loadedByThisCall = false;
-    Material* material = ResourceManager<Material>::get(name);
-    if (material && !loadedByThisCall && heldCount(material) == 1) {
-        // First hold here of a live material (so its textures live): take them too, once.
-        for (const std::string& textureName : textureNames[material])
-            textures.get(textureName);
-    }
-    return material;
+    for (const std::string& textureName : textureNames[material])
+        textures.get(textureName);
 }
 
 Material* MaterialManager::load(const std::string& name)
@@ -188,7 +182,6 @@ Material* MaterialManager::load(const std::string& name)
         else if (isKeyword(keyword, "envmap"))
             readTextureFile(*element, textures, material->envmap, names);
     }
-    loadedByThisCall = true;
     // Keyed by address: a later material at the same address is registered here afresh.
     textureNames[material.get()] = std::move(names);
     return material.release();

@@ -18,10 +18,6 @@ public:
     MaterialManager() = default;
     ~MaterialManager() = default;
 
-    // As ResourceManager::get. A material that another manager loaded also has its textures
-    // taken into this manager's `textures`, so that it keeps them whichever manager goes first.
-    Material* get(const std::string& name);
-
     TextureManager textures; // the textures named by this manager's materials
 
 protected:
@@ -29,9 +25,10 @@ protected:
     // "invalid zbuffer mode", "invalid cull mode", "invalid srcblend", "invalid dstblend",
     // "No root element" or a texture manager's failure text.
     Material* load(const std::string& name) override;
+    // Takes the textures of a material that another manager loaded.
+    void holdSubAssets(Material* material) override;
 
 private:
-    bool loadedByThisCall = false;
     // The image names each loaded material took its textures from, in the order it took them.
     static inline std::map<const Material*, std::vector<std::string>> textureNames;
 };

@@ -26,8 +26,11 @@ public:
         auto entry = nameTable.try_emplace(name, nullptr).first;
         T* object = entry->second;
         if (object && totalCountOf(object) > 0) {
+            bool isFirstHoldHere = heldCount(object) == 0;
             ++heldCounts[object];
             ++totalCounts[object];
+            if (isFirstHoldHere)
+                holdSubAssets(object);
             return object;
         }
         try {
@@ -61,6 +64,13 @@ protected:
 
     // Builds a new object for `name` or throws a text. Called only by get().
     virtual T* load(const std::string& name) = 0;
+
+    // Called when get() first hands out, through this manager, an object that another manager
+    // loaded. An asset that uses sub-assets of its own (a mesh its materials, a material its
+    // textures) takes them here through this manager's member manager too: they were counted
+    // only in the loading manager's, and would otherwise go with it while this one still
+    // hands the object out.
+    virtual void holdSubAssets(T*) {}
 
 private:
     static int32_t totalCountOf(T* object)

@@ -73,16 +73,10 @@ void readIndices(DataFile& file, MeshGroup& group, uint32_t triangleCount, size_
 
 } // namespace
 
-Mesh* MeshManager::get(const std::string& name)
+void MeshManager::holdSubAssets(Mesh* mesh)
 {
-    loadedByThisCall = false;
-    Mesh* mesh = ResourceManager<Mesh>::get(name);
-    if (mesh && !loadedByThisCall && heldCount(mesh) == 1) {
-        // First hold here of a live mesh (so its materials live): take them too, once.
-        for (const std::string& materialName : materialNames[mesh])
-            materials.get(materialName);
-    }
-    return mesh;
+    for (const std::string& materialName : materialNames[mesh])
+        materials.get(materialName);
 }
 
 Mesh* MeshManager::load(const std::string& name)
@@ -110,7 +104,6 @@ Mesh* MeshManager::load(const std::string& name)
         readIndices(*file, group, readCount(*file), mesh->vertices.size());
         mesh->groups.push_back(std::move(group));
     }
-    loadedByThisCall = true;
     // Keyed by address: a later mesh at the same address is registered here afresh.
     materialNames[mesh.get()] = std::move(names);
     return mesh.release();

@@ -18,19 +18,16 @@ public:
     MeshManager() = default;
     ~MeshManager() = default;
 
-    // As ResourceManager::get. A mesh that another manager loaded also has its materials taken
-    // into this manager's `materials`, so that it keeps them whichever manager goes first.
-    Mesh* get(const std::string& name);
-
     MaterialManager materials; // the materials named by this manager's meshes
 
 protected:
     // Reads the named MESH1 file (no buffers are made yet). Throws "File not found",
     // "Not a MESH1-file", a truncation or bad-index text, or a material manager's failure text.
     Mesh* load(const std::string& name) override;
+    // Takes the materials of a mesh that another manager loaded.
+    void holdSubAssets(Mesh* mesh) override;
 
 private:
-    bool loadedByThisCall = false;
     // The material name of each group of each loaded mesh, in group order.
     static inline std::map<const Mesh*, std::vector<std::string>> materialNames;
 };

@@ -206,16 +206,10 @@ private:
 
 } // namespace
 
-Scene* SceneManager::get(std::string name)
+void SceneManager::holdSubAssets(Scene* scene)
 {
-    justLoaded = nullptr;
-    Scene* scene = ResourceManager<Scene>::get(std::move(name));
-    // A scene read earlier holds meshes through the manager that read it; holding them here
-    // too keeps them from going with that manager while this one still hands the scene out.
-    if (scene && scene != justLoaded)
-        for (const std::string& meshName : scene->meshNames)
-            meshes.get(meshName);
-    return scene;
+    for (const std::string& meshName : scene->meshNames)
+        meshes.get(meshName);
 }
 
 Scene* SceneManager::load(const std::string& name)
@@ -240,7 +234,6 @@ Scene* SceneManager::load(const std::string& name)
     auto scene = std::make_unique<Scene>();
     if (const TiXmlElement* root = document.FirstChildElement())
         SceneReader(*scene, meshes).readGroup(root, nullptr);
-    justLoaded = scene.get();
     return scene.release();
 }
 

@@ -16,11 +16,6 @@ public:
     SceneManager() = default;
     ~SceneManager() = default;
 
-    // As ResourceManager::get. A scene already loaded through another scene manager is handed
-    // out together with holds on its meshes through this manager's `meshes`, so that the
-    // meshes stay alive for as long as any manager holding the scene does.
-    Scene* get(std::string name);
-
     MeshManager meshes; // the meshes named by this manager's scenes
 
 protected:
@@ -29,9 +24,8 @@ protected:
     // too deeply" for a hierarchy deeper than the reader follows, or a mesh manager's failure
     // text. Nothing built so far is kept after a failure.
     Scene* load(const std::string& name) override;
-
-private:
-    Scene* justLoaded = nullptr; // the scene built by the latest load(), if any
+    // Takes the meshes of a scene that another manager loaded.
+    void holdSubAssets(Scene* scene) override;
 };
 
 } // namespace tincrates

@@ -15,6 +15,7 @@ namespace {
 struct Note {
     std::string text;
     bool alive = true;
+    std::string pageName; // for books: the note they are made from
 };
 
 std::vector<std::string> destroyed;
@@ -63,7 +64,12 @@ protected:
     Note* load(const std::string& name) override
     {
         Note* page = inner.get(name + ".page");
-        return new Note{"book of " + page->text};
+        return new Note{"book of " + page->text, true, name + ".page"};
+    }
+    // A book's page lives as long as any manager that hands the book out.
+    void holdSubAssets(Note* book) override
+    {
+        inner.get(book->pageName);
     }
 };
 
@@ -188,6 +194,21 @@ TEST_F(ResourceManagerTest, HeldManagerGivesBackItsObjectsFirst)
         EXPECT_EQ(books.get("a")->text, "book of A");
     }
     EXPECT_EQ(destroyed, (std::vector<std::string>{"A", "book of A"}));
+}
+
+TEST_F(ResourceManagerTest, SubAssetsOfAnObjectLoadedElsewhereStayWithEveryHolder)
+{
+    auto* loader = new NoteBookManager;
+    NoteBookManager sharer;
+    Note* book = loader->get("a");
+    EXPECT_EQ(sharer.get("a"), book);
+    EXPECT_EQ(sharer.get("a"), book);
+    Note* page = sharer.inner.get("a.page");
+    // One hold from the loader's inner manager, one from the sharer's first get of the book,
+    // one from the lookup just above: the second get of the book took no further hold.
+    EXPECT_EQ(NoteManager::totalCount(page), 3);
+    delete loader;
+    EXPECT_TRUE(destroyed.empty()) << "the page must outlive the manager that loaded the book";
 }
 
 TEST_F(ResourceManagerTest, OtherExceptionsPassUnchanged)
