@@ -51,7 +51,7 @@ protected:
             reuseSlot->alive = true;
             return reuseSlot;
         }
-        return new Note{file->second};
+        return new Note{file->second, true, {}};
     }
 };
 
