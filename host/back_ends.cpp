@@ -42,19 +42,33 @@ bool mayHaveSound()
     return false;
 }
 
-} // namespace
-
-DisplayServices machineDisplayServices()
+DisplayServices displayServicesFor(WindowKind kind)
 {
     DisplayServices services;
-    services.createWindow = [](const std::string& title, int width, int height,
+    services.createWindow = [kind](const std::string& title, int width, int height,
                                 bool fullScreen) {
-        WindowKind kind = hasScreen() ? WindowKind::OnScreen : WindowKind::Headless;
         return createWindow(kind, title, width, height, fullScreen);
     };
     services.createDirect3D = Direct3DCreate9;
     services.showMessage = showMessageBox;
     return services;
+}
+
+} // namespace
+
+DemoServices machineDemoServices()
+{
+    bool isOnScreen = hasScreen();
+    DemoServices services;
+    services.display = displayServicesFor(isOnScreen ? WindowKind::OnScreen : WindowKind::Headless);
+    services.audioOutput = machineAudioOutput();
+    services.endsWithTheMusic = !isOnScreen;
+    return services;
+}
+
+DisplayServices machineDisplayServices()
+{
+    return displayServicesFor(hasScreen() ? WindowKind::OnScreen : WindowKind::Headless);
 }
 
 AudioOutputFactory machineAudioOutput()

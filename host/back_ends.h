@@ -4,11 +4,17 @@
 
 #include "audio/bass.h"
 #include "host/display.h"
+#include "host/run_demo.h"
 
 namespace tincrates {
 
-// An on-screen window where a display server is reachable, else a headless one that renders
-// all the same; Direct3D over OpenGL; messages on standard error and, with a screen, in a box.
+// Everything below, decided once: without a screen the run also ends with its soundtrack,
+// since no key or window could end it.
+DemoServices machineDemoServices();
+
+// An on-screen window where a display server is reachable now, else a headless one that
+// renders all the same; Direct3D over OpenGL; messages on standard error and, with a screen,
+// in a box.
 DisplayServices machineDisplayServices();
 
 // SDL audio on the default device; where that cannot open, a note on standard error and a

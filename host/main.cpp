@@ -4,8 +4,5 @@
 
 int main()
 {
-    tincrates::DemoServices services;
-    services.display = tincrates::machineDisplayServices();
-    services.audioOutput = tincrates::machineAudioOutput();
-    return tincrates::runDemo(services);
+    return tincrates::runDemo(tincrates::machineDemoServices());
 }

@@ -4,6 +4,7 @@
 #include "audio/music_stream.h"
 #include "host/frame_animation.h"
 #include "host/timeline.h"
+#include "platform/audio_output.h"
 #include "platform/window.h"
 
 #include <cstdio>
@@ -20,6 +21,14 @@ constexpr int screenWidth = 640;
 constexpr int screenHeight = 480;
 constexpr const char* soundtrackFileName = "soundtrk.mp3";
 constexpr float endTime = 232.0f; // beats; the production is over after this
+
+// Whether the soundtrack has been played to its end: no sound is left to copy from its
+// position.
+bool isMusicOver(const MusicStream& music)
+{
+    uint8_t probe[audioBytesPerFrame];
+    return BASS_ChannelGetData(music.stream, probe, sizeof probe) == 0;
+}
 
 // Runs the production; every error is thrown out of here as text or as a standard exception.
 // Locals are declared in the order they are made, so an error takes them down in reverse
@@ -79,6 +88,8 @@ void playDemo(const DemoServices& services)
         if (window.isEscapeDown())
             isStopping = true;
         if (t > endTime)
+            isStopping = true;
+        if (services.endsWithTheMusic && isMusicOver(*music))
             isStopping = true;
     }
 

@@ -25,10 +25,15 @@ struct DemoServices {
     // Called after each frame is presented, with the device and the frame's demo time; may
     // throw a text error, which ends the run as any other.
     std::function<void(IDirect3DDevice9& device, float demoTime)> framePresented;
+    // Ends the run also when the soundtrack has played to its end before beat 232, instead of
+    // standing still on the last frame: for runs without a screen, where no key or window
+    // could end them.
+    bool endsWithTheMusic = false;
 };
 
 // Plays the production once. Prints "time %f\n" with the demo time on standard output for
-// each key press. Returns 0 after the end (demo time past 232, Escape, or the window closed);
+// each key press. Returns 0 after the end (demo time past 232, Escape, the window closed, or
+// with endsWithTheMusic the end of the soundtrack);
 // after an error, takes down everything made so far in reverse order, then shows the error's
 // text through services.display.showMessage (no caption) and returns 1.
 int runDemo(const DemoServices& services);

@@ -62,6 +62,8 @@ TEST(BackEnds, WithoutADisplayServerTheWindowIsHeadless)
     std::shared_ptr<Window> window = services.createWindow("t", 64, 32, true);
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(window->isOnScreen());
+    // Nobody could press Escape: the run ends with the music.
+    EXPECT_TRUE(machineDemoServices().endsWithTheMusic);
 }
 
 TEST(BackEnds, WithoutASoundDeviceTheMusicKeepsRealTimeSilently)

@@ -52,7 +52,9 @@ TEST_F(ErrorPath, AMissingSoundtrackEndsTheRunBeforeTheBuild)
 TEST_F(ErrorPath, ABuildErrorTakesTheTimelineMusicAndDisplayDownBeforeTheMessage)
 {
     folder.write("data/soundtrk.mp3", silentSoundtrack(2.0));
-    test.stub.onBuild = [] { throw std::string("Failed to load white.png\nfile not found: white.png"); };
+    test.stub.onBuild = [] {
+        throw std::string("Failed to load white.png\nfile not found: white.png");
+    };
     EXPECT_EQ(runDemo(test.services), 1);
     ASSERT_EQ(test.messages.size(), 1u);
     EXPECT_EQ(test.messages[0].text, "Failed to load white.png\nfile not found: white.png");

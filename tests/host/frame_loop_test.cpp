@@ -173,5 +173,18 @@ TEST_F(FrameLoop, WhenTheMusicEndsEarlyTheProductionStandsStillUntilEscape)
     EXPECT_EQ(times[5], times[7]);
 }
 
+TEST_F(FrameLoop, WithoutAScreenTheRunEndsWithItsMusic)
+{
+    useSoundtrack(1.0);
+    test.services.endsWithTheMusic = true;
+    advanceEachFrame(0.25);
+    EXPECT_EQ(runDemo(test.services), 0);
+    const std::vector<float>& times = test.stub.times;
+    // Four or five frames of a quarter second each, and the last one at the end of the music.
+    ASSERT_GE(times.size(), 4u);
+    ASSERT_LE(times.size(), 6u);
+    EXPECT_GT(times.back(), times[times.size() - 2]);
+}
+
 } // namespace
 } // namespace tincrates
