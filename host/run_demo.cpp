@@ -55,6 +55,8 @@ void playDemo(const DemoServices& services)
     std::unique_ptr<Timeline> timeline = services.createTimeline
         ? services.createTimeline(device, *music)
         : std::make_unique<Timeline>(device, *music);
+    if (!timeline)
+        throw std::string("No production to play");
     timeline->build();
 
     music->play();
