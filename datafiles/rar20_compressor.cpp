@@ -241,6 +241,23 @@ struct Candidate {
     int score = 0; // bits saved against literals, roughly
 };
 
+// Price in quarter bits of each byte value as a literal, from its frequency in
+// buffer[begin, end): an estimate of the code length the literal table will give it.
+std::array<uint32_t, 256> priceLiterals(std::span<const uint8_t> buffer, size_t begin,
+                                        size_t end)
+{
+    std::array<uint32_t, 256> byteCounts{};
+    for (size_t i = begin; i < end; ++i)
+        ++byteCounts[buffer[i]];
+    std::array<uint32_t, 256> prices{};
+    for (size_t b = 0; b < 256; ++b) {
+        if (byteCounts[b] != 0)
+            prices[b] =
+                uint32_t(std::lround(4 * std::log2(double(end - begin) / byteCounts[b])) + 1);
+    }
+    return prices;
+}
+
 } // namespace
 
 void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer,
@@ -249,15 +266,7 @@ void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t>
 {
     // Prices in quarter bits for short matches against literals. Literals are priced from
     // this segment's own byte counts, the other symbols by the tables in force.
-    std::array<uint32_t, 256> byteCounts{};
-    for (size_t i = begin; i < end; ++i)
-        ++byteCounts[buffer[i]];
-    std::array<uint32_t, 256> literalPrice{};
-    for (int b = 0; b < 256; ++b) {
-        if (byteCounts[size_t(b)] != 0)
-            literalPrice[size_t(b)] = uint32_t(
-                std::lround(4 * std::log2(double(end - begin) / byteCounts[size_t(b)])) + 1);
-    }
+    std::array<uint32_t, 256> literalPrice = priceLiterals(buffer, begin, end);
     literalPrices.resize(end - begin + 1);
     literalPrices[0] = 0;
     for (size_t i = begin; i < end; ++i)
@@ -360,15 +369,7 @@ void Rar20Compressor::optimalParseSegment(MatchFinder& finder, std::span<const u
     // that reached it most cheaply and the match history along that path, which is what
     // the repeat symbols refer to.
     size_t count = end - begin;
-    std::array<uint32_t, 256> byteCounts{};
-    for (size_t i = begin; i < end; ++i)
-        ++byteCounts[buffer[i]];
-    std::array<uint32_t, 256> literalPrice{};
-    for (int b = 0; b < 256; ++b) {
-        if (byteCounts[size_t(b)] != 0)
-            literalPrice[size_t(b)] = uint32_t(
-                std::lround(4 * std::log2(double(count) / byteCounts[size_t(b)])) + 1);
-    }
+    std::array<uint32_t, 256> literalPrice = priceLiterals(buffer, begin, end);
     auto symbolPrice = [&](size_t symbol) { return 4 * uint32_t(symbolBits[symbol]); };
     auto newMatchPrice = [&](uint32_t length, uint32_t distance) {
         unsigned code = lengthSymbols[length - 3 - newMatchBonus(distance)];
