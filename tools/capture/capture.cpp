@@ -6,8 +6,8 @@
 #include "platform/d3d9.h"
 #include "platform/headless_window.h"
 #include "platform/silent_audio_output.h"
-#include "tools/capture/png_writer.h"
-#include "tools/capture/wav_writer.h"
+#include "tools/media/png_writer.h"
+#include "tools/media/wav_writer.h"
 
 #include <cstdio>
 #include <cstdlib>

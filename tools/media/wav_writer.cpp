@@ -1,5 +1,5 @@
 // The RIFF WAVE layout: a 44-byte header (RIFF, fmt and data chunk headers), then the samples.
-#include "tools/capture/wav_writer.h"
+#include "tools/media/wav_writer.h"
 
 #include "platform/audio_output.h"
 

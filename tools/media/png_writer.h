@@ -1,0 +1,16 @@
+// Writes images as PNG files through libpng.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tincrates {
+
+// Writes `pixels` (width × height, top row first, 0xAARRGGBB) as an 8-bit PNG: RGB when
+// `keepAlpha` is false (the top byte is dropped), RGBA when it is true. The same pixels always
+// give the same bytes. Throws "cannot write " + path + ": " + libpng's reason.
+void writePngFile(const std::string& path, uint32_t width, uint32_t height,
+    const std::vector<uint32_t>& pixels, bool keepAlpha = false);
+
+} // namespace tincrates
