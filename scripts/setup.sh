@@ -13,6 +13,7 @@ packages=(
     xvfb xauth libx11-dev libturbojpeg0-dev
     unar
     xfonts-base
+    libfreetype-dev fonts-dejavu-core
 )
 
 missing=()

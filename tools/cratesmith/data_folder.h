@@ -1,0 +1,40 @@
+// The production's data folder as the generator fills it.
+#pragma once
+
+#include "tools/cratesmith/image.h"
+#include "tools/meshconv/mesh_data.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tincrates::cratesmith {
+
+class DataFolder {
+public:
+    // Makes `folder` empty (creating it, or removing what an earlier run left in it), so that
+    // nothing stale reaches the archive. Throws std::runtime_error when it cannot.
+    explicit DataFolder(std::filesystem::path folder);
+
+    // Each writes one file of the folder and remembers its name. Throw std::runtime_error (or
+    // the writers' text) when the file cannot be written; a name written twice is an error.
+    void writeBytes(const std::string& name, std::string_view bytes);
+    void writeImage(const std::string& name, const Image& image);
+    void writeMesh(const std::string& name, const meshconv::MeshData& mesh);
+
+    // Gives every file written the same fixed modification time, so that the archive, which
+    // stores it, comes out byte for byte the same on every run.
+    void fixTimes() const;
+
+    const std::filesystem::path& path() const { return folder; }
+    const std::vector<std::string>& names() const { return written; }
+
+private:
+    std::filesystem::path claim(const std::string& name);
+
+    std::filesystem::path folder;
+    std::vector<std::string> written;
+};
+
+} // namespace tincrates::cratesmith
