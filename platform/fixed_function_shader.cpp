@@ -26,8 +26,16 @@ std::string number(int value) { return std::to_string(value); }
 
 std::string header(const ShaderKey& key)
 {
-    // The same source serves OpenGL ES 3.0 (and WebGL 2) and OpenGL 3.3 core.
-    return key.isDesktopGl ? "#version 330 core\n" : "#version 300 es\nprecision highp float;\n";
+    // The same source serves OpenGL ES 3.0 (and WebGL 2) and OpenGL 3.3 core. Direct3D 9's
+    // pipeline works in single precision; GLSL ES would sample at lowp (and keep a fragment
+    // shader's ints at mediump), which rounds a stage's result down where its exact value lies
+    // just above a half: a step lost in every blur pass. The shaders sample only sampler2D.
+    if (key.isDesktopGl)
+        return "#version 330 core\n";
+    return "#version 300 es\n"
+           "precision highp float;\n"
+           "precision highp int;\n"
+           "precision highp sampler2D;\n";
 }
 
 const char* vecType(int components)
