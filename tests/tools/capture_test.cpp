@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,34 @@ TEST_F(Capture, EndsWhenTheSoundtrackEndsBeforeTheProduction)
     --frames; // the soundtrack
     EXPECT_GE(frames, 10u);
     EXPECT_LE(frames, 14u);
+}
+
+TEST_F(Capture, RendersOnlyTheChosenMomentsWithTheTextsTheyWouldShow)
+{
+    writeTestProduction(folder);
+    ASSERT_EQ(run("--at 100.5,20.5 -o out"), 0) << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"), "2 of 2 frames in out\n");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("out"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"t020.500.png", "t100.500.png"}));
+
+    // Text k's red grows by 10 per number: 1 at beat 20.5, 10 at 100.5, jumped to directly.
+    auto centre = [](const std::string& name) {
+        std::string png = contents(name);
+        DecodedImage image;
+        std::string error;
+        EXPECT_TRUE(decodePng(png.data(), png.size(), image, error)) << error;
+        return image.pixels.empty() ? 0u : image.pixels[240 * 640 + 320];
+    };
+    EXPECT_NEAR(int(centre("out/t100.500.png") >> 16 & 0xFF)
+                    - int(centre("out/t020.500.png") >> 16 & 0xFF), 90, 2);
+
+    EXPECT_EQ(run("--at 233"), 1);
+    EXPECT_EQ(contents("errors.txt"),
+              "capture: --at takes demo times from 0 to 232, such as 9.5,60\n");
+    EXPECT_EQ(run("--at 1,,2"), 1);
 }
 
 TEST_F(Capture, ReportsAMissingProductionAndBadOptions)

@@ -9,6 +9,8 @@
 #include "tools/media/png_writer.h"
 #include "tools/media/wav_writer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +26,7 @@ namespace tincrates {
 namespace {
 
 constexpr const char* usage =
-    "usage: capture [-r FRAMES_PER_SECOND] [-t SECONDS] [-o FOLDER]\n"
+    "usage: capture [-r FRAMES_PER_SECOND] [-t SECONDS] [-o FOLDER] [--at T1,T2,...]\n"
     "\n"
     "Plays the production of the current folder (the archive stashpack or the folder data/)\n"
     "without a screen or sound card and writes every frame as FOLDER/frame00000.png,\n"
@@ -33,13 +35,46 @@ constexpr const char* usage =
     "\n"
     "  -r FRAMES_PER_SECOND  1 to 240, default 30\n"
     "  -t SECONDS            stop after this much of the soundtrack (default: the end)\n"
-    "  -o FOLDER             where to write, default capture; made if missing\n";
+    "  -o FOLDER             where to write, default capture; made if missing\n"
+    "  --at T1,T2,...        only the frames at these demo times (in beats, 0 to 232), as\n"
+    "                        FOLDER/t012.500.png and so on; no sound is written\n";
 
 struct Options {
     int framesPerSecond = 30;
     std::optional<double> seconds;
     std::string folder = "capture";
+    std::vector<double> times; // --at: only these demo times, in rising order
 };
+
+// Music seconds × this is the demo time in beats.
+constexpr double beatsPerSecond = 2.149000040690104;
+
+// The first whole sample frame at which the demo time has reached `t`, as a byte offset.
+uint64_t byteOffsetOf(double t)
+{
+    return uint64_t(std::ceil(t / beatsPerSecond * double(audioSampleRate))) * audioBytesPerFrame;
+}
+
+// "12.5,60" into rising times; false for anything else.
+bool parseTimes(const std::string& text, std::vector<double>& times)
+{
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
+        char* end = nullptr;
+        double t = std::strtod(item.c_str(), &end);
+        if (item.empty() || *end || !(t >= 0) || t > 232)
+            return false;
+        times.push_back(t);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    std::sort(times.begin(), times.end());
+    times.erase(std::unique(times.begin(), times.end()), times.end());
+    return !times.empty();
+}
 
 // A headless window that asks the run to end once the capture has what it needs.
 class CaptureWindow final : public HeadlessWindow {
@@ -102,7 +137,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
             exitCode = 0;
             return false;
         }
-        bool takesValue = argument == "-r" || argument == "-t" || argument == "-o";
+        bool takesValue =
+            argument == "-r" || argument == "-t" || argument == "-o" || argument == "--at";
         if (!takesValue || i + 1 >= argc) {
             std::fprintf(stderr, takesValue ? "capture: %s needs a value\n"
                                             : "capture: unknown option %s\n",
@@ -115,6 +151,13 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
         char* end = nullptr;
         if (argument == "-o") {
             options.folder = value;
+        } else if (argument == "--at") {
+            if (!parseTimes(value, options.times)) {
+                std::fprintf(stderr, "capture: --at takes demo times from 0 to 232, such as "
+                                     "9.5,60\n");
+                exitCode = 1;
+                return false;
+            }
         } else if (argument == "-r") {
             long rate = std::strtol(value.c_str(), &end, 10);
             if (end == value.c_str() || *end || rate < 1 || rate > 240) {
@@ -171,7 +214,32 @@ int capture(const Options& options)
         clock = made.get();
         return made;
     };
-    services.framePresented = [&](IDirect3DDevice9& device, float) {
+    // With --at the clock jumps from one wanted time to the next; the production sees a
+    // stalled music stream, so its texts advance as if every frame between had been shown.
+    size_t nextTime = 0;
+    auto presentChosen = [&](IDirect3DDevice9& device, float) {
+        uint64_t position = clock->position();
+        if (nextTime < options.times.size() && position == byteOffsetOf(options.times[nextTime])) {
+            UINT width = 0;
+            UINT height = 0;
+            std::vector<uint32_t> pixels = readBackBuffer(device, width, height);
+            char name[32];
+            std::snprintf(name, sizeof name, "t%07.3f.png", options.times[nextTime]);
+            writePngFile((folder / name).string(), width, height, pixels);
+            ++frameNumber;
+            ++nextTime;
+        }
+        if (nextTime >= options.times.size() || !clock->isPlaying()) {
+            window->isFinished = true;
+            return;
+        }
+        uint64_t wanted = byteOffsetOf(options.times[nextTime]);
+        if (wanted > position)
+            clock->advance(wanted - position);
+        if (clock->position() != wanted) // past the end of the soundtrack
+            window->isFinished = true;
+    };
+    auto presentEvery = [&](IDirect3DDevice9& device, float) {
         UINT width = 0;
         UINT height = 0;
         std::vector<uint32_t> pixels = readBackBuffer(device, width, height);
@@ -193,6 +261,10 @@ int capture(const Options& options)
         if (frameNumber >= lastFrame || !clock->isPlaying())
             window->isFinished = true;
     };
+    if (options.times.empty())
+        services.framePresented = presentEvery;
+    else
+        services.framePresented = presentChosen;
 
     int result = runDemo(services);
     if (result != 0)
@@ -204,8 +276,12 @@ int capture(const Options& options)
         std::fprintf(stderr, "capture: %s\n", text.c_str());
         return 1;
     }
-    std::printf("%llu frames at %d per second in %s\n", (unsigned long long)frameNumber,
-        options.framesPerSecond, options.folder.c_str());
+    if (!options.times.empty())
+        std::printf("%llu of %zu frames in %s\n", (unsigned long long)frameNumber,
+            options.times.size(), options.folder.c_str());
+    else
+        std::printf("%llu frames at %d per second in %s\n", (unsigned long long)frameNumber,
+            options.framesPerSecond, options.folder.c_str());
     return 0;
 }
 
