@@ -1,6 +1,7 @@
 // Times one frame of the production's timeline at 640 × 480 on the headless device (two scene
 // renders, six blur passes, the overlays, and a read-back so the GPU work is counted), and
-// counts the heap allocations made per frame, which should be none.
+// counts the heap allocations made per frame, which should be none: on the host tests' small
+// production, and on the production cratesmith generates into build/production.
 #include "audio/music_stream.h"
 #include "audio/silent_clock.h"
 #include "host/demo_fixture.h"
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <new>
 
 namespace {
@@ -39,10 +41,23 @@ namespace {
 
 using namespace tincrates::testing;
 
-void timelineFrame(benchmark::State& state)
+// Which production the frames are of.
+enum class Production { test, generated };
+
+void timelineFrame(benchmark::State& state, Production production)
 {
     ScratchDir folder;
-    writeTestProduction(folder);
+    if (production == Production::generated) {
+        std::error_code error;
+        std::filesystem::copy_file(PRODUCTION_DIR "/stashpack", folder.path / "stashpack", error);
+        if (error) {
+            state.SkipWithError("the generated production is missing: build the target "
+                                "`production` first");
+            return;
+        }
+    } else {
+        writeTestProduction(folder);
+    }
     SilentClock clock;
     HeadlessDevice device(640, 480, D3DFMT_X8R8G8B8);
     publishSharedDevice(device.get());
@@ -88,7 +103,12 @@ void timelineFrame(benchmark::State& state)
     }
     publishSharedDevice(nullptr);
 }
-BENCHMARK(timelineFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(timelineFrame, testProduction, Production::test)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(timelineFrame, generatedProduction, Production::generated)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 } // namespace tincrates
