@@ -1,14 +1,434 @@
+// The production's textures, drawn from noise, height fields and shapes. Every material
+// modulates its texture with the lit vertex colour, so the metal faces are kept mid-bright and
+// leave the light and shade to the lighting; the environment map is added on top, so it is dark
+// apart from a few lamps.
 #include "tools/cratesmith/textures.h"
 
 #include "tools/cratesmith/data_folder.h"
+#include "tools/cratesmith/picture_noise.h"
+#include "tools/cratesmith/picture_plane.h"
+#include "tools/cratesmith/picture_shapes.h"
+#include "tools/cratesmith/picture_stencil.h"
+
+#include <cmath>
+#include <functional>
+#include <limits>
 
 namespace tincrates::cratesmith {
 
+namespace {
+
+constexpr float pi = 3.14159265f;
+
+// Fills an image from a colour (and alpha) per pixel.
+Image fillImage(int width, int height, const std::function<Rgb(int x, int y)>& colourAt)
+{
+    Image image{uint32_t(width), uint32_t(height)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.at(uint32_t(x), uint32_t(y)) = packPixel(colourAt(x, y));
+    return image;
+}
+
+// The shortest distance from a to b on a ring of `size` pixels, so shapes placed near one edge
+// of a tiling texture continue past the other.
+float wrappedDelta(float a, float b, float size)
+{
+    float delta = std::fmod(b - a, size);
+    if (delta > 0.5f * size)
+        delta -= size;
+    if (delta < -0.5f * size)
+        delta += size;
+    return delta;
+}
+
+// ---- Crate faces -----------------------------------------------------------------------------
+
+constexpr int faceSize = 512;
+
+// How a crate face's sheet is pressed: folded down at the crate's edges, a raised frame near
+// them with a row of rivets on it, a pressed panel line inside, and a few dents.
+Plane faceHeights(uint32_t seed)
+{
+    Plane height(faceSize, faceSize);
+    for (int y = 0; y < faceSize; ++y)
+        for (int x = 0; x < faceSize; ++x) {
+            float fromEdge = float(std::min({x, y, faceSize - 1 - x, faceSize - 1 - y})) + 0.5f;
+            float fold = 3.0f * smoothstep(0.0f, 10.0f, fromEdge);
+            float frame = 2.5f * (smoothstep(18.0f, 25.0f, fromEdge)
+                                  - smoothstep(41.0f, 48.0f, fromEdge));
+            float groove = -1.4f * std::exp(-std::pow((fromEdge - 66.0f) / 2.2f, 2.0f));
+            height.at(x, y) = fold + frame + groove;
+        }
+
+    Random random(seed);
+    for (int dent = 0; dent < 4; ++dent) {
+        Point centre{random.range(90.0f, 420.0f), random.range(90.0f, 420.0f)};
+        float radius = random.range(24.0f, 48.0f), depth = random.range(6.0f, 10.0f);
+        for (int y = 0; y < faceSize; ++y)
+            for (int x = 0; x < faceSize; ++x) {
+                float dx = float(x) - centre.x, dy = float(y) - centre.y;
+                height.at(x, y) -= depth * std::exp(-(dx * dx + dy * dy) / (2.0f * radius * radius));
+            }
+    }
+
+    // Rivets sit on the frame, nine to a side, the corner ones shared.
+    const float rivetRadius = 9.0f, rivetLine = 33.0f;
+    const float spacing = (float(faceSize) - 2.0f * rivetLine) / 8.0f;
+    for (int side = 0; side < 4; ++side)
+        for (int k = 0; k < 8; ++k) {
+            float along = rivetLine + spacing * float(k);
+            Point centre = side == 0   ? Point{along, rivetLine}
+                           : side == 1 ? Point{float(faceSize) - rivetLine, along}
+                           : side == 2 ? Point{float(faceSize) - along, float(faceSize) - rivetLine}
+                                       : Point{rivetLine, float(faceSize) - along};
+            for (int y = int(centre.y - rivetRadius) - 1; y <= int(centre.y + rivetRadius) + 1; ++y)
+                for (int x = int(centre.x - rivetRadius) - 1; x <= int(centre.x + rivetRadius) + 1;
+                     ++x) {
+                    float r = std::hypot(float(x) + 0.5f - centre.x, float(y) + 0.5f - centre.y);
+                    float dome = 1.0f - (r * r) / (rivetRadius * rivetRadius);
+                    if (dome > 0.0f)
+                        height.at(x, y) += 3.0f * std::sqrt(dome);
+                }
+        }
+    return blurred(height, 1.0f, Edge::clamp);
+}
+
+// Brushed sheet: fine streaks along the rows, a little broad mottling. Near 1 on average.
+Plane brushedSheet(int width, int height, float streakDepth, uint32_t seed)
+{
+    Plane fine = noisePlane(width, height, 2, height / 2, 3, 0.5f, seed);
+    Plane coarse = noisePlane(width, height, 3, height / 8, 3, 0.5f, seed + 1);
+    Plane mottle = noisePlane(width, height, 3, 3, 5, 0.55f, seed + 2);
+    Plane sheet(width, height);
+    for (size_t i = 0; i < sheet.values.size(); ++i)
+        sheet.values[i] = 1.0f + streakDepth * (0.6f * fine.values[i] + 0.4f * coarse.values[i] - 0.5f)
+                          + 0.08f * (mottle.values[i] - 0.5f);
+    return sheet;
+}
+
+// Spray paint through a stencil: soft edges, a little overspray, and chipped off in small
+// flakes, most of all along the paint's edges.
+Plane sprayed(const Plane& stencil, float wear, uint32_t seed)
+{
+    Plane edge = blurred(stencil, 1.2f, Edge::clamp);
+    Plane overspray = blurred(stencil, 6.0f, Edge::clamp);
+    Plane nearEdge = blurred(stencil, 5.0f, Edge::clamp);
+    Plane flakes = noisePlane(stencil.width, stencil.height, 24, 24, 3, 0.55f, seed);
+    Plane paint(stencil.width, stencil.height);
+    for (size_t i = 0; i < paint.values.size(); ++i) {
+        float edginess = 1.0f - std::abs(2.0f * nearEdge.values[i] - 1.0f);
+        float chipped = smoothstep(0.0f, 0.03f,
+                                   flakes.values[i] + wear * (0.2f + 0.25f * edginess) - 0.92f);
+        paint.values[i] = clamp01(0.92f * edge.values[i] + 0.12f * overspray.values[i])
+                          * (1.0f - chipped);
+    }
+    return paint;
+}
+
+struct FaceLook {
+    Rgb tin;           // the bare sheet's colour
+    float streakDepth; // of the brushing
+    float grime;       // 0 (clean) to 1
+    Rgb paint;         // of the stencilled marking
+    uint32_t seed;
+};
+
+// A crate face: pressed sheet, marking and grime. `marking` is the stencil's coverage and
+// `stripes` the coverage of a hazard-stripe band (both may be empty planes).
+Image crateFace(const FaceLook& look, const Plane& marking, const Plane& stripes)
+{
+    Plane height = faceHeights(look.seed);
+    Plane light = lit(height, 0.9f, Edge::clamp);
+    Plane sheet = brushedSheet(faceSize, faceSize, look.streakDepth, look.seed + 10);
+    Plane paint = sprayed(marking, 0.7f, look.seed + 20);
+    Plane stripePaint = sprayed(stripes, 0.5f, look.seed + 30);
+    // Dirt gathers in the hollows (where the surroundings stand higher), near the edges and
+    // in blotches.
+    Plane surroundings = blurred(height, 10.0f, Edge::clamp);
+    Plane blotches = noisePlane(faceSize, faceSize, 5, 5, 5, 0.6f, look.seed + 40);
+    Plane runs = noisePlane(faceSize, faceSize, 40, 2, 3, 0.5f, look.seed + 50);
+    const Rgb grime = rgbBytes(70, 60, 50);
+    const Rgb yellow = rgbBytes(236, 178, 24), black = rgbBytes(30, 28, 26);
+    return fillImage(faceSize, faceSize, [&](int x, int y) {
+        size_t i = size_t(y) * faceSize + size_t(x);
+        Rgb colour = look.tin * sheet.values[i];
+        if (!stripes.values.empty()) {
+            float phase = std::fmod(float(x + y) + 0.5f, 64.0f);
+            float isYellow = coverage(std::abs(phase - 32.0f) - 16.0f, 1.4f);
+            colour = mix(colour, mix(black, yellow, isYellow), stripePaint.values[i]);
+        }
+        colour = mix(colour, look.paint, paint.values[i]);
+        colour = colour * std::min(light.values[i], 1.25f);
+        float fromEdge = float(std::min({x, y, faceSize - 1 - x, faceSize - 1 - y}));
+        // Rain has washed dirt down from the top of the face in streaks.
+        float washed = smoothstep(0.55f, 0.8f, runs.values[i]) * (1.0f - float(y) / faceSize);
+        float dirt = 0.6f * clamp01((surroundings.values[i] - height.values[i]) * 0.8f)
+                     + 0.3f * (1.0f - smoothstep(0.0f, 28.0f, fromEdge))
+                     + 0.3f * smoothstep(0.6f, 0.95f, blotches.values[i]) + 0.35f * washed;
+        return mix(colour, colour * grime * 2.0f, clamp01(dirt) * look.grime);
+    });
+}
+
+Image tinplate()
+{
+    Plane marking(faceSize, faceSize);
+    drawUpArrows(marking, 256.0f, 112.0f, 110.0f);
+    float codeHeight = 86.0f;
+    drawStencil(marking, "TC-07", 256.0f - 0.5f * stencilWidth("TC-07", codeHeight), 300.0f,
+                codeHeight);
+    FaceLook look{rgbBytes(168, 170, 175), 0.22f, 0.8f, rgbBytes(38, 36, 40), 1000};
+    return crateFace(look, marking, Plane());
+}
+
+Image leadtin()
+{
+    Plane marking(faceSize, faceSize);
+    float codeHeight = 104.0f;
+    drawStencil(marking, "TC-01", 256.0f - 0.5f * stencilWidth("TC-01", codeHeight), 150.0f,
+                codeHeight);
+    Plane stripes(faceSize, faceSize);
+    for (int y = 0; y < faceSize; ++y)
+        for (int x = 0; x < faceSize; ++x)
+            stripes.at(x, y) = coverage(boxDistance({float(x) + 0.5f, float(y) + 0.5f},
+                                                    {256.0f, 370.0f}, 176.0f, 34.0f));
+    FaceLook look{rgbBytes(190, 191, 196), 0.12f, 0.35f, rgbBytes(150, 28, 24), 2000};
+    return crateFace(look, marking, stripes);
+}
+
+// ---- Tiling textures --------------------------------------------------------------------------
+
+// Corrugated sheet for the big structure: ribs running down, rust patches, and rust washed down
+// from them and from the fasteners in streaks. Tiles both ways.
+Image corrugated()
+{
+    const int size = 512, ribs = 16;
+    const float ribWidth = float(size) / ribs;
+    Plane height(size, size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            height.at(x, y) = 2.2f * std::cos(2.0f * pi * (float(x) + 0.5f) / ribWidth);
+    Plane light = lit(height, 1.0f, Edge::wrap);
+    Plane mottle = noisePlane(size, size, 4, 4, 5, 0.55f, 3000);
+    Plane rolled = noisePlane(size, size, 128, 2, 2, 0.5f, 3001);
+    Plane patches = noisePlane(size, size, 4, 4, 6, 0.6f, 3002);
+    Plane rustTone = noisePlane(size, size, 16, 16, 4, 0.6f, 3003);
+    Plane runs = noisePlane(size, size, 48, 3, 3, 0.55f, 3004);
+
+    // Where rust starts: the patches and the fasteners, two rows of them on every other crest;
+    // most fasteners have rusted round their heads.
+    const float fastenerRows[] = {100.0f, 356.0f};
+    Plane fasteners(size, size);
+    Plane rustRings(size, size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            int column = int(std::lround(float(x) / (2.0f * ribWidth)));
+            Point p{float(x) + 0.5f, float(y) + 0.5f};
+            for (int row = 0; row < 2; ++row) {
+                Point centre{float(column) * 2.0f * ribWidth, fastenerRows[row]};
+                float rusty = float(hashPoint(column % (ribs / 2), row, 3006) % 100) / 100.0f;
+                fasteners.at(x, y) = std::max(fasteners.at(x, y),
+                                              coverage(circleDistance(p, centre, 4.5f)));
+                rustRings.at(x, y) = std::max(rustRings.at(x, y),
+                    (rusty < 0.7f ? 1.0f : 0.0f) * coverage(circleDistance(p, centre, 7.0f), 5.0f));
+            }
+        }
+    // Rain carries it down: each column keeps a fading memory of the rust above it, read twice
+    // round so that streaks crossing the bottom edge continue at the top.
+    Plane washed(size, size);
+    for (int x = 0; x < size; ++x) {
+        float carried = 0.0f;
+        for (int pass = 0; pass < 2; ++pass)
+            for (int y = 0; y < size; ++y) {
+                size_t i = size_t(y) * size + size_t(x);
+                float source = std::max(0.8f * smoothstep(0.66f, 0.74f, patches.values[i]),
+                                        rustRings.values[i]);
+                carried = std::max(source, carried * 0.993f);
+                if (pass == 1)
+                    washed.values[i] = carried;
+            }
+    }
+    washed = blurred(washed, 3.0f, Edge::wrap);
+
+    const Rgb zinc = rgbBytes(150, 156, 160);
+    const Rgb rustLight = rgbBytes(156, 84, 36), rustDark = rgbBytes(80, 38, 18);
+    const Rgb fastener = rgbBytes(70, 66, 62);
+    return fillImage(size, size, [&](int x, int y) {
+        size_t i = size_t(y) * size + size_t(x);
+        Rgb colour = zinc * (0.9f + 0.2f * mottle.values[i] + 0.06f * (rolled.values[i] - 0.5f));
+        Rgb rust = mix(rustDark, rustLight, rustTone.values[i]);
+        float streak = washed.values[i] * (0.3f + 0.7f * smoothstep(0.3f, 0.8f, runs.values[i]));
+        float stain = smoothstep(0.55f, 0.72f, patches.values[i]);
+        colour = mix(colour, rust * 1.1f, 0.45f * stain + 0.7f * streak);
+        colour = mix(colour, rust * 0.8f, smoothstep(0.72f, 0.76f, patches.values[i]));
+        colour = mix(colour, rust * 0.7f, rustRings.values[i] * (0.4f + 0.6f * runs.values[i]));
+        colour = mix(colour, fastener, fasteners.values[i]);
+        return colour * std::min(light.values[i], 1.35f);
+    });
+}
+
+// Dark rusty steel: scaly rust, darker where it has flaked, with bare steel showing through in
+// a few places. Tiles both ways.
+Image rust()
+{
+    const int size = 256;
+    Plane broad = noisePlane(size, size, 4, 4, 6, 0.6f, 4000);
+    Plane scale = noisePlane(size, size, 24, 24, 4, 0.55f, 4001);
+    Plane flakes = noisePlane(size, size, 48, 48, 2, 0.4f, 4002);
+    Plane height(size, size);
+    for (size_t i = 0; i < height.values.size(); ++i)
+        height.values[i] = 5.0f * broad.values[i] + 2.0f * scale.values[i]
+                           - 1.5f * smoothstep(0.75f, 0.85f, flakes.values[i]);
+    Plane light = lit(height, 1.0f, Edge::wrap);
+    const Rgb steel = rgbBytes(70, 66, 66);
+    const Rgb rustDark = rgbBytes(60, 28, 16), rustLight = rgbBytes(128, 62, 28);
+    return fillImage(size, size, [&](int x, int y) {
+        size_t i = size_t(y) * size + size_t(x);
+        Rgb colour = mix(rustDark, rustLight, smoothstep(0.15f, 0.85f, scale.values[i]));
+        colour = mix(colour, steel, 0.8f * smoothstep(0.2f, 0.12f, broad.values[i]));
+        colour = colour * (1.0f - 0.3f * smoothstep(0.75f, 0.85f, flakes.values[i]));
+        return colour * std::min(light.values[i], 1.4f);
+    });
+}
+
+// Worn yellow and black diagonal stripes: paint chipped down to the steel, scratched and
+// dirty. The stripes repeat every 128 pixels along the diagonal, so the texture tiles.
+Image hazard()
+{
+    const int size = 256;
+    Plane chips = noisePlane(size, size, 16, 16, 4, 0.55f, 5000);
+    Plane grime = noisePlane(size, size, 4, 4, 5, 0.6f, 5001);
+    Plane metal = noisePlane(size, size, 32, 32, 3, 0.5f, 5002);
+    Plane scratches(size, size);
+    Random random(5003);
+    for (int k = 0; k < 40; ++k) {
+        Point middle{random.range(0.0f, float(size)), random.range(0.0f, float(size))};
+        float angle = random.range(0.0f, pi), length = random.range(10.0f, 50.0f);
+        float halfWidth = random.range(0.3f, 0.8f);
+        Point along{std::cos(angle) * 0.5f * length, std::sin(angle) * 0.5f * length};
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                // Measured on the torus, so a scratch crossing an edge comes back on the other.
+                Point p{middle.x + wrappedDelta(middle.x, float(x) + 0.5f, float(size)),
+                        middle.y + wrappedDelta(middle.y, float(y) + 0.5f, float(size))};
+                float distance = barDistance(p, {middle.x - along.x, middle.y - along.y},
+                                             {middle.x + along.x, middle.y + along.y}, halfWidth);
+                scratches.at(x, y) = std::max(scratches.at(x, y), coverage(distance));
+            }
+    }
+    const Rgb yellow = rgbBytes(232, 176, 20), black = rgbBytes(26, 24, 24);
+    const Rgb steel = rgbBytes(120, 116, 112), rustBrown = rgbBytes(96, 50, 24);
+    return fillImage(size, size, [&](int x, int y) {
+        size_t i = size_t(y) * size + size_t(x);
+        float phase = std::fmod(float(x + y) + 1.0f, 128.0f);
+        // Distance to the nearest stripe edge across the stripes (they run at 45 degrees).
+        float isYellow = coverage((std::abs(phase - 64.0f) - 32.0f) * 0.7071f);
+        Rgb colour = mix(black, yellow, isYellow);
+        float chipped = chips.values[i] + 0.3f * grime.values[i];
+        Rgb bare = mix(steel, rustBrown, metal.values[i]);
+        colour = mix(colour, colour * 0.55f, smoothstep(0.83f, 0.86f, chipped)); // paint's edge
+        colour = mix(colour, bare, smoothstep(0.86f, 0.88f, chipped));
+        colour = mix(colour, steel * 1.3f, 0.7f * scratches.values[i]);
+        return colour * (0.75f + 0.3f * grime.values[i]);
+    });
+}
+
+// ---- Lamp and environment ----------------------------------------------------------------------
+
+// A round lamp lens behind a grille, bright warm white in the middle falling off to orange,
+// in a dark housing. Drawn with an emissive material, so it feeds the glow.
+Image lamp()
+{
+    const int size = 128;
+    const Point centre{64.0f, 64.0f};
+    const float lensRadius = 46.0f, rimRadius = 56.0f;
+    Plane rimHeight(size, size);
+    Plane grille(size, size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            Point p{float(x) + 0.5f, float(y) + 0.5f};
+            float r = std::hypot(p.x - centre.x, p.y - centre.y);
+            float across = (r - 0.5f * (lensRadius + rimRadius)) / (0.5f * (rimRadius - lensRadius));
+            rimHeight.at(x, y) = 4.0f * std::sqrt(std::max(0.0f, 1.0f - across * across));
+            float bars = std::numeric_limits<float>::max();
+            for (float offset : {-27.0f, -9.0f, 9.0f, 27.0f})
+                bars = std::min(bars, boxDistance(p, {64.0f, 64.0f + offset}, rimRadius, 2.5f));
+            grille.at(x, y) = coverage(bars) * coverage(r - rimRadius + 2.0f);
+        }
+    Plane rimLight = lit(blurred(rimHeight, 1.0f, Edge::clamp), 1.0f, Edge::clamp);
+    Plane grilleShade = blurred(grille, 3.0f, Edge::clamp);
+    Plane housingNoise = noisePlane(size, size, 8, 8, 4, 0.5f, 6000);
+    const Rgb hot = rgbBytes(255, 252, 230), warm = rgbBytes(255, 176, 60);
+    const Rgb edgeOrange = rgbBytes(220, 96, 20), housing = rgbBytes(40, 38, 40);
+    const Rgb rimMetal = rgbBytes(96, 94, 96), barMetal = rgbBytes(30, 28, 28);
+    return fillImage(size, size, [&](int x, int y) {
+        size_t i = size_t(y) * size + size_t(x);
+        float r = std::hypot(float(x) + 0.5f - centre.x, float(y) + 0.5f - centre.y);
+        float t = r / lensRadius;
+        Rgb lens = t < 0.8f ? mix(hot, warm, smoothstep(0.2f, 0.8f, t))
+                            : mix(warm, edgeOrange, smoothstep(0.8f, 1.0f, t));
+        // The rings of a Fresnel lens.
+        lens = lens * (0.975f + 0.025f * std::cos(r * 2.0f * pi / 5.0f));
+        // The grille's bars shade the lens just behind them.
+        lens = lens * (1.0f - 0.35f * grilleShade.values[i]);
+        Rgb outside = mix(housing * (0.8f + 0.4f * housingNoise.values[i]),
+                          rimMetal * rimLight.values[i], clamp01(rimHeight.values[i]));
+        Rgb colour = mix(outside, lens, coverage(r - lensRadius, 1.5f));
+        return mix(colour, barMetal * (0.8f + 0.4f * housingNoise.values[i]), grille.values[i]);
+    });
+}
+
+// The environment map, added onto polished metal through camera-space reflection vectors with
+// wrapped coordinates: it must tile, and stays dark apart from a few lamps so the tin glints
+// rather than glows. Dark purple to blue, like the fogged space around the crates.
+Image envmap()
+{
+    const int size = 256;
+    Plane sky = noisePlane(size, size, 3, 3, 5, 0.55f, 7000);
+    Plane haze = noisePlane(size, size, 6, 6, 4, 0.5f, 7001);
+    struct Lamp {
+        Point centre;
+        float halfLength; // along x; 0 for a round lamp
+        float radius;     // of the bright core
+        Rgb core, halo;
+    };
+    const Rgb warmCore = rgbBytes(255, 226, 170), warmHalo = rgbBytes(255, 120, 40);
+    const Rgb coolCore = rgbBytes(200, 226, 255), coolHalo = rgbBytes(70, 110, 255);
+    const Lamp lamps[] = {
+        {{40.0f, 52.0f}, 0.0f, 4.0f, warmCore, warmHalo},
+        {{170.0f, 30.0f}, 0.0f, 3.0f, warmCore, warmHalo},
+        {{200.0f, 170.0f}, 0.0f, 5.0f, warmCore, warmHalo},
+        {{96.0f, 130.0f}, 34.0f, 3.0f, coolCore, coolHalo},
+        {{60.0f, 214.0f}, 22.0f, 2.5f, coolCore, coolHalo},
+        {{226.0f, 96.0f}, 16.0f, 2.5f, coolCore, coolHalo},
+    };
+    const Rgb deep = rgbBytes(10, 5, 20), dusk = rgbBytes(34, 20, 58), blue = rgbBytes(18, 22, 52);
+    return fillImage(size, size, [&](int x, int y) {
+        size_t i = size_t(y) * size + size_t(x);
+        Rgb colour = mix(mix(deep, dusk, sky.values[i]), blue, 0.6f * haze.values[i]);
+        for (const Lamp& lamp : lamps) {
+            float dx = wrappedDelta(lamp.centre.x, float(x) + 0.5f, float(size));
+            float dy = wrappedDelta(lamp.centre.y, float(y) + 0.5f, float(size));
+            float distance = std::hypot(std::max(std::abs(dx) - lamp.halfLength, 0.0f), dy);
+            float core = std::exp(-std::pow(distance / lamp.radius, 2.0f));
+            float halo = std::exp(-distance / (3.0f * lamp.radius + 10.0f));
+            colour = colour + lamp.core * core + lamp.halo * (0.3f * halo);
+        }
+        return colour;
+    });
+}
+
+} // namespace
+
 void makeTextures(DataFolder& data)
 {
-    for (const char* name : {"tinplate.png", "leadtin.png", "corrugated.png", "rust.png",
-                             "hazard.png", "lamp.png", "envmap.png"})
-        data.writeImage(name, Image(64, 64, 0xFF808080u));
+    data.writeImage("tinplate.png", tinplate());
+    data.writeImage("leadtin.png", leadtin());
+    data.writeImage("corrugated.png", corrugated());
+    data.writeImage("rust.png", rust());
+    data.writeImage("hazard.png", hazard());
+    data.writeImage("lamp.png", lamp());
+    data.writeImage("envmap.png", envmap());
     data.writeImage("white.png", Image(8, 8, 0xFFFFFFFFu));
     data.writeImage("black.png", Image(8, 8, 0xFF000000u));
 }
