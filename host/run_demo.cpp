@@ -3,6 +3,7 @@
 
 #include "audio/music_stream.h"
 #include "host/frame_animation.h"
+#include "host/stop_signals.h"
 #include "host/timeline.h"
 #include "platform/audio_output.h"
 #include "platform/window.h"
@@ -35,8 +36,9 @@ bool isMusicOver(const MusicStream& music)
 // before the caller reports it.
 void playDemo(const DemoServices& services)
 {
+    StopSignals stopSignals;
     Display display(services.display);
-    display.open(title, screenWidth, screenHeight, D3DFMT_X8R8G8B8, true);
+    display.open(title, screenWidth, screenHeight, D3DFMT_X8R8G8B8, !services.isWindowed);
     IDirect3DDevice9& device = *display.device;
 
     // Every texture of the production is sampled with linear filtering between texels and
@@ -89,7 +91,7 @@ void playDemo(const DemoServices& services)
         }
         if (window.isEscapeDown())
             isStopping = true;
-        if (t > endTime)
+        if (t > endTime || stopSignals.isStopRequested())
             isStopping = true;
         if (services.endsWithTheMusic && isMusicOver(*music))
             isStopping = true;

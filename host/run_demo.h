@@ -29,6 +29,9 @@ struct DemoServices {
     // standing still on the last frame: for runs without a screen, where no key or window
     // could end them.
     bool endsWithTheMusic = false;
+    // A resizable window of the picture's size instead of full screen; the picture scales to
+    // the window as it does to a screen.
+    bool isWindowed = false;
 };
 
 // Plays the production once. Prints "time %f\n" with the demo time on standard output for

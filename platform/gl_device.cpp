@@ -350,6 +350,23 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
     return D3D_OK;
 }
 
+PresentRectangle presentRectangle(int pictureWidth, int pictureHeight, int windowWidth,
+    int windowHeight)
+{
+    if (pictureWidth <= 0 || pictureHeight <= 0 || windowWidth <= 0 || windowHeight <= 0)
+        return {0, 0, std::max(windowWidth, 0), std::max(windowHeight, 0)};
+    PresentRectangle shown{0, 0, windowWidth, windowHeight};
+    int64_t wide = int64_t(windowWidth) * pictureHeight;
+    int64_t tall = int64_t(windowHeight) * pictureWidth;
+    if (wide > tall)
+        shown.width = int((tall + pictureHeight / 2) / pictureHeight);
+    else if (wide < tall)
+        shown.height = int((wide + pictureWidth / 2) / pictureWidth);
+    shown.x = (windowWidth - shown.width) / 2;
+    shown.y = (windowHeight - shown.height) / 2;
+    return shown;
+}
+
 HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
     const RGNDATA* dirtyRegion)
 {
@@ -371,9 +388,17 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
     cache.setColourMask(true, true, true, true);
     GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer->framebuffer));
     GL_CHECK(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0));
-    GL_CHECK(glBlitFramebuffer(0, 0, width, height, 0, windowHeight, windowWidth, 0,
-        GL_COLOR_BUFFER_BIT,
-        (width == windowWidth && height == windowHeight) ? GL_NEAREST : GL_LINEAR));
+    // The picture keeps its proportions: the largest rectangle of them that fits, centred,
+    // with black bars beside or above and below it.
+    PresentRectangle shown = presentRectangle(width, height, windowWidth, windowHeight);
+    if (shown.width != windowWidth || shown.height != windowHeight) {
+        GL_CHECK(glClearColor(0.0f, 0.0f, 0.0f, 1.0f));
+        GL_CHECK(glClear(GL_COLOR_BUFFER_BIT));
+    }
+    GLint top = windowHeight - shown.y;
+    GL_CHECK(glBlitFramebuffer(0, 0, width, height, shown.x, top, shown.x + shown.width,
+        top - shown.height, GL_COLOR_BUFFER_BIT,
+        (width == shown.width && height == shown.height) ? GL_NEAREST : GL_LINEAR));
     cache.invalidateFramebuffer();
     window->swapBuffers();
     if (renderTarget)

@@ -29,6 +29,14 @@ class GlSurface;
 class GlTexture;
 class GlStateBlock;
 
+// Where Present shows a picture in a window: the largest rectangle of the picture's
+// proportions that fits, centred; x and y count from the window's top-left corner.
+struct PresentRectangle {
+    int x, y, width, height;
+};
+PresentRectangle presentRectangle(int pictureWidth, int pictureHeight, int windowWidth,
+    int windowHeight);
+
 class GlDevice final : public IDirect3DDevice9 {
 public:
     // Makes the window's context current and builds the back buffer and depth buffer.

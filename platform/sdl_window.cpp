@@ -34,15 +34,25 @@ SdlWindow::SdlWindow(const std::string& title, int width, int height, bool fullS
     // The device draws into a back buffer of its own; the window needs colour only.
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
-    if (fullScreen)
-        flags |= SDL_WINDOW_FULLSCREEN;
-    window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
-    if (!window && fullScreen) {
-        // No such video mode: cover the desktop instead; Present scales the picture to it.
-        flags = (flags & ~SDL_WINDOW_FULLSCREEN) | SDL_WINDOW_FULLSCREEN_DESKTOP;
-        window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
+    // Full screen covers the desktop at its own resolution rather than asking the display for
+    // a mode of the picture's size, which today's flat panels show badly or refuse; Present
+    // scales the picture to the screen. A window can be resized and scales the same way.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+    int windowWidth = width;
+    int windowHeight = height;
+    if (fullScreen) {
+        // Made at the desktop's size too, borderless at its corner: without a window manager
+        // to carry out the full-screen request, the window still covers the screen.
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+            windowWidth = desktop.w;
+            windowHeight = desktop.h;
+        }
+    } else {
+        flags |= SDL_WINDOW_RESIZABLE;
     }
+    window = SDL_CreateWindow(title.c_str(), 0, 0, windowWidth, windowHeight, flags);
     if (!window)
         throw sdlError("cannot create the window");
     context = SDL_GL_CreateContext(window);
