@@ -2,6 +2,7 @@
 #include "tools/cratesmith/picture_noise.h"
 
 #include <cmath>
+#include <vector>
 
 namespace tincrates::cratesmith {
 
@@ -25,36 +26,48 @@ uint64_t Random::next()
     return z ^ (z >> 31);
 }
 
-float valueNoise(float x, float y, int periodX, int periodY, uint32_t seed)
-{
-    float fx = std::floor(x), fy = std::floor(y);
-    int ix = int(fx), iy = int(fy);
-    auto corner = [&](int cx, int cy) {
-        cx = ((cx % periodX) + periodX) % periodX;
-        cy = ((cy % periodY) + periodY) % periodY;
-        return float(hashPoint(cx, cy, seed) >> 8) * (1.0f / 16777215.0f);
-    };
-    // Quintic fade: no visible creases along the lattice lines.
-    auto fade = [](float t) { return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f); };
-    float tx = fade(x - fx), ty = fade(y - fy);
-    float top = corner(ix, iy) + (corner(ix + 1, iy) - corner(ix, iy)) * tx;
-    float bottom = corner(ix, iy + 1) + (corner(ix + 1, iy + 1) - corner(ix, iy + 1)) * tx;
-    return top + (bottom - top) * ty;
-}
-
 Plane noisePlane(int width, int height, int cellsX, int cellsY, int octaves, float gain,
                  uint32_t seed)
 {
+    // Value noise: random values at the lattice points, blended between them with a quintic
+    // fade, which leaves no visible creases along the lattice lines. Each octave's lattice
+    // values and each column's and row's cell and fade are worked out once.
+    auto fade = [](float t) { return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f); };
+    struct Step {
+        int cell;
+        float fade;
+    };
+    auto steps = [&](int pixels, int cells) {
+        std::vector<Step> result(static_cast<size_t>(pixels));
+        for (int i = 0; i < pixels; ++i) {
+            float position = (float(i) + 0.5f) * float(cells) / float(pixels);
+            float cell = std::floor(position);
+            result[size_t(i)] = {int(cell) % cells, fade(position - cell)};
+        }
+        return result;
+    };
     Plane plane(width, height);
     float amplitude = 1.0f;
     for (int octave = 0; octave < octaves; ++octave) {
-        float stepX = float(cellsX) / float(width), stepY = float(cellsY) / float(height);
         uint32_t octaveSeed = seed * 31u + uint32_t(octave);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                plane.at(x, y) += amplitude * valueNoise((float(x) + 0.5f) * stepX,
-                                                         (float(y) + 0.5f) * stepY, cellsX,
-                                                         cellsY, octaveSeed);
+        std::vector<float> lattice(size_t(cellsX) * size_t(cellsY));
+        for (int y = 0; y < cellsY; ++y)
+            for (int x = 0; x < cellsX; ++x)
+                lattice[size_t(y) * size_t(cellsX) + size_t(x)]
+                    = float(hashPoint(x, y, octaveSeed) >> 8) * (1.0f / 16777215.0f);
+        auto columns = steps(width, cellsX), rows = steps(height, cellsY);
+        for (int y = 0; y < height; ++y) {
+            const Step row = rows[size_t(y)];
+            const float* top = &lattice[size_t(row.cell) * size_t(cellsX)];
+            const float* bottom = &lattice[size_t((row.cell + 1) % cellsY) * size_t(cellsX)];
+            for (int x = 0; x < width; ++x) {
+                const Step column = columns[size_t(x)];
+                int left = column.cell, right = (column.cell + 1) % cellsX;
+                float upper = top[left] + (top[right] - top[left]) * column.fade;
+                float lower = bottom[left] + (bottom[right] - bottom[left]) * column.fade;
+                plane.at(x, y) += amplitude * (upper + (lower - upper) * row.fade);
+            }
+        }
         cellsX *= 2;
         cellsY *= 2;
         amplitude *= gain;

@@ -31,13 +31,9 @@ private:
     uint64_t state;
 };
 
-// Smooth value noise in 0..1 at lattice coordinates x, y; the lattice repeats every `periodX`
-// cells across and `periodY` cells down.
-float valueNoise(float x, float y, int periodX, int periodY, uint32_t seed);
-
-// A width × height plane of fractal value noise that tiles: its coarsest octave has cellsX ×
-// cellsY cells over the plane, each further octave twice as many in both directions at `gain`
-// times the amplitude. Stretched to fill 0..1 exactly.
+// A width × height plane of smooth fractal value noise that tiles: its coarsest octave has
+// cellsX × cellsY cells over the plane, each further octave twice as many in both directions at
+// `gain` times the amplitude. Stretched to fill 0..1 exactly.
 Plane noisePlane(int width, int height, int cellsX, int cellsY, int octaves, float gain,
                  uint32_t seed);
 

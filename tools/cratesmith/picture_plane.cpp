@@ -31,13 +31,16 @@ Plane boxPass(const Plane& in, float reach, bool alongColumns, Edge edge)
             int j = edgeIndex(i, length, edge);
             line[size_t(i + whole + 1)] = alongColumns ? in.at(l, j) : in.at(j, l);
         }
+        // A running sum over the whole taps; the two fractional taps are added apart.
+        float sum = 0.0f;
+        for (int k = -whole; k <= whole; ++k)
+            sum += line[size_t(k + whole + 1)];
         for (int i = 0; i < length; ++i) {
             const float* centre = &line[size_t(i + whole + 1)];
-            float sum = 0.0f;
-            for (int k = -whole; k <= whole; ++k)
-                sum += centre[k];
-            sum += part * (centre[-whole - 1] + centre[whole + 1]);
-            (alongColumns ? out.at(l, i) : out.at(i, l)) = sum * norm;
+            float value = (sum + part * (centre[-whole - 1] + centre[whole + 1])) * norm;
+            (alongColumns ? out.at(l, i) : out.at(i, l)) = value;
+            if (i + 1 < length)
+                sum += centre[whole + 1] - centre[-whole];
         }
     }
     return out;

@@ -105,8 +105,8 @@ void drawStencil(Plane& plane, std::string_view text, float left, float top, flo
         drawShape(plane, x, top, x + glyph.width * height, top + height, [&](Point p) {
             float distance = std::numeric_limits<float>::max();
             for (const Bar& bar : glyph.bars)
-                distance = std::min(distance,
-                                    barDistance(p, place(bar.a), place(bar.b), halfStroke * height));
+                distance = std::min(
+                    distance, barDistance(p, place(bar.a), place(bar.b), halfStroke * height));
             for (const Arc& arc : glyph.arcs)
                 distance = std::min(distance, arcDistance(p, place(arc.centre), arc.radius * height,
                                                           halfStroke * height, arc.from, arc.to));

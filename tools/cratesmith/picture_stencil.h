@@ -16,8 +16,8 @@ float stencilWidth(std::string_view text, float height);
 // top-left corner at left, top and cap height `height` pixels. Throws as stencilWidth does.
 void drawStencil(Plane& plane, std::string_view text, float left, float top, float height);
 
-// Draws, in the same way, the coverage of the "this way up" handling mark: two arrows over a bar, `height` pixels
-// tall, centred on centreX.
+// Draws, in the same way, the coverage of the "this way up" handling mark: two arrows over a
+// bar, `height` pixels tall, centred on centreX.
 void drawUpArrows(Plane& plane, float centreX, float top, float height);
 
 } // namespace tincrates::cratesmith

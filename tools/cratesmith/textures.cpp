@@ -68,7 +68,8 @@ Plane faceHeights(uint32_t seed)
         for (int y = 0; y < faceSize; ++y)
             for (int x = 0; x < faceSize; ++x) {
                 float dx = float(x) - centre.x, dy = float(y) - centre.y;
-                height.at(x, y) -= depth * std::exp(-(dx * dx + dy * dy) / (2.0f * radius * radius));
+                float squared = dx * dx + dy * dy;
+                height.at(x, y) -= depth * std::exp(-squared / (2.0f * radius * radius));
             }
     }
 
@@ -102,7 +103,8 @@ Plane brushedSheet(int width, int height, float streakDepth, uint32_t seed)
     Plane mottle = noisePlane(width, height, 3, 3, 5, 0.55f, seed + 2);
     Plane sheet(width, height);
     for (size_t i = 0; i < sheet.values.size(); ++i)
-        sheet.values[i] = 1.0f + streakDepth * (0.6f * fine.values[i] + 0.4f * coarse.values[i] - 0.5f)
+        sheet.values[i] = 1.0f
+                          + streakDepth * (0.6f * fine.values[i] + 0.4f * coarse.values[i] - 0.5f)
                           + 0.08f * (mottle.values[i] - 0.5f);
     return sheet;
 }
@@ -177,7 +179,7 @@ Image tinplate()
     float codeHeight = 86.0f;
     drawStencil(marking, "TC-07", 256.0f - 0.5f * stencilWidth("TC-07", codeHeight), 300.0f,
                 codeHeight);
-    FaceLook look{rgbBytes(168, 170, 175), 0.22f, 0.8f, rgbBytes(38, 36, 40), 1000};
+    FaceLook look{rgbBytes(168, 170, 175), 0.22f, 0.8f, rgbBytes(50, 48, 52), 1000};
     return crateFace(look, marking, Plane());
 }
 
@@ -348,7 +350,8 @@ Image lamp()
         for (int x = 0; x < size; ++x) {
             Point p{float(x) + 0.5f, float(y) + 0.5f};
             float r = std::hypot(p.x - centre.x, p.y - centre.y);
-            float across = (r - 0.5f * (lensRadius + rimRadius)) / (0.5f * (rimRadius - lensRadius));
+            // -1 to 1 across the rim, which is rounded like a bead.
+            float across = (2.0f * r - lensRadius - rimRadius) / (rimRadius - lensRadius);
             rimHeight.at(x, y) = 4.0f * std::sqrt(std::max(0.0f, 1.0f - across * across));
             float bars = std::numeric_limits<float>::max();
             for (float offset : {-27.0f, -9.0f, 9.0f, 27.0f})
@@ -403,9 +406,14 @@ Image envmap()
         {{226.0f, 96.0f}, 16.0f, 2.5f, coolCore, coolHalo},
     };
     const Rgb deep = rgbBytes(10, 5, 20), dusk = rgbBytes(34, 20, 58), blue = rgbBytes(18, 22, 52);
+    const Rgb bandLight = rgbBytes(30, 20, 50);
     return fillImage(size, size, [&](int x, int y) {
         size_t i = size_t(y) * size + size_t(x);
         Rgb colour = mix(mix(deep, dusk, sky.values[i]), blue, 0.6f * haze.values[i]);
+        // A broad, faint band of light, like a lit wall far off, so curved tin shows a gradient
+        // and not only points.
+        float band = wrappedDelta(150.0f, float(y) + 0.5f, float(size)) / 30.0f;
+        colour = colour + bandLight * (std::exp(-band * band) * (0.7f + 0.6f * haze.values[i]));
         for (const Lamp& lamp : lamps) {
             float dx = wrappedDelta(lamp.centre.x, float(x) + 0.5f, float(size));
             float dy = wrappedDelta(lamp.centre.y, float(y) + 0.5f, float(size));
