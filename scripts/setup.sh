@@ -12,7 +12,7 @@ packages=(
     libmp3lame-dev
     xvfb xauth libx11-dev libturbojpeg0-dev
     unar
-    xfonts-base
+    xfonts-base ffmpeg
     libfreetype-dev fonts-dejavu-core
 )
 

@@ -97,7 +97,7 @@ TEST_F(Capture, RendersOnlyTheChosenMomentsWithTheTextsTheyWouldShow)
 {
     writeTestProduction(folder);
     ASSERT_EQ(run("--at 100.5,20.5 -o out"), 0) << contents("errors.txt");
-    EXPECT_EQ(contents("output.txt"), "2 of 2 frames in out\n");
+    EXPECT_EQ(contents("output.txt"), "2 frames in out\n");
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator("out"))
         names.push_back(entry.path().filename().string());
@@ -115,10 +115,95 @@ TEST_F(Capture, RendersOnlyTheChosenMomentsWithTheTextsTheyWouldShow)
     EXPECT_NEAR(int(centre("out/t100.500.png") >> 16 & 0xFF)
                     - int(centre("out/t020.500.png") >> 16 & 0xFF), 90, 2);
 
+    // The same data gives the same bytes.
+    ASSERT_EQ(run("--at 20.5 -o again"), 0) << contents("errors.txt");
+    EXPECT_TRUE(contents("again/t020.500.png") == contents("out/t020.500.png"));
+
     EXPECT_EQ(run("--at 233"), 1);
     EXPECT_EQ(contents("errors.txt"),
               "capture: --at takes demo times from 0 to 232, such as 9.5,60\n");
     EXPECT_EQ(run("--at 1,,2"), 1);
+}
+
+// What ffprobe says of one stream of a file, as "key=value" lines.
+std::string probe(const std::string& path, const std::string& stream)
+{
+    auto contents = [](const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    std::string command = "ffprobe -v error -select_streams " + stream
+        + " -count_frames -show_entries stream=codec_name,nb_read_frames,duration,width,height"
+          " -of default=noprint_wrappers=1 " + path + " >probe.txt 2>&1";
+    if (std::system(command.c_str()) != 0)
+        return "";
+    return contents("probe.txt");
+}
+
+TEST_F(Capture, WritesAnMp4WithItsSoundtrackInOneStep)
+{
+    writeTestProduction(folder);
+    ASSERT_EQ(run("-r 10 -t 2 -o video/demo.mp4"), 0) << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"), "20 frames at 10 per second in video/demo.mp4\n");
+    std::string video = probe("video/demo.mp4", "v:0");
+    EXPECT_NE(video.find("codec_name=h264"), std::string::npos) << video;
+    EXPECT_NE(video.find("width=640\nheight=480"), std::string::npos) << video;
+    EXPECT_NE(video.find("nb_read_frames=20"), std::string::npos) << video;
+    std::string audio = probe("video/demo.mp4", "a:0");
+    EXPECT_NE(audio.find("codec_name=aac"), std::string::npos) << audio;
+    // AAC frames round the sound's length up a little.
+    double seconds = std::atof(audio.substr(audio.find("duration=") + 9).c_str());
+    EXPECT_NEAR(seconds, 2.0, 0.05);
+    // Nothing but the video is left beside it.
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("video"))
+        ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+TEST_F(Capture, WithoutFfmpegAVideoFailsWithAReasonAndLeavesNothing)
+{
+    writeTestProduction(folder);
+    std::string command = "PATH=/nonexistent " + std::string(CAPTURE_PROGRAM)
+        + " -r 10 -t 1 -o demo.mp4 >output.txt 2>errors.txt";
+    int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: ffmpeg is needed to write video and was not found "
+                                      "(it is the Debian package ffmpeg)\n");
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        files += entry.path().filename().string().find("demo") != std::string::npos;
+    EXPECT_EQ(files, 0u);
+}
+
+TEST_F(Capture, AFolderThatCannotBeWrittenIsOneLineOfError)
+{
+    writeTestProduction(folder);
+    folder.write("taken", "a file where the folder should go");
+    EXPECT_EQ(run("-t 1 -o taken/frames"), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: cannot make taken/frames: Not a directory\n");
+}
+
+TEST_F(Capture, MakesAContactSheetOfLabelledFramesFromAnotherFolder)
+{
+    writeTestProduction(folder);
+    std::filesystem::create_directories("production");
+    std::filesystem::rename("data", "production/data");
+    ASSERT_EQ(run("-C production --contact-sheet " + (folder.path / "sheet.png").string()), 0)
+        << contents("errors.txt");
+    std::string png = contents("sheet.png");
+    DecodedImage sheet;
+    std::string error;
+    ASSERT_TRUE(decodePng(png.data(), png.size(), sheet, error)) << error;
+    // Thirty cells of 160 × 120 in rows of six, 4 pixels apart.
+    EXPECT_EQ(sheet.width, 6u * 160 + 7 * 4);
+    EXPECT_EQ(sheet.height, 5u * 120 + 6 * 4);
+    // The first cell's label "t=0.5" is white on a darkened box at its lower left.
+    size_t white = 0;
+    for (uint32_t y = 4 + 120 - 20; y < 4 + 120; ++y)
+        for (uint32_t x = 6; x < 6 + 70; ++x)
+            white += (sheet.pixels[size_t(y) * sheet.width + x] & 0xFFFFFF) == 0xFFFFFF;
+    EXPECT_GT(white, 60u);
 }
 
 TEST_F(Capture, ReportsAMissingProductionAndBadOptions)
@@ -131,7 +216,12 @@ TEST_F(Capture, ReportsAMissingProductionAndBadOptions)
     EXPECT_EQ(run("-t -1"), 1);
     EXPECT_EQ(contents("errors.txt"), "capture: -t takes a positive number of seconds\n");
     EXPECT_EQ(run("-o"), 1);
-    EXPECT_EQ(contents("errors.txt").substr(0, 27), "capture: -o needs a value\nu");
+    EXPECT_EQ(contents("errors.txt"), "capture: -o needs a value (see capture --help)\n");
+    EXPECT_EQ(run("--at 1,x"), 1);
+    EXPECT_EQ(contents("errors.txt"),
+              "capture: --at takes demo times from 0 to 232, such as 9.5,60\n");
+    EXPECT_EQ(run("--at 9 -o out.mp4"), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: --at writes PNG frames into a folder, not a video\n");
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(contents("output.txt").substr(0, 14), "usage: capture");
 }

@@ -1,12 +1,16 @@
 // capture: plays the production headless at a fixed frame rate, with a clock that moves by
-// exactly one frame's worth of sound per frame, and writes numbered PNG frames and the
-// soundtrack as WAV beside them, for making a video.
+// exactly one frame's worth of sound per frame, and writes what it shows: an MP4 video with
+// its soundtrack, numbered PNG frames and a WAV, the frames at chosen moments, or a contact
+// sheet of the whole production.
 #include "audio/bass.h"
 #include "host/run_demo.h"
 #include "platform/d3d9.h"
 #include "platform/headless_window.h"
 #include "platform/silent_audio_output.h"
+#include "tools/capture/contact_sheet.h"
+#include "tools/capture/video_file.h"
 #include "tools/media/png_writer.h"
+#include "tools/media/progress_meter.h"
 #include "tools/media/wav_writer.h"
 
 #include <algorithm>
@@ -15,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,29 +30,48 @@ namespace tincrates {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr const char* usage =
-    "usage: capture [-r FRAMES_PER_SECOND] [-t SECONDS] [-o FOLDER] [--at T1,T2,...]\n"
+    "usage: capture [-C DIR] [-r FRAMES_PER_SECOND] [-t SECONDS] [-o FILE.mp4 | -o FOLDER]\n"
+    "               [--at T1,T2,...] [--contact-sheet FILE.png]\n"
     "\n"
     "Plays the production of the current folder (the archive stashpack or the folder data/)\n"
-    "without a screen or sound card and writes every frame as FOLDER/frame00000.png,\n"
-    "frame00001.png, ... and the soundtrack as FOLDER/soundtrack.wav (44.1 kHz, 16-bit\n"
-    "stereo), exactly as long as the frames at their rate.\n"
+    "without a screen or sound card, on a clock that moves by exactly one frame's worth of\n"
+    "sound per frame, and writes what it shows.\n"
     "\n"
+    "  -o FILE.mp4           the video with its soundtrack (H.264 and AAC, through ffmpeg)\n"
+    "  -o FOLDER             every frame as FOLDER/frame00000.png, frame00001.png, ... and the\n"
+    "                        soundtrack as FOLDER/soundtrack.wav (44.1 kHz, 16-bit stereo),\n"
+    "                        exactly as long as the frames; the default is the folder capture\n"
     "  -r FRAMES_PER_SECOND  1 to 240, default 30\n"
     "  -t SECONDS            stop after this much of the soundtrack (default: the end)\n"
-    "  -o FOLDER             where to write, default capture; made if missing\n"
     "  --at T1,T2,...        only the frames at these demo times (in beats, 0 to 232), as\n"
-    "                        FOLDER/t012.500.png and so on; no sound is written\n";
+    "                        FOLDER/t012.500.png and so on; no sound is written\n"
+    "  --contact-sheet FILE.png\n"
+    "                        one picture of small frames from the whole production, one every\n"
+    "                        8 beats, each labelled with its time\n"
+    "  -C DIR                play the production in DIR instead of the current folder\n";
+
+// Music seconds × this is the demo time in beats.
+constexpr double beatsPerSecond = 2.149000040690104;
 
 struct Options {
     int framesPerSecond = 30;
     std::optional<double> seconds;
-    std::string folder = "capture";
+    std::optional<std::string> output;
     std::vector<double> times; // --at: only these demo times, in rising order
+    std::optional<std::string> contactSheet;
+    std::optional<std::string> dataFolder;
 };
 
-// Music seconds × this is the demo time in beats.
-constexpr double beatsPerSecond = 2.149000040690104;
+bool isVideoName(const std::string& name)
+{
+    std::string extension = fs::path(name).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return extension == ".mp4";
+}
 
 // The first whole sample frame at which the demo time has reached `t`, as a byte offset.
 uint64_t byteOffsetOf(double t)
@@ -127,9 +151,32 @@ std::vector<uint32_t> readBackBuffer(IDirect3DDevice9& device, UINT& width, UINT
     return pixels;
 }
 
+// Writes a PNG under a temporary name first, so that a failed write leaves no broken file.
+void writePngWhole(const fs::path& path, uint32_t width, uint32_t height,
+                   const std::vector<uint32_t>& pixels)
+{
+    fs::path part = path.parent_path() / ("." + path.filename().string() + ".part");
+    try {
+        writePngFile(part.string(), width, height, pixels);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(part, ignored);
+        throw;
+    }
+    std::error_code error;
+    fs::rename(part, path, error);
+    if (error)
+        throw "cannot write " + path.string() + ": " + error.message();
+}
+
 // Parses the command line; returns false after printing the reason (or the help).
 bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
 {
+    auto fail = [&exitCode](const char* message) {
+        std::fprintf(stderr, "capture: %s\n", message);
+        exitCode = 1;
+        return false;
+    };
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "-h" || argument == "--help") {
@@ -137,67 +184,54 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
             exitCode = 0;
             return false;
         }
-        bool takesValue =
-            argument == "-r" || argument == "-t" || argument == "-o" || argument == "--at";
-        if (!takesValue || i + 1 >= argc) {
-            std::fprintf(stderr, takesValue ? "capture: %s needs a value\n"
-                                            : "capture: unknown option %s\n",
+        bool takesValue = argument == "-r" || argument == "-t" || argument == "-o"
+            || argument == "--at" || argument == "--contact-sheet" || argument == "-C";
+        if (!takesValue) {
+            std::fprintf(stderr, "capture: unknown option %s (see capture --help)\n",
                 argument.c_str());
-            std::fputs(usage, stderr);
+            exitCode = 1;
+            return false;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "capture: %s needs a value (see capture --help)\n",
+                argument.c_str());
             exitCode = 1;
             return false;
         }
         std::string value = argv[++i];
         char* end = nullptr;
         if (argument == "-o") {
-            options.folder = value;
+            options.output = value;
+        } else if (argument == "-C") {
+            options.dataFolder = value;
+        } else if (argument == "--contact-sheet") {
+            options.contactSheet = value;
         } else if (argument == "--at") {
-            if (!parseTimes(value, options.times)) {
-                std::fprintf(stderr, "capture: --at takes demo times from 0 to 232, such as "
-                                     "9.5,60\n");
-                exitCode = 1;
-                return false;
-            }
+            if (!parseTimes(value, options.times))
+                return fail("--at takes demo times from 0 to 232, such as 9.5,60");
         } else if (argument == "-r") {
             long rate = std::strtol(value.c_str(), &end, 10);
-            if (end == value.c_str() || *end || rate < 1 || rate > 240) {
-                std::fprintf(stderr, "capture: -r takes a whole number from 1 to 240\n");
-                exitCode = 1;
-                return false;
-            }
+            if (end == value.c_str() || *end || rate < 1 || rate > 240)
+                return fail("-r takes a whole number from 1 to 240");
             options.framesPerSecond = int(rate);
         } else {
             double seconds = std::strtod(value.c_str(), &end);
-            if (end == value.c_str() || *end || !(seconds > 0) || seconds > 1e6) {
-                std::fprintf(stderr, "capture: -t takes a positive number of seconds\n");
-                exitCode = 1;
-                return false;
-            }
+            if (end == value.c_str() || *end || !(seconds > 0) || seconds > 1e6)
+                return fail("-t takes a positive number of seconds");
             options.seconds = seconds;
         }
     }
+    if (!options.times.empty() && options.output && isVideoName(*options.output))
+        return fail("--at writes PNG frames into a folder, not a video");
     return true;
 }
 
-int capture(const Options& options)
+// Plays the production once on a silent clock. After each frame, `framePresented` gets the
+// device and the clock, and says whether the run should go on.
+int play(const std::function<bool(IDirect3DDevice9&, SilentAudioOutput&)>& framePresented)
 {
-    std::error_code error;
-    std::filesystem::create_directories(options.folder, error);
-    if (error) {
-        std::fprintf(stderr, "capture: cannot make %s: %s\n", options.folder.c_str(),
-            error.message().c_str());
-        return 1;
-    }
-    const std::filesystem::path folder(options.folder);
-
     std::shared_ptr<CaptureWindow> window;
     SilentAudioOutput* clock = nullptr; // owned by the audio layer while the music exists
-    std::unique_ptr<WavWriter> soundtrack;
-    uint64_t frameNumber = 0;
-    uint64_t lastFrame = UINT64_MAX;
-    if (options.seconds)
-        lastFrame = uint64_t(*options.seconds * options.framesPerSecond + 0.5);
-
     DemoServices services;
     services.display.createWindow = [&window](const std::string&, int, int, bool) {
         window = std::make_shared<CaptureWindow>();
@@ -214,75 +248,188 @@ int capture(const Options& options)
         clock = made.get();
         return made;
     };
-    // With --at the clock jumps from one wanted time to the next; the production sees a
-    // stalled music stream, so its texts advance as if every frame between had been shown.
-    size_t nextTime = 0;
-    auto presentChosen = [&](IDirect3DDevice9& device, float) {
-        uint64_t position = clock->position();
-        if (nextTime < options.times.size() && position == byteOffsetOf(options.times[nextTime])) {
-            UINT width = 0;
-            UINT height = 0;
-            std::vector<uint32_t> pixels = readBackBuffer(device, width, height);
-            char name[32];
-            std::snprintf(name, sizeof name, "t%07.3f.png", options.times[nextTime]);
-            writePngFile((folder / name).string(), width, height, pixels);
-            ++frameNumber;
-            ++nextTime;
-        }
-        if (nextTime >= options.times.size() || !clock->isPlaying()) {
-            window->isFinished = true;
-            return;
-        }
-        uint64_t wanted = byteOffsetOf(options.times[nextTime]);
-        if (wanted > position)
-            clock->advance(wanted - position);
-        if (clock->position() != wanted) // past the end of the soundtrack
+    services.framePresented = [&](IDirect3DDevice9& device, float) {
+        if (!framePresented(device, *clock))
             window->isFinished = true;
     };
-    auto presentEvery = [&](IDirect3DDevice9& device, float) {
+    return runDemo(services);
+}
+
+// Every frame at a fixed rate, into a video or a folder of PNG files and a WAV.
+int captureEveryFrame(const Options& options)
+{
+    std::string output = options.output.value_or("capture");
+    bool isVideo = isVideoName(output);
+    fs::path folder = isVideo ? fs::path(output).parent_path() : fs::path(output);
+    std::error_code error;
+    if (!folder.empty())
+        fs::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "capture: cannot make %s: %s\n", folder.c_str(),
+            error.message().c_str());
+        return 1;
+    }
+
+    // The production ends at beat 232, a little before the music does.
+    double seconds = options.seconds.value_or(232.0 / beatsPerSecond);
+    uint64_t lastFrame = uint64_t(seconds * options.framesPerSecond + 0.5);
+    ProgressMeter progress("capture:", lastFrame, "frames");
+    std::unique_ptr<VideoFile> video;
+    std::unique_ptr<WavWriter> soundtrack;
+    uint64_t frameNumber = 0;
+    int result = play([&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
         UINT width = 0;
         UINT height = 0;
         std::vector<uint32_t> pixels = readBackBuffer(device, width, height);
-        char name[32];
-        std::snprintf(name, sizeof name, "frame%05llu.png", (unsigned long long)frameNumber);
-        writePngFile((folder / name).string(), width, height, pixels);
-        if (!soundtrack)
-            soundtrack = std::make_unique<WavWriter>((folder / "soundtrack.wav").string());
+        if (isVideo) {
+            if (!video)
+                video = std::make_unique<VideoFile>(output, width, height,
+                                                    options.framesPerSecond);
+            video->addFrame(pixels);
+        } else {
+            char name[32];
+            std::snprintf(name, sizeof name, "frame%05llu.png", (unsigned long long)frameNumber);
+            writePngWhole(folder / name, width, height, pixels);
+            if (!soundtrack)
+                soundtrack = std::make_unique<WavWriter>((folder / "soundtrack.wav").string());
+        }
         ++frameNumber;
+        progress.update(frameNumber);
         // Each frame's sound ends at its own whole-frame offset, so no drift builds up at
         // rates that do not divide the sample rate.
         uint64_t end = frameNumber * audioSampleRate / uint64_t(options.framesPerSecond)
             * audioBytesPerFrame;
-        uint64_t position = clock->position();
-        if (end > position)
-            soundtrack->append(clock->advance(end - position));
+        uint64_t position = clock.position();
+        if (end > position) {
+            auto sound = clock.advance(end - position);
+            if (video)
+                video->addSound(sound);
+            else
+                soundtrack->append(sound);
+        }
         // The production ends on its own after beat 232; a soundtrack that ends first would
         // leave it standing still for ever.
-        if (frameNumber >= lastFrame || !clock->isPlaying())
-            window->isFinished = true;
-    };
-    if (options.times.empty())
-        services.framePresented = presentEvery;
-    else
-        services.framePresented = presentChosen;
-
-    int result = runDemo(services);
+        return frameNumber < lastFrame && clock.isPlaying();
+    });
+    progress.finish();
     if (result != 0)
         return result;
     try {
+        if (video)
+            video->finish();
         if (soundtrack)
             soundtrack->finish();
     } catch (const std::string& text) {
         std::fprintf(stderr, "capture: %s\n", text.c_str());
         return 1;
     }
-    if (!options.times.empty())
-        std::printf("%llu of %zu frames in %s\n", (unsigned long long)frameNumber,
-            options.times.size(), options.folder.c_str());
-    else
-        std::printf("%llu frames at %d per second in %s\n", (unsigned long long)frameNumber,
-            options.framesPerSecond, options.folder.c_str());
+    std::printf("%llu frames at %d per second in %s\n", (unsigned long long)frameNumber,
+        options.framesPerSecond, output.c_str());
     return 0;
+}
+
+// The frames at chosen demo times. The clock jumps from one to the next; the production sees
+// a stalled music stream, so its texts advance as if every frame between had been shown.
+// `keep` gets each frame with its time.
+int captureMoments(const std::vector<double>& times,
+                   const std::function<void(double t, std::vector<uint32_t>&, UINT, UINT)>& keep)
+{
+    size_t next = 0;
+    ProgressMeter progress("capture:", times.size(), "frames");
+    int result = play([&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
+        uint64_t position = clock.position();
+        if (next < times.size() && position == byteOffsetOf(times[next])) {
+            UINT width = 0;
+            UINT height = 0;
+            std::vector<uint32_t> pixels = readBackBuffer(device, width, height);
+            keep(times[next], pixels, width, height);
+            ++next;
+            progress.update(next);
+        }
+        if (next >= times.size() || !clock.isPlaying())
+            return false;
+        uint64_t wanted = byteOffsetOf(times[next]);
+        if (wanted > position)
+            clock.advance(wanted - position);
+        return clock.position() == wanted; // short of it: past the end of the soundtrack
+    });
+    progress.finish();
+    if (result == 0 && next < times.size()) {
+        std::fprintf(stderr, "capture: the soundtrack ends before beat %g\n", times[next]);
+        return 1;
+    }
+    return result;
+}
+
+int captureChosenFrames(const Options& options)
+{
+    fs::path folder = options.output.value_or("capture");
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "capture: cannot make %s: %s\n", folder.c_str(),
+            error.message().c_str());
+        return 1;
+    }
+    int result = captureMoments(options.times,
+        [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
+            char name[32];
+            std::snprintf(name, sizeof name, "t%07.3f.png", t);
+            writePngWhole(folder / name, width, height, pixels);
+        });
+    if (result == 0)
+        std::printf("%zu frames in %s\n", options.times.size(), folder.c_str());
+    return result;
+}
+
+int captureContactSheet(const std::string& path)
+{
+    std::vector<SheetFrame> frames;
+    UINT frameWidth = 0;
+    UINT frameHeight = 0;
+    int result = captureMoments(contactSheetTimes(),
+        [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
+            frames.push_back({t, std::move(pixels)});
+            frameWidth = width;
+            frameHeight = height;
+        });
+    if (result != 0)
+        return result;
+    ContactSheet sheet = makeContactSheet(frames, frameWidth, frameHeight);
+    try {
+        fs::path target(path);
+        if (target.has_parent_path()) {
+            std::error_code error;
+            fs::create_directories(target.parent_path(), error);
+        }
+        writePngWhole(target, sheet.width, sheet.height, sheet.pixels);
+    } catch (const std::string& text) {
+        std::fprintf(stderr, "capture: %s\n", text.c_str());
+        return 1;
+    }
+    std::printf("contact sheet of %zu frames in %s\n", frames.size(), path.c_str());
+    return 0;
+}
+
+int capture(const Options& options)
+{
+    if (options.dataFolder) {
+        std::error_code error;
+        fs::current_path(*options.dataFolder, error);
+        if (error) {
+            std::fprintf(stderr, "capture: cannot use %s: %s\n", options.dataFolder->c_str(),
+                error.message().c_str());
+            return 1;
+        }
+    }
+    int result = 0;
+    if (!options.times.empty())
+        result = captureChosenFrames(options);
+    else if (options.output || !options.contactSheet)
+        result = captureEveryFrame(options);
+    if (result == 0 && options.contactSheet)
+        result = captureContactSheet(*options.contactSheet);
+    return result;
 }
 
 } // namespace

@@ -1,0 +1,123 @@
+#include "tools/capture/contact_sheet.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tincrates {
+
+namespace {
+
+constexpr uint32_t columns = 6;
+constexpr uint32_t shrink = 4;
+constexpr uint32_t gap = 4;
+
+// A 5 × 7 pixel font for the labels: one string per row, '#' for a lit pixel.
+struct Glyph {
+    char character;
+    const char* rows[7];
+};
+
+constexpr Glyph glyphs[] = {
+    {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
+    {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
+    {'3', {"####.", "....#", "....#", ".###.", "....#", "....#", "####."}},
+    {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
+    {'5', {"#####", "#....", "####.", "....#", "....#", "#...#", ".###."}},
+    {'6', {"..##.", ".#...", "#....", "####.", "#...#", "#...#", ".###."}},
+    {'7', {"#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."}},
+    {'8', {".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."}},
+    {'9', {".###.", "#...#", "#...#", ".####", "....#", "...#.", ".##.."}},
+    {'t', {"..#..", "..#..", "#####", "..#..", "..#..", "..#..", "...##"}},
+    {'=', {".....", ".....", "#####", ".....", "#####", ".....", "....."}},
+    {'.', {".....", ".....", ".....", ".....", ".....", ".##..", ".##.."}},
+    {' ', {".....", ".....", ".....", ".....", ".....", ".....", "....."}},
+};
+
+const Glyph* glyphOf(char c)
+{
+    for (const Glyph& glyph : glyphs)
+        if (glyph.character == c)
+            return &glyph;
+    return nullptr;
+}
+
+// Writes `text` at (x, y) in white, each font pixel `scale` pixels wide, on a dark box.
+void writeLabel(ContactSheet& sheet, uint32_t x, uint32_t y, const char* text, uint32_t scale)
+{
+    uint32_t length = uint32_t(std::strlen(text));
+    uint32_t boxWidth = (length * 6 + 1) * scale;
+    uint32_t boxHeight = 9 * scale;
+    for (uint32_t row = 0; row < boxHeight && y + row < sheet.height; ++row)
+        for (uint32_t column = 0; column < boxWidth && x + column < sheet.width; ++column) {
+            uint32_t& p = sheet.pixels[size_t(y + row) * sheet.width + x + column];
+            p = 0xFF000000u | ((p >> 2) & 0x3F3F3F); // a quarter as bright
+        }
+    for (uint32_t i = 0; i < length; ++i) {
+        const Glyph* glyph = glyphOf(text[i]);
+        if (!glyph)
+            continue;
+        for (uint32_t gy = 0; gy < 7; ++gy)
+            for (uint32_t gx = 0; gx < 5; ++gx) {
+                if (glyph->rows[gy][gx] != '#')
+                    continue;
+                for (uint32_t sy = 0; sy < scale; ++sy)
+                    for (uint32_t sx = 0; sx < scale; ++sx) {
+                        uint32_t px = x + (1 + i * 6 + gx) * scale + sx;
+                        uint32_t py = y + (1 + gy) * scale + sy;
+                        if (px < sheet.width && py < sheet.height)
+                            sheet.pixels[size_t(py) * sheet.width + px] = 0xFFFFFFFFu;
+                    }
+            }
+    }
+}
+
+} // namespace
+
+std::vector<double> contactSheetTimes()
+{
+    std::vector<double> times;
+    for (int beat = 0; beat < 232; beat += 8)
+        times.push_back(beat + 0.5);
+    times.push_back(231.5);
+    return times;
+}
+
+ContactSheet makeContactSheet(const std::vector<SheetFrame>& frames, uint32_t frameWidth,
+                              uint32_t frameHeight)
+{
+    ContactSheet sheet;
+    uint32_t cellWidth = frameWidth / shrink;
+    uint32_t cellHeight = frameHeight / shrink;
+    uint32_t rows = (uint32_t(frames.size()) + columns - 1) / columns;
+    sheet.width = columns * cellWidth + (columns + 1) * gap;
+    sheet.height = rows * cellHeight + (rows + 1) * gap;
+    sheet.pixels.assign(size_t(sheet.width) * sheet.height, 0xFF202020u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        uint32_t left = gap + uint32_t(i % columns) * (cellWidth + gap);
+        uint32_t top = gap + uint32_t(i / columns) * (cellHeight + gap);
+        const auto& pixels = frames[i].pixels;
+        for (uint32_t y = 0; y < cellHeight; ++y)
+            for (uint32_t x = 0; x < cellWidth; ++x) {
+                uint32_t sum[3] = {0, 0, 0};
+                for (uint32_t sy = 0; sy < shrink; ++sy)
+                    for (uint32_t sx = 0; sx < shrink; ++sx) {
+                        uint32_t p = pixels[size_t(y * shrink + sy) * frameWidth + x * shrink + sx];
+                        sum[0] += p >> 16 & 0xFF;
+                        sum[1] += p >> 8 & 0xFF;
+                        sum[2] += p & 0xFF;
+                    }
+                constexpr uint32_t count = shrink * shrink;
+                uint32_t r = (sum[0] + count / 2) / count, g = (sum[1] + count / 2) / count,
+                         b = (sum[2] + count / 2) / count;
+                sheet.pixels[size_t(top + y) * sheet.width + left + x] =
+                    0xFF000000u | r << 16 | g << 8 | b;
+            }
+        char label[32];
+        std::snprintf(label, sizeof label, "t=%g", frames[i].t);
+        writeLabel(sheet, left + 2, top + cellHeight - 2 - 9 * 2, label, 2);
+    }
+    return sheet;
+}
+
+} // namespace tincrates
