@@ -109,6 +109,8 @@ Plane lit(const Plane& height, float steepness, Edge edge)
 
 void stretch(Plane& plane)
 {
+    if (plane.values.empty())
+        return;
     auto [lowest, highest] = std::minmax_element(plane.values.begin(), plane.values.end());
     float low = *lowest, range = *highest - *lowest;
     if (range <= 0.0f)

@@ -137,7 +137,8 @@ struct FaceLook {
 };
 
 // A crate face: pressed sheet, marking and grime. `marking` is the stencil's coverage and
-// `stripes` the coverage of a hazard-stripe band (both may be empty planes).
+// `stripes` the coverage of a hazard-stripe band, both faceSize square (zero where there is
+// none).
 Image crateFace(const FaceLook& look, const Plane& marking, const Plane& stripes)
 {
     Plane height = faceHeights(look.seed);
@@ -155,11 +156,9 @@ Image crateFace(const FaceLook& look, const Plane& marking, const Plane& stripes
     return fillImage(faceSize, faceSize, [&](int x, int y) {
         size_t i = size_t(y) * faceSize + size_t(x);
         Rgb colour = look.tin * sheet.values[i];
-        if (!stripes.values.empty()) {
-            float phase = std::fmod(float(x + y) + 0.5f, 64.0f);
-            float isYellow = coverage(std::abs(phase - 32.0f) - 16.0f, 1.4f);
-            colour = mix(colour, mix(black, yellow, isYellow), stripePaint.values[i]);
-        }
+        float phase = std::fmod(float(x + y) + 0.5f, 64.0f);
+        float isYellow = coverage(std::abs(phase - 32.0f) - 16.0f, 1.4f);
+        colour = mix(colour, mix(black, yellow, isYellow), stripePaint.values[i]);
         colour = mix(colour, look.paint, paint.values[i]);
         colour = colour * std::min(light.values[i], 1.25f);
         float fromEdge = float(std::min({x, y, faceSize - 1 - x, faceSize - 1 - y}));
@@ -180,7 +179,7 @@ Image tinplate()
     drawStencil(marking, "TC-07", 256.0f - 0.5f * stencilWidth("TC-07", codeHeight), 300.0f,
                 codeHeight);
     FaceLook look{rgbBytes(168, 170, 175), 0.22f, 0.8f, rgbBytes(50, 48, 52), 1000};
-    return crateFace(look, marking, Plane());
+    return crateFace(look, marking, Plane(faceSize, faceSize));
 }
 
 Image leadtin()
@@ -405,8 +404,8 @@ Image envmap()
         {{60.0f, 214.0f}, 22.0f, 2.5f, coolCore, coolHalo},
         {{226.0f, 96.0f}, 16.0f, 2.5f, coolCore, coolHalo},
     };
-    const Rgb deep = rgbBytes(10, 5, 20), dusk = rgbBytes(34, 20, 58), blue = rgbBytes(18, 22, 52);
-    const Rgb bandLight = rgbBytes(30, 20, 50);
+    const Rgb deep = rgbBytes(7, 4, 14), dusk = rgbBytes(24, 14, 42), blue = rgbBytes(12, 15, 36);
+    const Rgb bandLight = rgbBytes(22, 14, 36);
     return fillImage(size, size, [&](int x, int y) {
         size_t i = size_t(y) * size + size_t(x);
         Rgb colour = mix(mix(deep, dusk, sky.values[i]), blue, 0.6f * haze.values[i]);

@@ -132,7 +132,8 @@ TEST_F(Lettering, TwoRunsWriteTheSameBytes)
     DataFolder again(scratch->path / "again");
     makeLettering(again, CRATESMITH_FONT);
     for (const std::string& name : letteringNames())
-        EXPECT_EQ(fileBytes(scratch->path / "data" / name), fileBytes(scratch->path / "again" / name))
+        EXPECT_EQ(fileBytes(scratch->path / "data" / name),
+                  fileBytes(scratch->path / "again" / name))
             << name;
 }
 

@@ -77,7 +77,8 @@ void expectSeamless(const DecodedImage& image, bool columns, const std::string& 
         inside += lineDifference(image, columns, i, i + 1);
     inside /= double(size - 1);
     double seam = lineDifference(image, columns, size - 1, 0);
-    EXPECT_LE(seam, 1.5 * inside + 1.0) << name << (columns ? " left and right" : " top and bottom");
+    EXPECT_LE(seam, 1.5 * inside + 1.0)
+        << name << (columns ? " left and right" : " top and bottom");
 }
 
 double medianLuma(const DecodedImage& image)
@@ -162,7 +163,8 @@ TEST_F(Textures, TwoRunsWriteTheSameBytes)
     DataFolder again(scratch->path / "again");
     makeTextures(again);
     for (const auto& [name, size] : promisedTextures)
-        EXPECT_EQ(fileBytes(scratch->path / "data" / name), fileBytes(scratch->path / "again" / name))
+        EXPECT_EQ(fileBytes(scratch->path / "data" / name),
+                  fileBytes(scratch->path / "again" / name))
             << name;
 }
 
