@@ -158,8 +158,8 @@ MeshBuilder crate(const CrateLook& look)
 const char* materials[][2] = {
     {"tin.material", R"(<material>
     <!-- Polished tin: the plate modulated by the light, the hall's lamps added on top. -->
-    <ambient r="0.225" g="0.225" b="0.248"/>
-    <diffuse r="0.383" g="0.383" b="0.396"/>
+    <ambient r="0.16" g="0.15" b="0.15"/>
+    <diffuse r="0.3" g="0.29" b="0.28"/>
     <specular r="1" g="0.95" b="0.9" shinyness="0.6" power="24"/>
     <texture file="tinplate.png"/>
     <envmap file="envmap.png"/>
@@ -210,8 +210,8 @@ const char* materials[][2] = {
 </material>
 )"},
     {"stacktin.material", R"(<material>
-    <ambient r="0.203" g="0.203" b="0.225"/>
-    <diffuse r="0.315" g="0.315" b="0.324"/>
+    <ambient r="0.14" g="0.13" b="0.13"/>
+    <diffuse r="0.24" g="0.23" b="0.22"/>
     <texture file="tinplate.png"/>
 </material>
 )"},
@@ -255,12 +255,12 @@ const char* sceneText = R"(<scene>
     <object mesh="yard.mesh"/>
     <!-- The lamps' warmth from above the middle, and the cold of the hall far away. -->
     <light>
-        <diffuse r="0.5" g="0.34" b="0.18"/>
+        <diffuse r="0.38" g="0.25" b="0.12"/>
         <ambient r="0.04" g="0.03" b="0.02"/>
         <position x="0" y="45" z="0"/>
     </light>
     <light>
-        <diffuse r="0.2" g="0.26" b="0.46"/>
+        <diffuse r="0.1" g="0.14" b="0.28"/>
         <ambient r="0" g="0" b="0"/>
         <position x="-400" y="300" z="250"/>
     </light>
