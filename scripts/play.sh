@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds (which also generates the production's own data into
-# build/production), and plays the production: the generated one, or FOLDER's when given
-# (a folder holding the archive "stashpack" or a folder "data/" with the production's files).
+# build/production), then shows the production: with a screen, it plays full screen with
+# sound; without one, it writes out/tincrates.mp4 (H.264 and AAC) and out/contact-sheet.png.
+# With FOLDER it plays the production in FOLDER instead (a folder holding the archive
+# "stashpack" or a folder "data/" with the production's files).
 set -euo pipefail
 caller=$(pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,7 +13,15 @@ scripts/build.sh
 if [ $# -gt 0 ]; then
     cd "$caller"
     cd "$1"
-else
-    cd "$root/build/production"
+    exec "$root/build/bin/tincrates"
 fi
-exec "$root/build/bin/tincrates"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    cd "$root/build/production"
+    exec "$root/build/bin/tincrates"
+fi
+echo "play: no screen here, so the production becomes a video and a contact sheet" >&2
+mkdir -p "$root/out"
+"$root/build/bin/capture" -C "$root/build/production" -o "$root/out/tincrates.mp4" \
+    --contact-sheet "$root/out/contact-sheet.png" >/dev/null
+echo "video:         $root/out/tincrates.mp4"
+echo "contact sheet: $root/out/contact-sheet.png"
