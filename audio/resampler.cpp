@@ -17,6 +17,10 @@ bool resampleToOutputRate(std::span<const int16_t> in, uint32_t fromRate,
 {
     size_t inFrames = in.size() / audioChannelCount;
     auto outFrames = size_t(std::llround(double(inFrames) * audioSampleRate / fromRate));
+    // A stream may start with a stretch of no whole frames at some rate. libsoxr is never
+    // asked to convert nothing: with no output room it is handed no buffer at all.
+    if (outFrames == 0)
+        return true;
     size_t oldSize = out.size();
     try {
         out.resize(oldSize + outFrames * audioChannelCount);

@@ -61,5 +61,17 @@ TEST(Resampler, EmptyInputGivesNothing)
     EXPECT_TRUE(out.empty());
 }
 
+TEST(Resampler, AStretchOfNoWholeFramesAppendsNothing)
+{
+    // One sample is half a stereo frame: nothing to convert, and libsoxr is not asked to.
+    const int16_t halfFrame[1] = {1234};
+    std::vector<int16_t> out;
+    EXPECT_TRUE(resampleToOutputRate(halfFrame, 22050, out));
+    EXPECT_TRUE(out.empty());
+    std::vector<int16_t> kept{5, 6};
+    EXPECT_TRUE(resampleToOutputRate(halfFrame, 48000, kept));
+    EXPECT_EQ(kept, (std::vector<int16_t>{5, 6}));
+}
+
 } // namespace
 } // namespace tincrates
