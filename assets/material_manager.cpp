@@ -1,7 +1,7 @@
 // The material file reader: an XML document whose root's children set a material's fields.
 #include "assets/material_manager.h"
 
-#include "datafiles/data_file.h"
+#include "assets/xml_text.h"
 
 #include <tinyxml.h>
 
@@ -136,17 +136,9 @@ void MaterialManager::holdSubAssets(Material* material)
 
 Material* MaterialManager::load(const std::string& name)
 {
-    std::string text;
-    {
-        std::unique_ptr<DataFile, int (*)(DataFile*)> file(
-            openDataFile(name.c_str()), closeDataFile);
-        if (!file)
-            throw std::string("File not found");
-        text.assign(reinterpret_cast<const char*>(file->data), file->size);
-    }
-
+    std::vector<char> text = readXmlText(name);
     TiXmlDocument document;
-    document.Parse(text.c_str());
+    document.Parse(text.data());
     if (document.Error()) {
         const char* description = document.ErrorDesc();
         throw "line " + std::to_string(document.ErrorRow()) + ": "

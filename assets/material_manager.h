@@ -21,7 +21,8 @@ public:
     TextureManager textures; // the textures named by this manager's materials
 
 protected:
-    // Reads the named XML material file. Throws "File not found", "line %i: %s" for XML errors,
+    // Reads the named XML material file. Throws "File not found" (see readXmlText), "line %i:
+    // %s" for XML errors,
     // "invalid zbuffer mode", "invalid cull mode", "invalid srcblend", "invalid dstblend",
     // "No root element" or a texture manager's failure text.
     Material* load(const std::string& name) override;

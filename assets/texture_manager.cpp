@@ -11,9 +11,11 @@ namespace tincrates {
 
 Texture* TextureManager::load(const std::string& name)
 {
-    std::unique_ptr<DataFile, int (*)(DataFile*)> file(openDataFile(name.c_str()), closeDataFile);
+    std::string archiveProblem;
+    std::unique_ptr<DataFile, int (*)(DataFile*)> file(
+        openDataFile(name.c_str(), &archiveProblem), closeDataFile);
     if (!file)
-        throw "file not found: " + name;
+        throw notFoundMessage("file not found: " + name, archiveProblem);
 
     auto record = std::make_unique<Texture>();
     IDirect3DDevice9* device = sharedDevice();

@@ -17,7 +17,8 @@ public:
 
 protected:
     // Decodes the named image into a managed texture with a full mip chain on the shared device.
-    // Throws "file not found: " + name, or "failed to load " + name when the bytes are no
+    // Throws "file not found: " + name (with the archive's reason on a further line when it
+    // has one, see notFoundMessage), or "failed to load " + name when the bytes are no
     // image or the texture cannot be made (also when no device is published).
     Texture* load(const std::string& name) override;
 };

@@ -72,9 +72,10 @@ void MusicStream::load(const std::string& fileName, double startSeconds)
     // A second load must not leave the first stream and file behind.
     release();
     try {
-        dataFile = openDataFile(fileName.c_str());
+        std::string archiveProblem;
+        dataFile = openDataFile(fileName.c_str(), &archiveProblem);
         if (!dataFile)
-            throw std::string("file not found");
+            throw notFoundMessage("file not found", archiveProblem);
         stream = BASS_StreamCreateFile(1, dataFile->data, 0, dataFile->size,
                                        BASS_STREAM_PRESCAN);
         if (stream == 0)

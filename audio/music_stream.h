@@ -26,8 +26,8 @@ public:
 
     // Reads `fileName` through the data files and makes a stream of it, to start at
     // `startSeconds`. Throws "Failed to load " + fileName + "\n" + the reason ("file not
-    // found", or the audio layer's message for its error code). A second load replaces the
-    // first.
+    // found", with the archive's reason on a further line when it has one, or the audio
+    // layer's message for its error code). A second load replaces the first.
     void load(const std::string& fileName, double startSeconds);
 
     // Plays from startSeconds. Throws "no music file loaded" before a successful load.

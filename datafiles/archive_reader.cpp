@@ -116,10 +116,14 @@ using MemberFilter = std::function<bool(const ArchiveEntry&)>;
 
 // A failed check on a member written by an older program is reported as what it really is:
 // a method or cipher this reader does not have, rather than a damaged member.
-ArchiveError refineFailure(const ArchiveEntry& entry, int encryptionVersion, ArchiveError error)
+ArchiveError refineFailure(const ArchiveEntry& entry, const char* password, int encryptionVersion,
+                           ArchiveError error)
 {
     if (error != ArchiveError::badCrc && error != ArchiveError::damagedData)
         return error;
+    // Read without a password, an encrypted member can only fail: say what it lacks.
+    if (entry.isEncrypted() && !(password && *password))
+        return ArchiveError::needsPassword;
     if (entry.unpVer < 20 && entry.method != METHOD_STORE)
         return ArchiveError::unsupportedMethod;
     if (encryptionVersion != 0 && encryptionVersion < 20)
@@ -192,18 +196,25 @@ ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker* unpacker, const
     if (result == ArchiveError::ok
         && (output.size != entry.unpSize || crc32(0, output.data, output.size) != entry.fileCrc))
         result = ArchiveError::badCrc;
-    return refineFailure(entry, reader.encryptionVersion, result);
+    return refineFailure(entry, password, reader.encryptionVersion, result);
 }
 
 // The extraction loop: walks the archive from its start, extracts the members `isWanted`
-// picks and hands each to `sink`. Returns noSuchMember when the blocks end.
+// picks and hands each to `sink`. Returns noSuchMember when the blocks end; on damagedHeader
+// *stoppedAt (when given) receives the offset of the block where the walk stopped.
 ArchiveError walkArchive(const char* archiveFileName, const char* password,
-                         const MemberFilter& isWanted, const MemberSink& sink)
+                         const MemberFilter& isWanted, const MemberSink& sink,
+                         uint64_t* stoppedAt = nullptr)
 {
     try {
         ArchiveReader reader;
         if (ArchiveError opened = reader.open(archiveFileName); opened != ArchiveError::ok)
             return opened;
+        auto damagedAt = [&](uint64_t position) {
+            if (stoppedAt)
+                *stoppedAt = position;
+            return ArchiveError::damagedHeader;
+        };
         // Made on the first compressed member: lookups of stored members need no window.
         std::unique_ptr<Rar20Unpacker> unpacker;
         for (;;) {
@@ -215,7 +226,7 @@ ArchiveError walkArchive(const char* archiveFileName, const char* password,
             case WalkResult::end:
                 return ArchiveError::noSuchMember;
             case WalkResult::damaged:
-                return ArchiveError::damagedHeader;
+                return damagedAt(reader.blockPosition);
             }
             const ArchiveEntry& entry = reader.fileHeader;
             bool wanted = isWanted(entry);
@@ -225,6 +236,8 @@ ArchiveError walkArchive(const char* archiveFileName, const char* password,
                 if (!unpacker && entry.method != METHOD_STORE)
                     unpacker = std::make_unique<Rar20Unpacker>();
                 result = processMember(reader, unpacker.get(), password, wanted, output);
+                if (result == ArchiveError::damagedHeader)
+                    damagedAt(entry.headerPosition);
             }
             if (!wanted) {
                 if (result != ArchiveError::ok)
@@ -456,10 +469,20 @@ std::string describeArchiveError(ArchiveError error)
         return "CRC-32 differs: wrong password or damaged member";
     case ArchiveError::damagedData:
         return "packed data does not decode to the member: wrong password or damaged member";
+    case ArchiveError::needsPassword:
+        return "encrypted: needs the password (-p PASSWORD)";
     case ArchiveError::outOfMemory:
         return "out of memory";
     }
     return "unknown error";
+}
+
+std::string describeArchiveError(ArchiveError error, uint64_t stoppedAt)
+{
+    std::string text = describeArchiveError(error);
+    if (error == ArchiveError::damagedHeader)
+        text += " (block at offset " + std::to_string(stoppedAt) + ")";
+    return text;
 }
 
 ArchiveError listArchiveMembers(const char* archiveFileName, std::vector<ArchiveEntry>& entries,
@@ -499,14 +522,14 @@ ArchiveError extractAllMembers(const char* archiveFileName, const char* password
     return result == ArchiveError::noSuchMember ? ArchiveError::ok : result;
 }
 
-namespace {
-
-// The lookup of one member by name, shared by the production's seam and the tool.
-ArchiveError lookUpMember(const char* archiveFileName, const char* memberName,
-                          const char* password, uint8_t** data, uint64_t* size)
+ArchiveError findArchiveMember(const char* archiveFileName, const char* memberName,
+                               const char* password, uint8_t** data, uint64_t* size,
+                               uint64_t* stoppedAt)
 {
     *data = nullptr;
     *size = 0;
+    if (stoppedAt)
+        *stoppedAt = 0;
     if (!memberName)
         return ArchiveError::noSuchMember;
     ArchiveError outcome = ArchiveError::noSuchMember;
@@ -524,11 +547,10 @@ ArchiveError lookUpMember(const char* archiveFileName, const char* memberName,
                 }
             }
             return false; // the first match decides
-        });
+        },
+        stoppedAt);
     return walked == ArchiveError::noSuchMember ? outcome : walked;
 }
-
-} // namespace
 
 int getArchiveMember(uint8_t** data, uint32_t* size, const char* memberName,
                      const char* archiveFileName, const char* password)
@@ -537,7 +559,8 @@ int getArchiveMember(uint8_t** data, uint32_t* size, const char* memberName,
         return 0;
     uint8_t* block = nullptr;
     uint64_t length = 0;
-    ArchiveError result = lookUpMember(archiveFileName, memberName, password, &block, &length);
+    ArchiveError result =
+        findArchiveMember(archiveFileName, memberName, password, &block, &length);
     if (result != ArchiveError::ok || length > UINT32_MAX) {
         std::free(block);
         *data = nullptr;
@@ -555,7 +578,8 @@ ArchiveError extractArchiveMember(const char* archiveFileName, const char* membe
     content.clear();
     uint8_t* block = nullptr;
     uint64_t length = 0;
-    ArchiveError result = lookUpMember(archiveFileName, memberName, password, &block, &length);
+    ArchiveError result =
+        findArchiveMember(archiveFileName, memberName, password, &block, &length);
     if (result == ArchiveError::ok)
         content.assign(block, block + length);
     std::free(block);

@@ -35,10 +35,14 @@ enum class ArchiveError {
     badCrc,             // the CRC-32 differs: wrong password or damaged member
     damagedData,        // the packed data ends early or decodes to too much
     outOfMemory,
+    needsPassword,      // an encrypted member, read without a password, failed its check
 };
 
 // One line of text for `error`, without the member's name.
 std::string describeArchiveError(ArchiveError error);
+
+// The same, with the offset of the block where a walk stopped for a damagedHeader.
+std::string describeArchiveError(ArchiveError error, uint64_t stoppedAt);
 
 // One file header as stored in the archive.
 struct ArchiveEntry {
@@ -82,6 +86,14 @@ using MemberVisitor =
 // reached the archive's end, or why it stopped before.
 ArchiveError extractAllMembers(const char* archiveFileName, const char* password,
                                const MemberVisitor& visit);
+
+// The lookup of getArchiveMember, with the reason for a failure. On success *data receives a
+// malloc'd block the caller frees (not null, also for an empty member) and *size its length;
+// on failure both are null and 0. For damagedHeader, *stoppedAt (when given) receives the
+// file offset of the block where the walk stopped.
+ArchiveError findArchiveMember(const char* archiveFileName, const char* memberName,
+                               const char* password, uint8_t** data, uint64_t* size,
+                               uint64_t* stoppedAt = nullptr);
 
 // Like getArchiveMember, but returns the reason for a failure; on success `content` holds the
 // member.

@@ -52,8 +52,12 @@ bool readDirectoryFile(const char* name, DataFile* file)
 
 } // namespace
 
-DataFile* openDataFile(const char* name)
+DataFile* openDataFile(const char* name) { return openDataFile(name, nullptr); }
+
+DataFile* openDataFile(const char* name, std::string* archiveProblem)
 {
+    if (archiveProblem)
+        archiveProblem->clear();
     if (!name)
         return nullptr;
     auto* file = static_cast<DataFile*>(std::malloc(sizeof(DataFile)));
@@ -63,14 +67,35 @@ DataFile* openDataFile(const char* name)
     file->data = nullptr;
     file->position = 0;
 
-    if (!getArchiveMember(&file->data, &file->size, name, dataArchiveName, dataArchivePassword)) {
+    uint8_t* data = nullptr;
+    uint64_t size = 0;
+    uint64_t stoppedAt = 0;
+    ArchiveError lookup =
+        findArchiveMember(dataArchiveName, name, dataArchivePassword, &data, &size, &stoppedAt);
+    if (lookup == ArchiveError::ok && size <= UINT32_MAX) {
+        file->data = data;
+        file->size = uint32_t(size);
+    } else {
+        std::free(data);
         if (!readDirectoryFile(name, file)) {
             std::free(file);
+            // No archive, or one without the name, is plain absence; anything else is the
+            // archive's own failure, which the caller's "not found" must not hide.
+            if (archiveProblem && lookup != ArchiveError::cannotOpen
+                && lookup != ArchiveError::noSuchMember)
+                *archiveProblem = std::string(dataArchiveName) + ": "
+                    + (lookup == ArchiveError::ok ? "member larger than 4 GiB"
+                                                  : describeArchiveError(lookup, stoppedAt));
             return nullptr;
         }
     }
     file->position = 0;
     return file;
+}
+
+std::string notFoundMessage(const std::string& text, const std::string& archiveProblem)
+{
+    return archiveProblem.empty() ? text : text + "\n" + archiveProblem;
 }
 
 int closeDataFile(DataFile* file)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tincrates {
 
@@ -20,6 +21,16 @@ constexpr const char* dataDirectoryFormat = "data/%s";
 // Returns a new handle for the named file, or null when neither the archive nor the data
 // folder holds it (or memory runs out). Nothing stays allocated on failure.
 DataFile* openDataFile(const char* name);
+
+// Like openDataFile(name). When it returns null although the archive is there, because the
+// archive could not deliver the name for a reason other than not holding it (a wrong password,
+// a damaged member, a damaged header), *archiveProblem receives that reason in one line, such
+// as "stashpack: CRC-32 differs: wrong password or damaged member"; otherwise it is emptied.
+DataFile* openDataFile(const char* name, std::string* archiveProblem);
+
+// A loader's words for a file that was not found, with the archive's problem from
+// openDataFile on a further line when there is one: damage is not mistaken for absence.
+std::string notFoundMessage(const std::string& text, const std::string& archiveProblem);
 
 // Releases the content and the handle. Accepts null. Returns 0.
 int closeDataFile(DataFile* file);

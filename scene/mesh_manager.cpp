@@ -81,9 +81,11 @@ void MeshManager::holdSubAssets(Mesh* mesh)
 
 Mesh* MeshManager::load(const std::string& name)
 {
-    std::unique_ptr<DataFile, int (*)(DataFile*)> file(openDataFile(name.c_str()), closeDataFile);
+    std::string archiveProblem;
+    std::unique_ptr<DataFile, int (*)(DataFile*)> file(
+        openDataFile(name.c_str(), &archiveProblem), closeDataFile);
     if (!file)
-        throw std::string("File not found");
+        throw notFoundMessage("File not found", archiveProblem);
 
     char magic[5];
     if (readDataFile(magic, 1, 5, file.get()) != 5 || std::memcmp(magic, meshMagic, 5) != 0)

@@ -21,8 +21,9 @@ public:
     MaterialManager materials; // the materials named by this manager's meshes
 
 protected:
-    // Reads the named MESH1 file (no buffers are made yet). Throws "File not found",
-    // "Not a MESH1-file", a truncation or bad-index text, or a material manager's failure text.
+    // Reads the named MESH1 file (no buffers are made yet). Throws "File not found" (with the
+    // archive's reason on a further line when it has one, see notFoundMessage), "Not a
+    // MESH1-file", a truncation or bad-index text, or a material manager's failure text.
     Mesh* load(const std::string& name) override;
     // Takes the materials of a mesh that another manager loaded.
     void holdSubAssets(Mesh* mesh) override;

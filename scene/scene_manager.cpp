@@ -3,7 +3,7 @@
 #include "scene/scene_manager.h"
 
 #include "assets/material.h"
-#include "datafiles/data_file.h"
+#include "assets/xml_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,11 +21,6 @@ namespace {
 // Both the XML parser and this reader descend recursively; a hostile file nested many
 // thousands of levels deep would exhaust the stack. No real scene comes near this.
 constexpr int maximumNestingDepth = 256;
-
-// Closes the data file on every path out of the reader.
-struct DataFileCloser {
-    void operator()(DataFile* file) const { closeDataFile(file); }
-};
 
 std::string lineMessage(int row, const char* description)
 {
@@ -214,14 +209,7 @@ void SceneManager::holdSubAssets(Scene* scene)
 
 Scene* SceneManager::load(const std::string& name)
 {
-    std::vector<char> text;
-    {
-        std::unique_ptr<DataFile, DataFileCloser> file(openDataFile(name.c_str()));
-        if (!file)
-            throw std::string("File not found");
-        text.resize(size_t(file->size) + 1, '\0');
-        readDataFile(text.data(), 1, file->size, file.get());
-    }
+    std::vector<char> text = readXmlText(name);
 
     if (int line = lineBeyondNestingLimit(text.data(), maximumNestingDepth))
         throw lineMessage(line, "elements nested too deeply");

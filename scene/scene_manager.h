@@ -20,9 +20,9 @@ public:
 
 protected:
     // Reads the named XML scene file into a new scene that owns the objects and lights it
-    // creates. Throws "File not found", "line %i: %s" for XML errors, "line %i: elements nested
-    // too deeply" for a hierarchy deeper than the reader follows, or a mesh manager's failure
-    // text. Nothing built so far is kept after a failure.
+    // creates. Throws "File not found" (see readXmlText), "line %i: %s" for XML errors,
+    // "line %i: elements nested too deeply" for a hierarchy deeper than the reader follows, or
+    // a mesh manager's failure text. Nothing built so far is kept after a failure.
     Scene* load(const std::string& name) override;
     // Takes the meshes of a scene that another manager loaded.
     void holdSubAssets(Scene* scene) override;

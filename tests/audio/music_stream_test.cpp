@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -78,6 +79,31 @@ TEST_F(MusicStreamTest, FilesWithoutMp3AudioAreNotRecognised)
     // A failed load holds on to nothing.
     EXPECT_EQ(music.dataFile, nullptr);
     EXPECT_EQ(music.stream, 0u);
+}
+
+// A stream that starts with a stretch of no whole frames at a rate other than 44.1 kHz once
+// had the resampler hand libsoxr nothing to convert and no buffer, which crashed. It loads now
+// (the shared fixture is read in place).
+TEST_F(MusicStreamTest, AStreamStartingWithNoFramesAtAnotherRateLoads)
+{
+    std::filesystem::path hostile = std::filesystem::path(TINCRATES_FIXTURES_DIR) / "hostile"
+        / "mp3-soxr-null-output.mp3";
+    if (!std::filesystem::exists(hostile))
+        GTEST_SKIP() << "fixtures not found";
+    std::filesystem::create_directory("data");
+    std::filesystem::create_symlink(hostile, "data/soundtrk.mp3");
+    EXPECT_EQ(loadError(music, "soundtrk.mp3"), "(no error)");
+    music.play();
+    EXPECT_EQ(music.positionSeconds(), 0.0);
+}
+
+// Damage is not reported as absence: a soundtrack the archive holds but cannot deliver says
+// why, after the words for a missing file.
+TEST_F(MusicStreamTest, ASoundtrackTheArchiveCannotDeliverSaysWhy)
+{
+    std::ofstream(dataArchiveName, std::ios::binary) << "not an archive";
+    EXPECT_EQ(loadError(music, "soundtrk.mp3"),
+              "Failed to load soundtrk.mp3\nfile not found\nstashpack: not an archive");
 }
 
 TEST_F(MusicStreamTest, PlayBeforeLoadIsRefused)
