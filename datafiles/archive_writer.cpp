@@ -5,6 +5,7 @@
 #include "datafiles/rar20_cipher.h"
 #include "datafiles/rar20_compressor.h"
 #include "datafiles/rar_format.h"
+#include "datafiles/replacing_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -63,10 +64,9 @@ uint32_t dosTime(std::time_t time)
 ArchiveWriter::ArchiveWriter(const std::string& archivePath, const ArchiveSettings& archive)
     : path(archivePath),
       settings(archive),
-      file(std::fopen(archivePath.c_str(), "wb"), &std::fclose)
+      output(std::make_unique<ReplacingFile>(archivePath)),
+      file(output->stream())
 {
-    if (!file)
-        throw std::runtime_error(systemError("cannot create", path));
     if (settings.level < 0 || settings.level > 5)
         throw std::runtime_error("compression level must be 0 to 5");
     if (settings.password.size() > 127)
@@ -90,7 +90,7 @@ ArchiveWriter::~ArchiveWriter() = default;
 
 void ArchiveWriter::writeBytes(std::span<const uint8_t> bytes)
 {
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
         throw std::runtime_error(systemError("cannot write", path));
 }
 
@@ -186,11 +186,8 @@ void ArchiveWriter::finish()
     for (const DeferredMember& member : deferredEmpty)
         writeMember(member.name, {}, member.time, {});
     deferredEmpty.clear();
-    std::FILE* closing = file.release();
-    bool failed = std::fflush(closing) != 0;
-    failed = std::fclose(closing) != 0 || failed;
-    if (failed)
-        throw std::runtime_error(systemError("cannot write", path));
+    file = nullptr;
+    output->commit();
 }
 
 } // namespace tincrates

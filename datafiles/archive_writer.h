@@ -13,6 +13,8 @@
 
 namespace tincrates {
 
+class ReplacingFile;
+
 namespace rar20 {
 class Rar20Compressor;
 }
@@ -29,8 +31,10 @@ uint32_t dosTime(std::time_t time);
 // One archive being written. Owns its file; members go in as they are added.
 class ArchiveWriter {
 public:
-    // Creates `path` (replacing it) and writes the marker and main header. Throws
-    // std::runtime_error with a one-line message when the file cannot be created or written.
+    // Starts the archive `path` and writes the marker and main header. The archive is written
+    // under a temporary name beside `path` and takes its place at finish(); until then, and
+    // after any failure, a file that was at `path` stays as it was. Throws std::runtime_error
+    // with a one-line message when the file cannot be created or written.
     ArchiveWriter(const std::string& path, const ArchiveSettings& settings);
     ~ArchiveWriter();
     ArchiveWriter(const ArchiveWriter&) = delete;
@@ -44,7 +48,8 @@ public:
     void addMember(const std::string& name, std::span<const uint8_t> content, uint32_t time,
                    const std::function<void(size_t)>& progress = {});
 
-    // Writes everything out and closes the file. Throws std::runtime_error on failure.
+    // Writes everything out, closes the file and puts it at the archive's path. Throws
+    // std::runtime_error on failure. An archive never finished is removed when the writer goes.
     void finish();
 
 private:
@@ -59,7 +64,8 @@ private:
 
     std::string path;
     ArchiveSettings settings;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file;
+    std::unique_ptr<ReplacingFile> output;
+    std::FILE* file; // output's stream while the archive is open; null once finished
     std::unique_ptr<rar20::Rar20Compressor> compressor;
     std::vector<DeferredMember> deferredEmpty;
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <string>
 
 namespace tincrates {
@@ -135,6 +136,59 @@ TEST_F(StashCreate, NeverPacksTheArchiveIntoItself)
     bool found = true;
     writer_test::readMember("in/pack.rar", "pack.rar", nullptr, &found);
     EXPECT_FALSE(found);
+}
+
+TEST_F(StashCreate, AFailedCreateLeavesAnArchiveThatWasThereAsItWas)
+{
+    ASSERT_EQ(stash("create pack.rar -C in ."), 0) << errorText();
+    Bytes before = writer_test::readFile("pack.rar");
+
+    // Refused as the archive is begun.
+    EXPECT_EQ(stash("create pack.rar -p " + std::string(128, 'x') + " -C in ."), 1);
+    EXPECT_EQ(errorText(), "stash: password longer than 127 characters\n");
+    EXPECT_TRUE(writer_test::readFile("pack.rar") == before);
+
+    // A file that fails to read after other members went in: the kernel refuses a read of
+    // the unmapped first page of a process's memory.
+    EXPECT_EQ(stash("create pack.rar in/readme.txt /proc/self/mem"), 1);
+    EXPECT_EQ(errorText(), "stash: cannot read /proc/self/mem: Input/output error\n");
+    EXPECT_TRUE(writer_test::readFile("pack.rar") == before);
+
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(scratch.path))
+        ++entries;
+    EXPECT_EQ(entries, 4u) << "in, pack.rar, stdout.txt and stderr.txt: no temporary file left";
+}
+
+TEST_F(StashCreate, ReplacesAnArchiveOnlyWhenTheNewOneIsWhole)
+{
+    ASSERT_EQ(stash("create pack.rar -C in readme.txt"), 0) << errorText();
+    fs::permissions("pack.rar", fs::perms::owner_read | fs::perms::owner_write
+                                    | fs::perms::group_read);
+    ASSERT_EQ(stash("create pack.rar -C in sub"), 0) << errorText();
+    bool found = true;
+    writer_test::readMember("pack.rar", "readme.txt", nullptr, &found);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(writer_test::readMember("pack.rar", "sub\\code.bin", nullptr),
+              writer_test::readFile("in/sub/code.bin"));
+    EXPECT_EQ(fs::status("pack.rar").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(StashCreate, SkipsALinkToItselfWithAWarningAsItSkipsDanglingLinksAndFifos)
+{
+    fs::create_symlink("loop", "in/sub/loop");
+    fs::create_symlink("nowhere", "in/sub/dangling");
+    ASSERT_EQ(::mkfifo("in/sub/fifo", 0600), 0);
+    ASSERT_EQ(stash("create pack.rar -C in ."), 0) << errorText();
+    EXPECT_EQ(errorText(), "stash: skipping in/sub/loop: Too many levels of symbolic links\n");
+    ASSERT_EQ(stash("list pack.rar"), 0);
+    Bytes listing = writer_test::readFile("stdout.txt");
+    std::string text(listing.begin(), listing.end());
+    EXPECT_NE(text.find("sub\\code.bin"), std::string::npos) << text;
+    EXPECT_EQ(text.find("loop"), std::string::npos) << text;
+    EXPECT_EQ(text.find("dangling"), std::string::npos) << text;
+    EXPECT_EQ(text.find("fifo"), std::string::npos) << text;
 }
 
 } // namespace

@@ -11,6 +11,7 @@ constexpr const char* usage =
     "usage: stash COMMAND ARGUMENTS\n"
     "  list ARCHIVE                                   list the members\n"
     "  extract ARCHIVE NAME [-p PASSWORD] [-o FILE]   extract one member\n"
+    "  extract ARCHIVE [-p PASSWORD] [-o FOLDER]      extract every member\n"
     "  test ARCHIVE [-p PASSWORD]                     check every member\n"
     "  create ...                                     pack files into an archive\n"
     "stash COMMAND --help describes each command.\n";

@@ -126,8 +126,16 @@ void collectMembers(const CreateOptions& options, const std::string& input,
         std::vector<fs::path> found;
         for (auto it = fs::recursive_directory_iterator(full, error);
              !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-            if (it->is_regular_file())
+            // Only regular files are packed; dangling links, FIFOs and sockets are passed by
+            // in silence. A link that cannot be followed at all (one that names itself) is
+            // passed by too, but said, since it may be a mistake.
+            std::error_code statusError;
+            if (it->is_regular_file(statusError))
                 found.push_back(it->path());
+            else if (statusError && statusError != std::errc::no_such_file_or_directory)
+                std::fprintf(stderr, "stash: skipping %s: %s\n",
+                             it->path().lexically_normal().c_str(),
+                             statusError.message().c_str());
         }
         if (error)
             throw std::runtime_error("cannot read folder " + full.string() + ": "
@@ -205,7 +213,8 @@ private:
 
 void writeMembers(ArchiveWriter& writer, const std::vector<Member>& members, uint64_t total);
 
-// Packs the archive; on failure removes what it wrote of it and rethrows.
+// Packs the archive. It is written beside its place and put there only when whole, so a
+// failure leaves an archive that was there before as it was.
 void createArchive(const CreateOptions& options)
 {
     std::vector<Member> members;
@@ -232,13 +241,7 @@ void createArchive(const CreateOptions& options)
         total += member.size;
 
     ArchiveWriter writer(options.archive, options.settings);
-    try {
-        writeMembers(writer, members, total);
-    } catch (...) {
-        // A half-written archive is of no use to anyone.
-        ::unlink(options.archive.c_str());
-        throw;
-    }
+    writeMembers(writer, members, total);
 }
 
 void writeMembers(ArchiveWriter& writer, const std::vector<Member>& members, uint64_t total)

@@ -2,10 +2,15 @@
 #include "tools/stash/stash_read.h"
 
 #include "datafiles/archive_reader.h"
+#include "datafiles/replacing_file.h"
+#include "tools/stash/extraction_folder.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,9 +25,13 @@ constexpr const char* listUsage =
 
 constexpr const char* extractUsage =
     "usage: stash extract ARCHIVE NAME [-p PASSWORD] [-o FILE]\n"
+    "       stash extract ARCHIVE [-p PASSWORD] [-o FOLDER]\n"
     "Extracts the first member whose name matches NAME (case and \"/\" or \"\\\" do not\n"
-    "matter) to FILE, or to standard output (also for -o -). Exit code 0 on success, 1 on\n"
-    "any error.\n";
+    "matter) to FILE, or to standard output (also for -o -). Without NAME, extracts every\n"
+    "member into FOLDER (default: the current folder), made when missing; a member whose\n"
+    "name would lead outside it (\"..\", an absolute name, a drive letter) is refused with a\n"
+    "message, as is one that would replace the archive. Files are written whole or not at\n"
+    "all. Exit code 0 on success, 1 on any error.\n";
 
 constexpr const char* testUsage =
     "usage: stash test ARCHIVE [-p PASSWORD]\n"
@@ -102,10 +111,18 @@ std::string flagsText(const ArchiveEntry& entry)
 // The reason for a failure of the whole archive, with the place of a damaged header.
 std::string archiveProblem(ArchiveError error, uint64_t offset)
 {
-    std::string text = describeArchiveError(error);
-    if (error == ArchiveError::damagedHeader)
-        text += " (block at offset " + std::to_string(offset) + ")";
-    return text;
+    return describeArchiveError(error, offset);
+}
+
+// The reason a walk of `archive` stopped with `error`, with the place of a damaged header.
+std::string walkProblem(const char* archive, ArchiveError error)
+{
+    uint64_t stoppedAt = 0;
+    if (error == ArchiveError::damagedHeader) {
+        std::vector<ArchiveEntry> entries;
+        listArchiveMembers(archive, entries, &stoppedAt);
+    }
+    return archiveProblem(error, stoppedAt);
 }
 
 // The name to show: the Unicode form where the archive has one. Control characters become
@@ -152,6 +169,50 @@ ArchiveError extractNamed(const char* archive, const char* name, const char* pas
 bool writeAll(FILE* out, const std::vector<uint8_t>& content)
 {
     return content.empty() || std::fwrite(content.data(), 1, content.size(), out) == content.size();
+}
+
+// `stash extract ARCHIVE [-o FOLDER]`: every member into the folder, each refused or failed
+// member said in one line, and the whole run failed if any was.
+int extractEveryMember(const char* archive, const char* password, const char* folderName)
+{
+    std::unique_ptr<ExtractionFolder> folder;
+    try {
+        folder = std::make_unique<ExtractionFolder>(folderName ? folderName : ".", archive);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "stash: %s\n", error.what());
+        return 1;
+    }
+    size_t visited = 0;
+    size_t failed = 0;
+    ArchiveError walked = extractAllMembers(
+        archive, password,
+        [&](const ArchiveEntry& entry, ArchiveError result, const uint8_t* data,
+            uint64_t size) {
+            ++visited;
+            std::string problem;
+            std::vector<std::string> parts = safeMemberPath(
+                entry.unicodeName.empty() ? entry.name : entry.unicodeName, problem);
+            if (problem.empty() && result != ArchiveError::ok)
+                problem = describeArchiveError(result);
+            if (problem.empty())
+                problem = folder->write(parts, {data, size_t(size)}, entry.isDirectory());
+            if (!problem.empty()) {
+                ++failed;
+                std::fprintf(stderr, "stash: %s: %s: %s\n", archive, shownName(entry).c_str(),
+                             problem.c_str());
+            }
+            return true;
+        });
+    if (walked != ArchiveError::ok) {
+        std::fprintf(stderr, "stash: %s: %s\n", archive, walkProblem(archive, walked).c_str());
+        return 1;
+    }
+    if (failed > 0) {
+        std::fprintf(stderr, "stash: %s: %zu of %zu members not extracted\n", archive, failed,
+                     visited);
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -202,41 +263,45 @@ int runExtract(int argc, char** argv)
     }
     if (!args.error.empty())
         return usageError(args.error, "extract");
+    if (args.words.size() == 1)
+        return extractEveryMember(args.words[0], args.password, args.outputFile);
     if (args.words.size() != 2)
-        return usageError("expected an archive and a member name", "extract");
+        return usageError("expected an archive and, optionally, a member name", "extract");
 
     const char* archive = args.words[0];
     const char* name = args.words[1];
+    bool toStandardOutput = !args.outputFile || std::strcmp(args.outputFile, "-") == 0;
+    std::error_code ignored;
+    if (!toStandardOutput && std::filesystem::equivalent(args.outputFile, archive, ignored)) {
+        std::fprintf(stderr, "stash: cannot write %s: it is the archive being read\n",
+                     args.outputFile);
+        return 1;
+    }
     std::vector<uint8_t> content;
     ArchiveError result = extractNamed(archive, name, args.password, content);
     if (result != ArchiveError::ok) {
-        uint64_t stoppedAt = 0;
-        if (result == ArchiveError::damagedHeader) {
-            std::vector<ArchiveEntry> entries;
-            listArchiveMembers(archive, entries, &stoppedAt);
-        }
         std::fprintf(stderr, "stash: %s: %s: %s\n", archive, name,
-                     archiveProblem(result, stoppedAt).c_str());
+                     walkProblem(archive, result).c_str());
         return 1;
     }
 
-    if (!args.outputFile || std::strcmp(args.outputFile, "-") == 0) {
+    if (toStandardOutput) {
         if (!writeAll(stdout, content) || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "stash: cannot write to standard output\n");
             return 1;
         }
         return 0;
     }
-    FILE* out = std::fopen(args.outputFile, "wb");
-    if (!out) {
-        std::fprintf(stderr, "stash: cannot create %s: %s\n", args.outputFile,
-                     std::strerror(errno));
-        return 1;
-    }
-    bool written = writeAll(out, content);
-    if (std::fclose(out) != 0 || !written) {
-        std::fprintf(stderr, "stash: cannot write %s\n", args.outputFile);
-        std::remove(args.outputFile);
+    // Written beside the file and renamed into place, so a failed write leaves no half file
+    // and an old file of that name stays as it was.
+    try {
+        ReplacingFile out(args.outputFile);
+        if (!writeAll(out.stream(), content))
+            throw std::runtime_error(std::string("cannot write ") + args.outputFile + ": "
+                                     + std::strerror(errno));
+        out.commit();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "stash: %s\n", error.what());
         return 1;
     }
     return 0;

@@ -1,0 +1,95 @@
+// Writing under a temporary name and renaming into place, which is atomic within a folder.
+#include "datafiles/replacing_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tincrates {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::runtime_error systemError(const char* what, const std::string& path, int code)
+{
+    return std::runtime_error(std::string(what) + " " + path + ": " + std::strerror(code));
+}
+
+// The permissions a file made now would get: read and write for all, less the umask.
+mode_t newFileMode()
+{
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+ReplacingFile::ReplacingFile(const std::string& target)
+    : target(target), finalPath(target)
+{
+    // Writing through a link, as opening the target would, keeps the link.
+    std::error_code error;
+    if (fs::is_symlink(target, error)) {
+        fs::path resolved = fs::canonical(target, error);
+        if (!error)
+            finalPath = resolved.string();
+    }
+    fs::path place(finalPath);
+    std::string name = "." + place.filename().string() + ".XXXXXX";
+    std::vector<char> pattern;
+    std::string full = (place.parent_path() / name).string();
+    pattern.assign(full.begin(), full.end());
+    pattern.push_back('\0');
+    int descriptor = ::mkstemp(pattern.data());
+    if (descriptor < 0)
+        throw systemError("cannot create", target, errno);
+    temporaryPath = pattern.data();
+    file = ::fdopen(descriptor, "wb");
+    if (!file) {
+        int code = errno;
+        ::close(descriptor);
+        ::unlink(temporaryPath.c_str());
+        throw systemError("cannot create", target, code);
+    }
+}
+
+ReplacingFile::~ReplacingFile()
+{
+    if (file) {
+        std::fclose(file);
+        ::unlink(temporaryPath.c_str());
+    }
+}
+
+void ReplacingFile::commit()
+{
+    if (!file)
+        return;
+    struct stat existing {};
+    mode_t mode = ::stat(finalPath.c_str(), &existing) == 0 ? existing.st_mode & 07777
+                                                           : newFileMode();
+    bool isWritten = std::fflush(file) == 0 && ::fchmod(::fileno(file), mode) == 0;
+    int code = errno;
+    std::FILE* closing = file;
+    file = nullptr;
+    if (std::fclose(closing) != 0 && isWritten) {
+        isWritten = false;
+        code = errno;
+    }
+    if (isWritten && std::rename(temporaryPath.c_str(), finalPath.c_str()) != 0) {
+        isWritten = false;
+        code = errno;
+    }
+    if (!isWritten) {
+        ::unlink(temporaryPath.c_str());
+        throw systemError("cannot write", target, code);
+    }
+}
+
+} // namespace tincrates

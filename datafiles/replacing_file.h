@@ -1,0 +1,36 @@
+// A file written under a temporary name beside its target, which takes the target's place only
+// once it is whole: a failed or interrupted write leaves the old file as it was.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace tincrates {
+
+class ReplacingFile {
+public:
+    // Creates an empty temporary file in the folder of `target` (of the file it names, when
+    // `target` is a symbolic link to one) and opens it for writing. Throws std::runtime_error
+    // "cannot create TARGET: reason" when it cannot.
+    explicit ReplacingFile(const std::string& target);
+    // Removes the temporary file unless commit() has put it in place.
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // The open temporary file; null once committed.
+    std::FILE* stream() const { return file; }
+
+    // Closes the temporary file and renames it to the target, with the permissions the target
+    // had or, for a new file, those of a file created now. Throws std::runtime_error "cannot
+    // write TARGET: reason"; the target is then unchanged.
+    void commit();
+
+private:
+    std::string target;        // as the caller named it, for messages
+    std::string finalPath;     // where the file goes: the target, or the file its link names
+    std::string temporaryPath; // beside finalPath
+    std::FILE* file = nullptr;
+};
+
+} // namespace tincrates
