@@ -1,0 +1,23 @@
+// Ctrl-C and `kill` as a request to end the run: SIGINT and SIGTERM only raise a flag, which
+// the frame loop reads, so the run is taken down in order as after Escape.
+#pragma once
+
+namespace tincrates {
+
+// Installs handlers for SIGINT and SIGTERM while it lives, and restores the ones before it
+// when it goes. Installed before SDL starts, it keeps SDL from putting in its own handlers,
+// which only queue an event that nothing reads without a window. A second signal while the
+// first is still unanswered ends the process as the signal does by default, so a run that
+// hangs can still be stopped. Only one may live at a time.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // Whether SIGINT or SIGTERM has arrived since this was made.
+    bool isStopRequested() const;
+};
+
+} // namespace tincrates

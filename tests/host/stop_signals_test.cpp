@@ -1,0 +1,165 @@
+// Ctrl-C and `kill` end a run as Escape does: the frame in flight is finished, everything is
+// taken down in order, and the exit code is 0.
+#include "host/stop_signals.h"
+
+#include "audio/silent_clock.h"
+#include "host/demo_fixture.h"
+#include "platform/shared_device.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace tincrates {
+namespace {
+
+using namespace tincrates::testing;
+
+extern "C" void recordOtherSignal(int) {}
+
+TEST(StopSignals, EitherSignalOnlyRaisesTheFlag)
+{
+    for (int number : {SIGINT, SIGTERM}) {
+        StopSignals signals;
+        EXPECT_FALSE(signals.isStopRequested());
+        std::raise(number);
+        EXPECT_TRUE(signals.isStopRequested()) << number;
+    }
+}
+
+TEST(StopSignals, TheHandlersBeforeAreBackAfterwards)
+{
+    struct sigaction mine {};
+    mine.sa_handler = recordOtherSignal;
+    sigemptyset(&mine.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGINT, &mine, &before), 0);
+    {
+        StopSignals signals;
+        struct sigaction during {};
+        sigaction(SIGINT, nullptr, &during);
+        EXPECT_NE(during.sa_handler, recordOtherSignal);
+    }
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, recordOtherSignal);
+    sigaction(SIGINT, &before, nullptr);
+}
+
+TEST(StopSignals, ASecondSignalEndsAProcessThatDidNotStop)
+{
+    EXPECT_EXIT(
+        {
+            StopSignals signals;
+            std::raise(SIGTERM);
+            std::raise(SIGTERM);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+}
+
+struct StopSignalsInARun : ::testing::Test {
+    StopSignalsInARun()
+    {
+        test.useStubTimeline();
+        folder.write("data/soundtrk.mp3", silentSoundtrack(soundtrackSecondsPastEnd));
+    }
+
+    ScratchDir folder;
+    SilentClock clock;
+    TestServices test;
+};
+
+TEST_F(StopSignalsInARun, EndTheRunAfterTheFrameInFlightWithExitCodeZero)
+{
+    for (int number : {SIGINT, SIGTERM}) {
+        test.stub = {};
+        test.stub.onFrame = [this, number](float) {
+            clock.output->advance(4410 * 4);
+            if (test.stub.times.size() == 3)
+                std::raise(number);
+        };
+        EXPECT_EQ(runDemo(test.services), 0) << number;
+        EXPECT_EQ(test.stub.times.size(), 3u) << number;
+        EXPECT_EQ(test.stub.log, (std::vector<std::string>{"build", "destroy", "timeline gone"}));
+        EXPECT_TRUE(test.messages.empty());
+        EXPECT_EQ(sharedDevice(), nullptr);
+    }
+}
+
+// Whether process `pid` catches `number` (its handler is installed): bit number - 1 of the
+// SigCgt mask in /proc/<pid>/status.
+// Only the program's own handlers count, not those a forked test process had before exec.
+bool catchesSignal(pid_t pid, int number)
+{
+    std::error_code error;
+    if (std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error)
+        != std::filesystem::canonical(TINCRATES_PROGRAM, error))
+        return false;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (number - 1) & 1) != 0;
+    return false;
+}
+
+// The production itself, headless with its soundtrack playing in real time, ends promptly on
+// either signal instead of after its 108 seconds of music.
+TEST(StopSignalsOfTheProgram, EndTheHeadlessProductionPromptlyWithExitCodeZero)
+{
+    for (int number : {SIGINT, SIGTERM}) {
+        ScratchDir folder;
+        writeTestProduction(folder);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+            execl(TINCRATES_PROGRAM, TINCRATES_PROGRAM, static_cast<char*>(nullptr));
+            std::_Exit(127);
+        }
+        // Waits until the program has its handlers (that is, the run has begun), at most a
+        // minute, then signals it and waits at most a minute more for it to end.
+        using std::chrono::steady_clock;
+        auto deadline = steady_clock::now() + std::chrono::seconds(60);
+        int status = 0;
+        bool hasEnded = false;
+        while (!catchesSignal(pid, number) && steady_clock::now() < deadline) {
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                hasEnded = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_FALSE(hasEnded) << "the production ended before it was signalled";
+        kill(pid, number);
+        deadline = steady_clock::now() + std::chrono::seconds(60);
+        while (!hasEnded && steady_clock::now() < deadline) {
+            hasEnded = waitpid(pid, &status, WNOHANG) == pid;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!hasEnded) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            FAIL() << "signal " << number << " did not end the run within a minute";
+        }
+        ASSERT_TRUE(WIFEXITED(status)) << "signal " << number << " killed the run";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << number;
+    }
+}
+
+} // namespace
+} // namespace tincrates
