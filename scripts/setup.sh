@@ -14,6 +14,7 @@ packages=(
     unar
     xfonts-base ffmpeg
     libfreetype-dev fonts-dejavu-core
+    valgrind clang libclang-rt-dev
 )
 
 missing=()
