@@ -115,6 +115,23 @@ TEST_F(Capture, RendersOnlyTheChosenMomentsWithTheTextsTheyWouldShow)
     EXPECT_NEAR(int(centre("out/t100.500.png") >> 16 & 0xFF)
                     - int(centre("out/t020.500.png") >> 16 & 0xFF), 90, 2);
 
+    // A whole beat flashes the picture white; near the end the black overlay has faded it out.
+    ASSERT_EQ(run("--at 9,231.9 -o ends"), 0) << contents("errors.txt");
+    auto brightest = [](const std::string& name, bool darkest) {
+        std::string png = contents(name);
+        DecodedImage image;
+        std::string error;
+        EXPECT_TRUE(decodePng(png.data(), png.size(), image, error)) << error;
+        int extreme = darkest ? 255 : 0;
+        for (uint32_t p : image.pixels)
+            for (int shift : {0, 8, 16})
+                extreme = darkest ? std::min(extreme, int(p >> shift & 0xFF))
+                                  : std::max(extreme, int(p >> shift & 0xFF));
+        return extreme;
+    };
+    EXPECT_GE(brightest("ends/t009.000.png", true), 254);
+    EXPECT_LE(brightest("ends/t231.900.png", false), 3);
+
     // The same data gives the same bytes.
     ASSERT_EQ(run("--at 20.5 -o again"), 0) << contents("errors.txt");
     EXPECT_TRUE(contents("again/t020.500.png") == contents("out/t020.500.png"));
