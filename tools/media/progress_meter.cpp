@@ -20,8 +20,11 @@ ProgressMeter::~ProgressMeter() { finish(); }
 void ProgressMeter::update(uint64_t done)
 {
     auto now = std::chrono::steady_clock::now();
+    // A terminal shows the bar once the work takes a second; a log gets a line only for work
+    // long enough to wonder about.
     auto interval = isTerminal ? std::chrono::milliseconds(250) : std::chrono::seconds(10);
-    if (now - started < std::chrono::seconds(1) || now - lastShown < interval)
+    auto patience = isTerminal ? std::chrono::seconds(1) : std::chrono::seconds(10);
+    if (now - started < patience || now - lastShown < interval)
         return;
     lastShown = now;
     double seconds = std::chrono::duration<double>(now - started).count();

@@ -1,5 +1,5 @@
-// Progress of long work on standard error: a bar redrawn in place on a terminal, a line now
-// and then in a log. Nothing is shown for work that ends within a second.
+// Progress of long work on standard error: a bar redrawn in place on a terminal once the work
+// has taken a second, a line every 10 seconds in a log.
 #pragma once
 
 #include <chrono>
