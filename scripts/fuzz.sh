@@ -49,7 +49,7 @@ fi
 options_of() {
     case $1 in
     material_file | scene_file) echo "-max_len=8192 -dict=$PWD/tests/fuzz/xml.dict" ;;
-    mp3_stream | compressor_round_trip) echo "-max_len=32768" ;;
+    mp3_stream | compressor_round_trip | archive_*) echo "-max_len=32768" ;;
     *) echo "-max_len=65536" ;;
     esac
 }

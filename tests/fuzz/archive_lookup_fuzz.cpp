@@ -1,4 +1,5 @@
-// An input as the production's archive, read with the production's password.
+// An input as the production's archive, read as the production reads it (openDataFile, with its
+// password) and walked whole with that password.
 #include "fuzz/archive_lookup.h"
 
 TINCRATES_FUZZ_TARGET(archive_lookup)
