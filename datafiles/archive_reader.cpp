@@ -116,7 +116,6 @@ std::string decodeUnicodeName(const std::string& stored)
 // Called with each member a walk extracts (its output when it was wanted); returns whether
 // to go on.
 using MemberSink = std::function<bool(const ArchiveEntry&, ArchiveError, OutputBlock&)>;
-using MemberFilter = std::function<bool(const ArchiveEntry&)>;
 
 // A failed check on a member written by an older program is reported as what it really is:
 // a method or cipher this reader does not have, rather than a damaged member.
@@ -135,30 +134,36 @@ ArchiveError refineFailure(const ArchiveEntry& entry, const char* password, int 
     return error;
 }
 
-// Reads a stored member whole. An encrypted one is read to its padded end, since the cipher
-// works on whole 16-byte blocks, and then cut to its unpacked size.
+// Reads a stored member in chunks. An encrypted one is read to its padded end, since the
+// cipher works on whole 16-byte blocks, and only its unpacked size is kept.
 ArchiveError readStoredMember(ArchiveReader& reader, OutputBlock& output)
 {
     const ArchiveEntry& entry = reader.fileHeader;
     uint64_t toRead = entry.unpSize;
     if (reader.encryptionVersion >= 20)
         toRead = (toRead + 15) & ~uint64_t(15);
-    OutputBlock padded(toRead);
-    // Chunks, so that a header that claims far more than the file holds costs nothing.
+    // Chunks, so that a header that claims far more than the file holds costs nothing; a
+    // multiple of 16, so that each chunk decrypts in whole blocks.
     constexpr size_t chunkSize = 1 << 20;
-    while (padded.size < toRead) {
-        size_t want = size_t(std::min<uint64_t>(chunkSize, toRead - padded.size));
-        if (!padded.reserve(want))
-            return ArchiveError::outOfMemory;
-        size_t got = reader.readPacked(padded.end(), want);
-        padded.size += got;
+    std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[std::min<uint64_t>(
+        chunkSize, std::max<uint64_t>(toRead, 1))]);
+    if (!chunk)
+        return ArchiveError::outOfMemory;
+    uint64_t readSoFar = 0;
+    while (readSoFar < toRead) {
+        size_t want = size_t(std::min<uint64_t>(chunkSize, toRead - readSoFar));
+        size_t got = reader.readPacked(chunk.get(), want);
+        // The padding after the member's end is not part of it.
+        uint64_t left = readSoFar < entry.unpSize ? entry.unpSize - readSoFar : 0;
+        size_t kept = size_t(std::min<uint64_t>(got, left));
+        readSoFar += got;
+        if (!output.append(chunk.get(), kept))
+            return output.isWriteFailed ? ArchiveError::writeFailed : ArchiveError::outOfMemory;
         if (got < want)
             break;
     }
-    if (padded.size < entry.unpSize)
+    if (readSoFar < entry.unpSize)
         return ArchiveError::damagedData;
-    if (!output.append(padded.data, entry.unpSize))
-        return ArchiveError::outOfMemory;
     return ArchiveError::ok;
 }
 
@@ -188,8 +193,8 @@ ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker* unpacker, const
         case UnpackResult::outputOverrun:
             result = ArchiveError::damagedData;
             break;
-        case UnpackResult::outOfMemory:
-            result = ArchiveError::outOfMemory;
+        case UnpackResult::outputRefused:
+            result = output.isWriteFailed ? ArchiveError::writeFailed : ArchiveError::outOfMemory;
             break;
         }
         // A member that is not wanted has no result of its own; the wanted one after it
@@ -198,7 +203,7 @@ ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker* unpacker, const
             return ArchiveError::ok;
     }
     if (result == ArchiveError::ok
-        && (output.size != entry.unpSize || crc32(0, output.data, output.size) != entry.fileCrc))
+        && (output.size != entry.unpSize || output.crc != entry.fileCrc))
         result = ArchiveError::badCrc;
     return refineFailure(entry, password, reader.encryptionVersion, result);
 }
@@ -208,7 +213,7 @@ ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker* unpacker, const
 // *stoppedAt (when given) receives the offset of the block where the walk stopped.
 ArchiveError walkArchive(const char* archiveFileName, const char* password,
                          const MemberFilter& isWanted, const MemberSink& sink,
-                         uint64_t* stoppedAt = nullptr)
+                         uint64_t* stoppedAt = nullptr, const MemberWriter* writer = nullptr)
 {
     try {
         ArchiveReader reader;
@@ -234,7 +239,7 @@ ArchiveError walkArchive(const char* archiveFileName, const char* password,
             }
             const ArchiveEntry& entry = reader.fileHeader;
             bool wanted = isWanted(entry);
-            OutputBlock output(wanted ? entry.unpSize : 0);
+            OutputBlock output(wanted ? entry.unpSize : 0, wanted ? writer : nullptr);
             ArchiveError result = ArchiveError::ok;
             if (reader.isSolidArchive() || wanted) {
                 if (!unpacker && entry.method != METHOD_STORE)
@@ -262,8 +267,6 @@ ArchiveError walkArchive(const char* archiveFileName, const char* password,
 
 bool OutputBlock::reserve(size_t count)
 {
-    if (count > limit - size)
-        return false;
     if (size + count <= capacity)
         return true;
     // The first step takes members of ordinary size in one allocation; only untouched
@@ -284,9 +287,19 @@ bool OutputBlock::append(const uint8_t* bytes, size_t count)
 {
     if (count == 0)
         return true;
-    if (!reserve(count))
+    if (count > limit - size)
         return false;
-    std::memcpy(data + size, bytes, count);
+    if (writer) {
+        if (!(*writer)(bytes, count)) {
+            isWriteFailed = true;
+            return false;
+        }
+    } else {
+        if (!reserve(count))
+            return false;
+        std::memcpy(data + size, bytes, count);
+    }
+    crc = crc32(crc, bytes, count);
     size += count;
     return true;
 }
@@ -477,6 +490,8 @@ std::string describeArchiveError(ArchiveError error)
         return "encrypted: needs the password (-p PASSWORD)";
     case ArchiveError::outOfMemory:
         return "out of memory";
+    case ArchiveError::writeFailed:
+        return "cannot write the member's bytes";
     }
     return "unknown error";
 }
@@ -734,6 +749,23 @@ ArchiveError findArchiveMember(const char* archiveFileName, const char* memberNa
             return false; // the first match decides
         },
         stoppedAt);
+    return walked == ArchiveError::noSuchMember ? outcome : walked;
+}
+
+ArchiveError streamArchiveMember(const char* archiveFileName, const MemberFilter& isWanted,
+                                 const char* password, const MemberWriter& write,
+                                 uint64_t* stoppedAt)
+{
+    if (stoppedAt)
+        *stoppedAt = 0;
+    ArchiveError outcome = ArchiveError::noSuchMember;
+    ArchiveError walked = walkArchive(
+        archiveFileName, password, isWanted,
+        [&](const ArchiveEntry&, ArchiveError error, OutputBlock&) {
+            outcome = error;
+            return false; // the first match decides
+        },
+        stoppedAt, &write);
     return walked == ArchiveError::noSuchMember ? outcome : walked;
 }
 

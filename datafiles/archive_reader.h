@@ -1,6 +1,7 @@
 // Extraction of members from a RAR 2.x archive file (RAR 2.0 compression and encryption).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -36,6 +37,7 @@ enum class ArchiveError {
     damagedData,        // the packed data ends early or decodes to too much
     outOfMemory,
     needsPassword,      // an encrypted member, read without a password, failed its check
+    writeFailed,        // the receiver of a streamed member refused its bytes
 };
 
 // One line of text for `error`, without the member's name.
@@ -94,6 +96,24 @@ ArchiveError extractAllMembers(const char* archiveFileName, const char* password
 ArchiveError findArchiveMember(const char* archiveFileName, const char* memberName,
                                const char* password, uint8_t** data, uint64_t* size,
                                uint64_t* stoppedAt = nullptr);
+
+// Picks the member a walk extracts, from its header.
+using MemberFilter = std::function<bool(const ArchiveEntry& entry)>;
+
+// Receives a streamed member's bytes in order, a piece at a time; returns false to stop the
+// extraction (which then fails with writeFailed).
+using MemberWriter = std::function<bool(const uint8_t* data, size_t size)>;
+
+// Extracts the first member, in archive order, that `isWanted` picks (it is asked once per
+// file header), handing its bytes to `write` as they are decoded rather than collecting them,
+// so that memory stays the same whatever the member's size. The CRC-32 can only be checked at
+// the end: on a failure `write` may already have had part of the member, or garbage after a
+// wrong password. A solid archive is decoded from its start each time. Returns ok,
+// noSuchMember or the reason for a failure; on damagedHeader *stoppedAt (when given) receives
+// the offset of the block where the walk stopped.
+ArchiveError streamArchiveMember(const char* archiveFileName, const MemberFilter& isWanted,
+                                 const char* password, const MemberWriter& write,
+                                 uint64_t* stoppedAt = nullptr);
 
 // Like getArchiveMember, but returns the reason for a failure; on success `content` holds the
 // member.

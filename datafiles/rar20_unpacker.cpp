@@ -251,18 +251,15 @@ void Rar20Unpacker::flushWindow()
 {
     uint32_t count = (unpackPosition - flushedPosition) & windowMask;
     if (output && count > 0) {
+        uint32_t firstPart = std::min(count, windowSize - flushedPosition);
         if (count > output->limit - output->size) {
             // More output than the member holds: stop, and let the member fail.
             remainingOutput = -1;
             outputFailed = true;
-        } else if (!output->reserve(count)) {
+        } else if (!output->append(window.get() + flushedPosition, firstPart)
+                   || !output->append(window.get(), count - firstPart)) {
             remainingOutput = -1;
-            outOfMemory = true;
-        } else {
-            uint32_t firstPart = std::min(count, windowSize - flushedPosition);
-            std::memcpy(output->end(), window.get() + flushedPosition, firstPart);
-            std::memcpy(output->end() + firstPart, window.get(), count - firstPart);
-            output->size += count;
+            isOutputRefused = true;
         }
     }
     flushedPosition = unpackPosition;
@@ -292,7 +289,7 @@ UnpackResult Rar20Unpacker::unpackMember(ArchiveReader& source, bool isSolid,
     reader = &source;
     output = destination;
     outputFailed = false;
-    outOfMemory = false;
+    isOutputRefused = false;
     inputAddress = 0;
     inputBit = 0;
     if (!isSolid)
@@ -377,7 +374,7 @@ UnpackResult Rar20Unpacker::unpackMember(ArchiveReader& source, bool isSolid,
         }
     }
 
-    if (result == UnpackResult::ok && !outputFailed && !outOfMemory
+    if (result == UnpackResult::ok && !outputFailed && !isOutputRefused
         && inputTop >= inputAddress + 5) {
         // The tables that follow the member belong to its solid successor.
         if (audioBlock) {
@@ -392,8 +389,8 @@ UnpackResult Rar20Unpacker::unpackMember(ArchiveReader& source, bool isSolid,
     reader = nullptr;
     if (result != UnpackResult::ok)
         return result;
-    if (outOfMemory)
-        return UnpackResult::outOfMemory;
+    if (isOutputRefused)
+        return UnpackResult::outputRefused;
     if (outputFailed)
         return UnpackResult::outputOverrun;
     return UnpackResult::ok;

@@ -33,27 +33,37 @@ enum class WalkResult {
     damaged,    // a header that cannot be right (too small for itself, or cut off)
 };
 
-// A malloc'd block that grows as output arrives, up to the member's unpacked size. Growing
-// on demand keeps a damaged header that claims gigabytes from reserving them up front.
+// Where a member's bytes go: a malloc'd block that grows as output arrives, up to the member's
+// unpacked size, or, with a writer, straight on to the writer. Growing on demand keeps a
+// damaged header that claims gigabytes from reserving them up front. The CRC-32 of everything
+// appended is kept as it arrives, while the bytes are still in the cache.
 class OutputBlock {
 public:
-    explicit OutputBlock(uint64_t limit) : limit(limit) {}
+    explicit OutputBlock(uint64_t limit, const MemberWriter* writer = nullptr)
+        : limit(limit), writer(writer)
+    {
+    }
     ~OutputBlock() { std::free(data); }
     OutputBlock(const OutputBlock&) = delete;
     OutputBlock& operator=(const OutputBlock&) = delete;
 
-    // False when the bytes would pass the limit (nothing is then appended) or memory runs out.
+    // False when the bytes would pass the limit (nothing is then appended), memory runs out
+    // or the writer refuses them (isWriteFailed).
     bool append(const uint8_t* bytes, size_t count);
-    // Room for `count` more bytes at end(); false past the limit or out of memory.
-    bool reserve(size_t count);
-    uint8_t* end() { return data + size; }
     // Hands the block over (never null, also when empty); the caller frees it.
     uint8_t* release();
 
-    uint8_t* data = nullptr;
-    uint64_t size = 0;
+    uint8_t* data = nullptr; // stays null with a writer
+    uint64_t size = 0;       // bytes appended
     uint64_t capacity = 0;
     uint64_t limit;
+    uint32_t crc = 0; // CRC-32 of the bytes appended
+    bool isWriteFailed = false;
+
+private:
+    bool reserve(size_t count);
+
+    const MemberWriter* writer; // non-owning; null: collect the bytes in `data`
 };
 
 // The state of one walk over an archive file: its headers, the current member's packed
@@ -119,7 +129,7 @@ enum class UnpackResult {
     ok,
     inputOverrun,  // the stream needed more bits than the member's packed data holds
     outputOverrun, // the stream produced more than the unpacked size
-    outOfMemory,
+    outputRefused, // out of memory, or the member's writer failed
 };
 
 // The decoder state of one lookup: window, tables, match history and predictors. A solid
@@ -163,7 +173,7 @@ private:
     int32_t inputEnd = 0;
     int64_t remainingOutput = 0;
     bool outputFailed = false;
-    bool outOfMemory = false;
+    bool isOutputRefused = false;
 
     uint32_t unpackPosition = 0;
     uint32_t flushedPosition = 0;

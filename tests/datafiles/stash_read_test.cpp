@@ -1,7 +1,9 @@
 // `stash list`, `stash extract` and `stash test` from the command line: output, exit codes
 // and the one-line errors.
+#include "datafiles/archive_writer.h"
 #include "support/rar_test_archive.h"
 #include "support/scratch_dir.h"
+#include "writer_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -127,6 +129,23 @@ TEST_F(StashRead, ExtractWritesTheMemberToStandardOutputOrAFile)
     ASSERT_EQ(stash("extract pack.rar locked.txt -p Kd7M -o secret.txt"), 0) << err;
     EXPECT_EQ(out, "");
     EXPECT_EQ(textOf("secret.txt"), "behind a password");
+}
+
+TEST_F(StashRead, ExtractStreamsAMemberLargerThanTheWindowToAFileOrStandardOutput)
+{
+    Bytes content = writer_test::binaryBytes(3 << 20, 9);
+    {
+        ArchiveWriter writer("big.rar", {1, false, "Kd7M"});
+        writer.addMember("big.bin", content, 0);
+        writer.finish();
+    }
+    ASSERT_EQ(stash("extract big.rar big.bin -p Kd7M -o big.bin"), 0) << err;
+    EXPECT_TRUE(testing::readFile("big.bin") == content);
+    ASSERT_EQ(stash("extract big.rar big.bin -p Kd7M"), 0) << err;
+    EXPECT_TRUE(Bytes(out.begin(), out.end()) == content);
+
+    EXPECT_EQ(stash("extract big.rar big.bin -p Kd7M -o absent/big.bin"), 1);
+    EXPECT_EQ(err.rfind("stash: cannot create absent/big.bin: ", 0), 0u) << err;
 }
 
 TEST_F(StashRead, ExtractFailsWithOneLineThatSaysWhy)

@@ -6,6 +6,7 @@
 #include "tools/stash/extraction_folder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -31,7 +32,8 @@ constexpr const char* extractUsage =
     "member into FOLDER (default: the current folder), made when missing; a member whose\n"
     "name would lead outside it (\"..\", an absolute name, a drive letter) is refused with a\n"
     "message, as is one that would replace the archive. Files are written whole or not at\n"
-    "all. Exit code 0 on success, 1 on any error.\n";
+    "all; standard output gets the member as it is decoded, so after a failure it may hold\n"
+    "part of it. Exit code 0 on success, 1 on any error.\n";
 
 constexpr const char* testUsage =
     "usage: stash test ARCHIVE [-p PASSWORD]\n"
@@ -136,13 +138,16 @@ std::string shownName(const ArchiveEntry& entry)
     return name;
 }
 
-// Extracts the member `name` with the production's lookup; a name given in the Unicode form
-// that some archives store beside the plain one is looked up by its place in the archive,
-// since plain forms of such names ("????.txt") need not be unique.
+// Extracts the member `name`, found as the production's lookup finds it, and streams it to
+// `write`; a name given in the Unicode form that some archives store beside the plain one is
+// looked up by its place in the archive, since plain forms of such names ("????.txt") need
+// not be unique.
 ArchiveError extractNamed(const char* archive, const char* name, const char* password,
-                          std::vector<uint8_t>& content)
+                          const MemberWriter& write)
 {
-    ArchiveError result = extractArchiveMember(archive, name, password, content);
+    ArchiveError result = streamArchiveMember(
+        archive, [&](const ArchiveEntry& entry) { return namesMatch(name, entry.name.c_str()); },
+        password, write);
     if (result != ArchiveError::noSuchMember)
         return result;
     std::vector<ArchiveEntry> entries;
@@ -153,22 +158,8 @@ ArchiveError extractNamed(const char* archive, const char* name, const char* pas
     if (wanted == entries.size() || entries[wanted].unicodeName.empty())
         return result;
     size_t index = 0;
-    extractAllMembers(archive, password,
-                      [&](const ArchiveEntry&, ArchiveError memberResult, const uint8_t* data,
-                          uint64_t size) {
-                          if (index++ < wanted)
-                              return true;
-                          result = memberResult;
-                          if (memberResult == ArchiveError::ok)
-                              content.assign(data, data + size);
-                          return false;
-                      });
-    return result;
-}
-
-bool writeAll(FILE* out, const std::vector<uint8_t>& content)
-{
-    return content.empty() || std::fwrite(content.data(), 1, content.size(), out) == content.size();
+    return streamArchiveMember(
+        archive, [&](const ArchiveEntry&) { return index++ == wanted; }, password, write);
 }
 
 // `stash extract ARCHIVE [-o FOLDER]`: every member into the folder, each refused or failed
@@ -277,8 +268,35 @@ int runExtract(int argc, char** argv)
                      args.outputFile);
         return 1;
     }
-    std::vector<uint8_t> content;
-    ArchiveError result = extractNamed(archive, name, args.password, content);
+    // The member goes out as it is decoded. A file is written beside its place, made at the
+    // first bytes, and renamed into place only once the member has passed its check, so a
+    // failure leaves no half file and an old file of that name as it was.
+    std::unique_ptr<ReplacingFile> file;
+    std::string writeProblem;
+    MemberWriter write = [&](const uint8_t* data, size_t size) {
+        if (toStandardOutput)
+            return std::fwrite(data, 1, size, stdout) == size;
+        try {
+            if (!file)
+                file = std::make_unique<ReplacingFile>(args.outputFile);
+        } catch (const std::exception& error) {
+            writeProblem = error.what();
+            return false;
+        }
+        if (std::fwrite(data, 1, size, file->stream()) == size)
+            return true;
+        writeProblem = std::string("cannot write ") + args.outputFile + ": " + std::strerror(errno);
+        return false;
+    };
+    ArchiveError result = extractNamed(archive, name, args.password, write);
+    if (result == ArchiveError::writeFailed && !toStandardOutput) {
+        std::fprintf(stderr, "stash: %s\n", writeProblem.c_str());
+        return 1;
+    }
+    if (result == ArchiveError::writeFailed) {
+        std::fprintf(stderr, "stash: cannot write to standard output\n");
+        return 1;
+    }
     if (result != ArchiveError::ok) {
         std::fprintf(stderr, "stash: %s: %s: %s\n", archive, name,
                      walkProblem(archive, result).c_str());
@@ -286,20 +304,17 @@ int runExtract(int argc, char** argv)
     }
 
     if (toStandardOutput) {
-        if (!writeAll(stdout, content) || std::fflush(stdout) != 0) {
+        if (std::fflush(stdout) != 0) {
             std::fprintf(stderr, "stash: cannot write to standard output\n");
             return 1;
         }
         return 0;
     }
-    // Written beside the file and renamed into place, so a failed write leaves no half file
-    // and an old file of that name stays as it was.
     try {
-        ReplacingFile out(args.outputFile);
-        if (!writeAll(out.stream(), content))
-            throw std::runtime_error(std::string("cannot write ") + args.outputFile + ": "
-                                     + std::strerror(errno));
-        out.commit();
+        // An empty member never called the writer.
+        if (!file)
+            file = std::make_unique<ReplacingFile>(args.outputFile);
+        file->commit();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "stash: %s\n", error.what());
         return 1;
