@@ -437,8 +437,7 @@ size_t ArchiveReader::readPacked(uint8_t* destination, size_t count)
     remainingPacked = got < wanted ? 0 : remainingPacked - got;
     // Only whole blocks can be decrypted; a cut-short tail stays as read and fails the CRC.
     if (encryptionVersion >= 20)
-        for (size_t i = 0; i + 16 <= got; i += 16)
-            cipher.decryptBlock(destination + i);
+        cipher.decryptBlocks(destination, got / 16);
     return got;
 }
 

@@ -59,25 +59,23 @@ void Rar20Cipher::buildSubstWords()
             substWords[shift][byte] = uint32_t(substTable[byte]) << (8 * shift);
 }
 
-void Rar20Cipher::rounds(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, bool forward) const
+void Rar20Cipher::round(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t k) const
 {
-    // Round i uses key word i & 3: forward 0, 1, 2, 3, 0, ..., backward 3, 2, 1, 0, 3, ...
-    for (int step = 0; step < 32; ++step) {
-        uint32_t k = key_[(forward ? step : 3 - step) & 3];
-        uint32_t ta = a ^ substitute((c + std::rotl(d, 11)) ^ k);
-        uint32_t tb = b ^ substitute((d ^ std::rotl(c, 17)) + k);
-        a = c;
-        b = d;
-        c = ta;
-        d = tb;
-    }
+    uint32_t ta = a ^ substitute((c + std::rotl(d, 11)) ^ k);
+    uint32_t tb = b ^ substitute((d ^ std::rotl(c, 17)) + k);
+    a = c;
+    b = d;
+    c = ta;
+    d = tb;
 }
 
 void Rar20Cipher::encryptBlock(uint8_t* block)
 {
     uint32_t a = loadWord(block) ^ key_[0], b = loadWord(block + 4) ^ key_[1];
     uint32_t c = loadWord(block + 8) ^ key_[2], d = loadWord(block + 12) ^ key_[3];
-    rounds(a, b, c, d, true);
+    // Round i uses key word i & 3; decryption runs the same rounds backwards.
+    for (int step = 0; step < 32; ++step)
+        round(a, b, c, d, key_[step & 3]);
     storeWord(block, c ^ key_[0]);
     storeWord(block + 4, d ^ key_[1]);
     storeWord(block + 8, a ^ key_[2]);
@@ -85,18 +83,53 @@ void Rar20Cipher::encryptBlock(uint8_t* block)
     updateKeys(block);
 }
 
-void Rar20Cipher::decryptBlock(uint8_t* block)
+void Rar20Cipher::decryptBlock(uint8_t* block) { decryptBlocks(block, 1); }
+
+void Rar20Cipher::decryptBlocks(uint8_t* blocks, size_t blockCount)
 {
-    uint8_t ciphertext[16];
-    std::memcpy(ciphertext, block, 16);
-    uint32_t a = loadWord(block) ^ key_[0], b = loadWord(block + 4) ^ key_[1];
-    uint32_t c = loadWord(block + 8) ^ key_[2], d = loadWord(block + 12) ^ key_[3];
-    rounds(a, b, c, d, false);
-    storeWord(block, c ^ key_[0]);
-    storeWord(block + 4, d ^ key_[1]);
-    storeWord(block + 8, a ^ key_[2]);
-    storeWord(block + 12, b ^ key_[3]);
-    updateKeys(ciphertext);
+    // Each round waits on the one before, through four table look-ups; blocks decrypted side
+    // by side keep the processor busy during those waits. Four fit the registers.
+    constexpr size_t lanes = 4;
+    while (blockCount > 0) {
+        size_t count = blockCount < lanes ? blockCount : lanes;
+        std::array<uint32_t, 4> keys[lanes];
+        uint32_t a[lanes], b[lanes], c[lanes], d[lanes];
+        for (size_t lane = 0; lane < count; ++lane) {
+            const uint8_t* block = blocks + 16 * lane;
+            keys[lane] = key_;
+            a[lane] = loadWord(block) ^ key_[0];
+            b[lane] = loadWord(block + 4) ^ key_[1];
+            c[lane] = loadWord(block + 8) ^ key_[2];
+            d[lane] = loadWord(block + 12) ^ key_[3];
+            updateKeys(block);
+        }
+        if (count == lanes) {
+            // Unrolled, so that the lanes' words live in registers rather than in the arrays.
+            for (int step = 0; step < 32; step += 4) {
+#pragma GCC unroll 4
+                for (int keyIndex = 3; keyIndex >= 0; --keyIndex) {
+#pragma GCC unroll 4
+                    for (size_t lane = 0; lane < lanes; ++lane)
+                        round(a[lane], b[lane], c[lane], d[lane], keys[lane][keyIndex]);
+                }
+            }
+        } else {
+            for (size_t lane = 0; lane < count; ++lane)
+                for (int step = 0; step < 32; step += 4)
+                    for (int keyIndex = 3; keyIndex >= 0; --keyIndex)
+                        round(a[lane], b[lane], c[lane], d[lane], keys[lane][keyIndex]);
+        }
+        for (size_t lane = 0; lane < count; ++lane) {
+            uint8_t* block = blocks + 16 * lane;
+            const std::array<uint32_t, 4>& k = keys[lane];
+            storeWord(block, c[lane] ^ k[0]);
+            storeWord(block + 4, d[lane] ^ k[1]);
+            storeWord(block + 8, a[lane] ^ k[2]);
+            storeWord(block + 12, b[lane] ^ k[3]);
+        }
+        blocks += 16 * count;
+        blockCount -= count;
+    }
 }
 
 void Rar20Cipher::updateKeys(const uint8_t* block)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace tincrates {
@@ -18,6 +19,11 @@ public:
     void encryptBlock(uint8_t* block);
     void decryptBlock(uint8_t* block);
 
+    // Decrypts `blockCount` consecutive 16-byte blocks in place, as that many decryptBlock
+    // calls would, but faster: the key of each block follows from the ciphertext before it,
+    // which is all there at the start, so several blocks go through their rounds at once.
+    void decryptBlocks(uint8_t* blocks, size_t blockCount);
+
     // Mixes 16 bytes of ciphertext into the key words.
     void updateKeys(const uint8_t* block);
 
@@ -26,7 +32,7 @@ public:
 private:
     uint32_t substitute(uint32_t word) const;
     void buildSubstWords();
-    void rounds(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, bool forward) const;
+    void round(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t k) const;
 
     std::array<uint32_t, 4> key_{};
     std::array<uint8_t, 256> substTable{};

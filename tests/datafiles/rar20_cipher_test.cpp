@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace tincrates {
 namespace {
@@ -34,6 +35,33 @@ TEST(Rar20Cipher, DecryptUndoesEncryptAndBothLeaveTheSameKeys)
         reader.decryptBlock(block.data());
         EXPECT_EQ(block, plain);
         EXPECT_EQ(writer.key(), reader.key()) << "round " << round;
+    }
+}
+
+TEST(Rar20Cipher, DecryptingManyBlocksAtOnceEqualsOneAfterAnother)
+{
+    // Counts on both sides of the blocks decrypted side by side, and their remainders.
+    for (size_t count : {0u, 1u, 3u, 4u, 5u, 8u, 11u, 510u}) {
+        std::vector<uint8_t> plain(16 * count);
+        for (size_t i = 0; i < plain.size(); ++i)
+            plain[i] = uint8_t(i * 7 + count);
+        std::vector<uint8_t> packed = plain;
+        Rar20Cipher writer;
+        writer.setupKeys("Kd7M");
+        for (size_t i = 0; i < count; ++i)
+            writer.encryptBlock(packed.data() + 16 * i);
+
+        Rar20Cipher oneByOne, atOnce;
+        oneByOne.setupKeys("Kd7M");
+        atOnce.setupKeys("Kd7M");
+        std::vector<uint8_t> single = packed;
+        for (size_t i = 0; i < count; ++i)
+            oneByOne.decryptBlock(single.data() + 16 * i);
+        atOnce.decryptBlocks(packed.data(), count);
+        EXPECT_EQ(single, plain) << count << " blocks";
+        EXPECT_EQ(packed, plain) << count << " blocks";
+        EXPECT_EQ(atOnce.key(), oneByOne.key()) << count << " blocks";
+        EXPECT_EQ(atOnce.key(), writer.key()) << count << " blocks";
     }
 }
 
