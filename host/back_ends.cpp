@@ -3,7 +3,11 @@
 
 #include "host/real_time_audio_output.h"
 #include "platform/message_box.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/web_audio_output.h"
+#else
 #include "platform/sdl_audio_output.h"
+#endif
 #include "platform/window.h"
 #include "platform/window_factory.h"
 
@@ -22,6 +26,10 @@ namespace {
 // with neither only fills standard error with the complaints of each audio library it tries.
 bool mayHaveSound()
 {
+#ifdef __EMSCRIPTEN__
+    // A page always has Web Audio; whether the page made its context is the output's to say.
+    return true;
+#endif
     namespace fs = std::filesystem;
     std::error_code ignored;
     // A driver named by the user (SDL's dummy or disk writer too) is always tried.
@@ -77,7 +85,11 @@ AudioOutputFactory machineAudioOutput()
         std::string reason = "no sound device";
         if (mayHaveSound()) {
             try {
+#ifdef __EMSCRIPTEN__
+                return std::make_unique<WebAudioOutput>();
+#else
                 return std::make_unique<SdlAudioOutput>();
+#endif
             } catch (const std::string& text) {
                 reason = text;
             } catch (const std::exception& error) {

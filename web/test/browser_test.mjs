@@ -1,0 +1,258 @@
+// Tests of the page in a real browser: Debian's Chromium, headless, with software WebGL.
+//
+//   node web/test/browser_test.mjs --site DIR --native-frames DIR --times T1,T2,... [--out DIR]
+//                                  [--speed-seconds S]
+//
+// - still frames: the page at ?t=T1, then the later times through tincrates.showTime, each
+//   compared with the native build's frame at that time (capture --at, in --native-frames as
+//   tT.TTT.png): within 2 of 255 per channel, except where texture filtering may differ
+//   between the two renderers (see `compareFrames`);
+// - playing: a click starts the sound and the frames, the music clock moves at its own pace,
+//   and stopping ends the run with exit code 0;
+// - no page error, console error, failed request or message box anywhere;
+// - speed: frames per second playing without waiting for the display, the download size and
+//   the time to the first frame, printed (not judged).
+//
+// The screenshots, the native frames beside them and their differences go to --out.
+import { promises as fs } from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { PNG } from 'pngjs';
+import puppeteer from 'puppeteer-core';
+import { serve } from '../serve.mjs';
+
+const options = {
+    site: 'build-web/site',
+    nativeFrames: null,
+    times: [],
+    out: 'build-web/test-output',
+    speedSeconds: 10,
+    chromium: process.env.CHROMIUM || '/usr/bin/chromium',
+};
+for (let i = 2; i < process.argv.length; ++i) {
+    const name = process.argv[i];
+    const value = process.argv[++i];
+    if (name === '--site') options.site = value;
+    else if (name === '--native-frames') options.nativeFrames = value;
+    else if (name === '--times') options.times = value.split(',').map(Number);
+    else if (name === '--out') options.out = value;
+    else if (name === '--speed-seconds') options.speedSeconds = Number(value);
+    else throw new Error(`unknown option ${name}`);
+}
+if (!options.nativeFrames || options.times.length === 0)
+    throw new Error('needs --native-frames DIR and --times T1,T2,...');
+options.times.sort((a, b) => a - b);
+
+const results = [];
+function check(name, passed, detail = '') {
+    results.push({ name, passed });
+    console.log(`${passed ? 'ok    ' : 'FAILED'} ${name}${detail ? ': ' + detail : ''}`);
+}
+
+function frameName(t) {
+    return `t${t.toFixed(3).padStart(7, '0')}.png`;
+}
+
+// Two frames of the same size, pixel by pixel. A pixel passes within 2 of 255 on each of
+// red, green and blue. The two renderers (Mesa's llvmpipe natively, SwiftShader in
+// Chromium) may differ more where a texture is minified between mipmap levels or magnified:
+// both filter linearly, but with fixed-point weights of different precision, and they pick
+// the level of detail from derivatives taken over different pixel quads. Such differences
+// are isolated pixels along texture detail, never areas: a frame passes when at most 1 in
+// 1000 pixels lies beyond 2, and none beyond 48 (a different texel picked outright).
+function compareFrames(web, native) {
+    const diff = new PNG({ width: web.width, height: web.height });
+    let beyond = 0;
+    let largest = 0;
+    let sum = 0;
+    for (let i = 0; i < web.data.length; i += 4) {
+        let pixelLargest = 0;
+        for (let c = 0; c < 3; ++c) {
+            const d = Math.abs(web.data[i + c] - native.data[i + c]);
+            pixelLargest = Math.max(pixelLargest, d);
+            sum += d;
+        }
+        largest = Math.max(largest, pixelLargest);
+        if (pixelLargest > 2)
+            ++beyond;
+        // The difference picture: black where equal, grey within 2, red beyond.
+        const shade = pixelLargest > 2 ? 255 : pixelLargest * 40;
+        diff.data[i] = shade;
+        diff.data[i + 1] = pixelLargest > 2 ? 0 : shade;
+        diff.data[i + 2] = pixelLargest > 2 ? 0 : shade;
+        diff.data[i + 3] = 255;
+    }
+    const pixels = web.width * web.height;
+    return {
+        beyond,
+        share: beyond / pixels,
+        largest,
+        mean: sum / (pixels * 3),
+        passed: beyond <= pixels / 1000 && largest <= 48,
+        diff,
+    };
+}
+
+async function newPage(browser, problems) {
+    const page = await browser.newPage();
+    await page.setViewport({ width: 640, height: 480, deviceScaleFactor: 1 });
+    page.on('pageerror', error => problems.push('page error: ' + error.message));
+    page.on('console', message => {
+        if (message.type() === 'error')
+            problems.push('console error: ' + message.text());
+    });
+    page.on('requestfailed', request => problems.push('request failed: ' + request.url()));
+    page.on('response', response => {
+        // A production without a data/ folder answers data/index.txt with 404, as it should.
+        if (response.status() >= 400 && !response.url().endsWith('/data/index.txt'))
+            problems.push(`HTTP ${response.status()}: ${response.url()}`);
+    });
+    page.on('dialog', async dialog => {
+        problems.push('message box: ' + dialog.message());
+        await dialog.dismiss();
+    });
+    return page;
+}
+
+async function screenshotCanvas(page) {
+    const bytes = await page.screenshot({ type: 'png', clip: { x: 0, y: 0, width: 640, height: 480 } });
+    return PNG.sync.read(Buffer.from(bytes));
+}
+
+async function testStillFrames(browser, base) {
+    const problems = [];
+    const page = await newPage(browser, problems);
+    const started = Date.now();
+    await page.goto(`${base}/?t=${options.times[0]}`);
+    await page.waitForFunction(() => window.tincrates && window.tincrates.stillShown, { timeout: 120000 });
+    await page.evaluate(() => window.tincrates.stillShown);
+    const firstStillMs = Date.now() - started;
+    for (const [i, t] of options.times.entries()) {
+        if (i > 0)
+            await page.evaluate(time => window.tincrates.showTime(time), t);
+        const web = await screenshotCanvas(page);
+        await fs.writeFile(path.join(options.out, 'web-' + frameName(t)), PNG.sync.write(web));
+        const native = PNG.sync.read(await fs.readFile(path.join(options.nativeFrames, frameName(t))));
+        await fs.writeFile(path.join(options.out, 'native-' + frameName(t)), PNG.sync.write(native));
+        if (web.width !== native.width || web.height !== native.height) {
+            check(`frame at ${t} has the native size`, false, `${web.width}x${web.height}`);
+            continue;
+        }
+        const result = compareFrames(web, native);
+        await fs.writeFile(path.join(options.out, 'diff-' + frameName(t)), PNG.sync.write(result.diff));
+        check(`frame at ${t} matches the native frame`, result.passed,
+            `${result.beyond} pixels (${(100 * result.share).toFixed(3)} %) beyond 2 of 255, ` +
+            `largest ${result.largest}, mean ${result.mean.toFixed(3)}`);
+    }
+    await page.evaluate(() => window.tincrates.stop());
+    const exitCode = await page.evaluate(() => window.tincrates.ended);
+    check('the still run ends with exit code 0', exitCode === 0, `exit code ${exitCode}`);
+    const errors = await page.evaluate(() => window.tincrates.errors);
+    check('the still page reports no errors', problems.length === 0 && errors.length === 0,
+        [...problems, ...errors].join('; '));
+    const timings = await page.evaluate(() => window.tincrates.timings);
+    await page.close();
+    return { firstStillMs, timings };
+}
+
+async function testPlaying(browser, base) {
+    const problems = [];
+    const page = await newPage(browser, problems);
+    await page.goto(`${base}/`);
+    await page.waitForFunction(() => window.tincrates && window.tincrates.loaded);
+    await page.evaluate(() => window.tincrates.loaded);
+    const framesBeforeClick = await page.evaluate(() => window.tincrates.frames);
+    check('nothing plays before a click', framesBeforeClick === 0, `${framesBeforeClick} frames`);
+    await page.click('#notice');
+    await page.waitForFunction(() => window.tincrates.frames >= 5, { timeout: 60000 });
+    // The music is the clock: over a stretch of wall-clock time the demo time moves by
+    // 2.149 beats a second, give or take the audio device's buffering.
+    const first = await page.evaluate(() => [performance.now(), window.tincrates.demoTime]);
+    await new Promise(resolve => setTimeout(resolve, 3000));
+    const second = await page.evaluate(() => [performance.now(), window.tincrates.demoTime]);
+    const beatsPerSecond = (second[1] - first[1]) / ((second[0] - first[0]) / 1000);
+    check('the music clock runs at 2.149 beats a second', Math.abs(beatsPerSecond - 2.149) < 0.25,
+        `${beatsPerSecond.toFixed(3)} beats a second`);
+    const audioState = await page.evaluate(() => window.Module.audioContext
+        ? window.Module.audioContext.state : 'none');
+    check('the sound plays on a running audio context', audioState === 'running', audioState);
+    await page.evaluate(() => window.tincrates.stop());
+    const exitCode = await page.evaluate(() => window.tincrates.ended);
+    check('stopping ends the run with exit code 0', exitCode === 0, `exit code ${exitCode}`);
+    const errors = await page.evaluate(() => window.tincrates.errors);
+    check('the playing page reports no errors', problems.length === 0 && errors.length === 0,
+        [...problems, ...errors].join('; '));
+    await page.close();
+}
+
+async function measureSpeed(browser, base) {
+    const problems = [];
+    const page = await newPage(browser, problems);
+    await page.goto(`${base}/?unpaced`);
+    await page.evaluate(() => window.tincrates.loaded);
+    const loadedMs = await page.evaluate(() => window.tincrates.timings.loadedMs);
+    await page.click('#notice');
+    await page.waitForFunction(() => window.tincrates.frames >= 1, { timeout: 60000 });
+    const clickToFirstFrameMs = await page.evaluate(
+        () => window.tincrates.timings.firstFrameMs - window.tincrates.timings.startMs);
+    // The opening seconds draw little; the measure starts past the first beats.
+    const startFrames = await page.evaluate(() => [performance.now(), window.tincrates.frames]);
+    await new Promise(resolve => setTimeout(resolve, options.speedSeconds * 1000));
+    const endFrames = await page.evaluate(() => [performance.now(), window.tincrates.frames]);
+    await page.evaluate(() => window.tincrates.stop());
+    await page.evaluate(() => window.tincrates.ended);
+    await page.close();
+    const framesPerSecond = (endFrames[1] - startFrames[1]) / ((endFrames[0] - startFrames[0]) / 1000);
+    return { framesPerSecond, loadedMs, clickToFirstFrameMs, problems };
+}
+
+async function main() {
+    await fs.mkdir(options.out, { recursive: true });
+    const server = await serve(options.site);
+    const base = `http://127.0.0.1:${server.address().port}`;
+    const profile = await fs.mkdtemp(path.join(os.tmpdir(), 'tincrates-chromium-'));
+    const browser = await puppeteer.launch({
+        executablePath: options.chromium,
+        headless: true,
+        userDataDir: profile,
+        args: [
+            '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+            '--disable-background-networking', '--disable-component-update', '--disable-sync',
+            // WebGL on the CPU: SwiftShader, which Chromium offers without a GPU only when
+            // asked.
+            '--enable-unsafe-swiftshader', '--use-angle=swiftshader',
+            // A hidden headless page must keep drawing and playing at its pace.
+            '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+            '--disable-backgrounding-occluded-windows',
+        ],
+    });
+    try {
+        const still = await testStillFrames(browser, base);
+        await testPlaying(browser, base);
+        const speed = await measureSpeed(browser, base);
+        check('the speed run reports no errors', speed.problems.length === 0, speed.problems.join('; '));
+        const sizes = {};
+        for (const name of ['tincrates_web.wasm', 'tincrates_web.js', 'tincrates.js', 'index.html', 'stashpack'])
+            sizes[name] = (await fs.stat(path.join(options.site, name)).catch(() => ({ size: 0 }))).size;
+        const total = Object.values(sizes).reduce((a, b) => a + b, 0);
+        console.log(`speed: ${speed.framesPerSecond.toFixed(1)} frames per second in headless ` +
+            `Chromium (SwiftShader WebGL 2), not waiting for the display`);
+        console.log(`download: ${Object.entries(sizes).map(([n, s]) => `${n} ${(s / 1024).toFixed(0)} KiB`).join(', ')}; ` +
+            `${(total / 1048576).toFixed(2)} MiB in all`);
+        console.log(`time to first frame: data and program ready after ${speed.loadedMs.toFixed(0)} ms, ` +
+            `first frame ${speed.clickToFirstFrameMs.toFixed(0)} ms after the click; ` +
+            `a still frame (?t=${options.times[0]}) ${still.firstStillMs} ms after the page was asked for`);
+    } finally {
+        await browser.close();
+        server.close();
+        await fs.rm(profile, { recursive: true, force: true });
+    }
+    const failed = results.filter(r => !r.passed).length;
+    console.log(`${results.length - failed} passed, ${failed} failed`);
+    process.exitCode = failed === 0 ? 0 : 1;
+}
+
+main().catch(error => {
+    console.error(error);
+    process.exitCode = 1;
+});
