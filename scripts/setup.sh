@@ -15,6 +15,7 @@ packages=(
     xfonts-base ffmpeg
     libfreetype-dev fonts-dejavu-core
     valgrind clang libclang-rt-dev
+    emscripten chromium
 )
 
 missing=()
