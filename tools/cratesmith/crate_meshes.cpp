@@ -41,8 +41,10 @@ public:
         builder.useMaterial(look.body);
         for (Vector3 out : faceNormals)
             addFace(axesOf(out));
-        addFolds();
-        addCorners();
+        if (look.bevel > 0) {
+            addFolds();
+            addCorners();
+        }
         if (!look.brackets.empty()) {
             builder.useMaterial(look.brackets);
             for (Vector3 out : faceNormals)
@@ -135,14 +137,13 @@ private:
                                               {0, 0, 0.05f, 0.05f});
     }
 
-    // Low four-sided rivet heads along the frame.
+    // Low four-sided rivet heads at the corners of the frame.
     void addRivets(const FaceAxes& f)
     {
         float line = flat - look.edge * 0.05f;
         float radius = look.edge * 0.018f;
         float height = radius * 0.8f;
-        const float spots[][2] = {{-1, -1}, {0, -1}, {1, -1}, {1, 0},
-                                  {1, 1},   {0, 1},  {-1, 1}, {-1, 0}};
+        const float spots[][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
         for (const auto& spot : spots) {
             Vector3 centre = at(f, spot[0] * line, spot[1] * line);
             Vector3 apex = centre + f.out * height;

@@ -10,7 +10,7 @@ namespace tincrates::cratesmith {
 
 struct CrateLook {
     float edge = 10;           // outer edge length, bevels included
-    float bevel = 0.6f;        // width of the folded edges
+    float bevel = 0.6f;        // width of the folded edges; 0: a plain box
     std::string body;          // material of the tin faces and their folds
     std::string brackets;      // corner brackets and rivets; empty: none (a plain crate)
     std::string edgeLights;    // glowing bars along the folds; empty: none

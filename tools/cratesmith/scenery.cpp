@@ -62,8 +62,9 @@ Matrix4 turnedAboutY(float angle, Vector3 position)
 }
 
 // A square beam from `from` to `to`, its sides `halfWidth` from its axis; the texture repeats
-// every `repeat` units.
-void addBeam(MeshBuilder& builder, Vector3 from, Vector3 to, float halfWidth, float repeat)
+// every `repeat` units. Ends that meet another beam, the floor or the roof are left open.
+void addBeam(MeshBuilder& builder, Vector3 from, Vector3 to, float halfWidth, float repeat,
+             bool withEnds = false)
 {
     Vector3 along = to - from;
     Vector3 axis = normalise(along);
@@ -71,7 +72,7 @@ void addBeam(MeshBuilder& builder, Vector3 from, Vector3 to, float halfWidth, fl
     Vector3 side = normalise(cross(up, axis));
     Vector3 lift = cross(axis, side);
     size_t mark = builder.vertexCount();
-    builder.addBox({halfWidth, halfWidth, length(along) / 2}, 1 / repeat);
+    builder.addBox({halfWidth, halfWidth, length(along) / 2}, 1 / repeat, withEnds);
     Vector3 middle = (from + to) * 0.5f;
     Matrix4 placement = identity();
     placement.m[0][0] = side.x, placement.m[0][1] = side.y, placement.m[0][2] = side.z;
@@ -93,7 +94,7 @@ MeshBuilder scaffold()
             addBeam(builder, onRing(radius, angle, floorHeight), onRing(radius, angle, roofHeight),
                     1.6f, 12);
         addBeam(builder, onRing(innerRadius - 1.6f, angle, roofHeight + 1.6f),
-                onRing(outerRadius + 1.6f, angle, roofHeight + 1.6f), 1.6f, 12);
+                onRing(outerRadius + 1.6f, angle, roofHeight + 1.6f), 1.6f, 12, true);
         // Cross bracing on the outer wall, alternating, so the frames read as a structure.
         bool rising = k % 2 == 0;
         addBeam(builder, onRing(outerRadius + 0.5f, angle, rising ? floorHeight : roofHeight),
@@ -122,12 +123,14 @@ MeshBuilder yard()
                           {0, 0, 2 * reach / 24, 2 * reach / 24}, 16);
 
     Dice dice(0x7C0FFEEull);
-    auto stack = [&](Vector3 base, int height, float edgeLow, float edgeHigh) {
+    // Far crates are plain boxes: the renderer's cost goes with the number of triangles more
+    // than with their size, and a fold a few pixels wide would not show in the fog.
+    auto stack = [&](Vector3 base, int height, float edgeLow, float edgeHigh, bool isNear) {
         float y = floorHeight;
         for (int level = 0; level < height; ++level) {
             CrateLook look;
             look.edge = dice.uniform(edgeLow, edgeHigh);
-            look.bevel = look.edge * 0.06f;
+            look.bevel = isNear ? look.edge * 0.06f : 0;
             look.body = dice.below(3) == 0 ? "rustcrate.material" : "stacktin.material";
             Vector3 at = base + Vector3{dice.uniform(-1, 1), y + look.edge / 2, dice.uniform(-1, 1)};
             addCrate(builder, look, turnedAboutY(dice.uniform(-0.4f, 0.4f), at));
@@ -137,13 +140,13 @@ MeshBuilder yard()
     // Under the orbit: low enough for the camera to skim over.
     for (int k = 0; k < 18; ++k) {
         float angle = 2 * pi * (float(k) + dice.uniform(0.1f, 0.9f)) / 18;
-        stack(onRing(dice.uniform(52, 108), angle, 0), 1 + dice.below(2), 8, 10);
+        stack(onRing(dice.uniform(52, 108), angle, 0), 1 + dice.below(2), 8, 10, true);
     }
     // Beyond the frames, out into the fog.
     for (int k = 0; k < 44; ++k) {
         float angle = 2 * pi * (float(k) + dice.uniform(0.0f, 1.0f)) / 44;
         float radius = 140 + dice.uniform(0, 1) * dice.uniform(0, 1) * 330;
-        stack(onRing(radius, angle, 0), 1 + dice.below(4), 12, 22);
+        stack(onRing(radius, angle, 0), 1 + dice.below(4), 12, 22, false);
     }
     return builder;
 }
