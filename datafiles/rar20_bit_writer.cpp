@@ -20,11 +20,15 @@ void BitWriter::writeBits(uint32_t value, unsigned count)
     uint64_t masked = count == 32 ? value : value & ((uint32_t(1) << count) - 1);
     pending = (pending << count) | masked;
     pendingCount += count;
-    while (pendingCount >= 8) {
-        pendingCount -= 8;
-        full.push_back(uint8_t(pending >> pendingCount));
+    // Whole words go out at once: far fewer appends than byte by byte.
+    if (pendingCount >= 32) {
+        pendingCount -= 32;
+        auto word = uint32_t(pending >> pendingCount);
+        const uint8_t bytes[4] = {uint8_t(word >> 24), uint8_t(word >> 16), uint8_t(word >> 8),
+                                  uint8_t(word)};
+        full.insert(full.end(), bytes, bytes + 4);
+        pending &= (uint64_t(1) << pendingCount) - 1;
     }
-    pending &= (uint64_t(1) << pendingCount) - 1;
 }
 
 uint64_t BitWriter::bitCount() const
@@ -32,18 +36,29 @@ uint64_t BitWriter::bitCount() const
     return uint64_t(full.size()) * 8 + pendingCount;
 }
 
+namespace {
+
+// Appends the `count` (below 32) bits of `pending`, the last byte padded with zero bits.
+void appendPending(std::vector<uint8_t>& out, uint64_t pending, unsigned count)
+{
+    for (; count >= 8; count -= 8)
+        out.push_back(uint8_t(pending >> (count - 8)));
+    if (count > 0)
+        out.push_back(uint8_t(pending << (8 - count)));
+}
+
+} // namespace
+
 std::vector<uint8_t> BitWriter::bytes() const
 {
     std::vector<uint8_t> result = full;
-    if (pendingCount > 0)
-        result.push_back(uint8_t(pending << (8 - pendingCount)));
+    appendPending(result, pending, pendingCount);
     return result;
 }
 
 std::vector<uint8_t> BitWriter::take()
 {
-    if (pendingCount > 0)
-        full.push_back(uint8_t(pending << (8 - pendingCount)));
+    appendPending(full, pending, pendingCount);
     std::vector<uint8_t> result;
     result.swap(full);
     pending = 0;

@@ -28,7 +28,7 @@ public:
 private:
     std::vector<uint8_t> full; // whole bytes already out of the accumulator
     uint64_t pending = 0;      // the low `pendingCount` bits are not yet in `full`
-    unsigned pendingCount = 0; // always below 8 between calls
+    unsigned pendingCount = 0; // always below 32 between calls
 };
 
 // Canonical Huffman code for a set of code lengths (0 = symbol absent, at most 15), assigned

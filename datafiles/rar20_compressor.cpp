@@ -21,7 +21,7 @@ constexpr uint32_t maxDistance = rar::windowSize - 1;
 constexpr size_t minimumPackedSize = 4;
 constexpr size_t trailingZeroBytes = 4;
 // For sound: the quickest search, which also strides over stretches without matches.
-constexpr CompressionLevel soundEffort{false, 4, 24, 8, true, false};
+constexpr CompressionLevel soundEffort{false, 4, 24, 8, true, false, false};
 constexpr int distanceOffset = rar::literalTableSize;
 constexpr int repeatOffset = rar::literalTableSize + rar::distanceTableSize;
 
@@ -154,16 +154,31 @@ SoundEstimate estimateSound(const AudioEncoder& state, std::span<const uint8_t> 
     return best;
 }
 
+// The finder of a member that continues the stream before it: the one kept from the member
+// before, or a new one that takes in the bytes before `start`.
+template <typename Finder>
+Finder& continuedFinder(std::unique_ptr<Finder>& finder, std::span<const uint8_t> stream,
+                        size_t start)
+{
+    if (finder) {
+        finder->extend(stream);
+    } else {
+        finder = std::make_unique<Finder>(stream, maxDistance, rar::windowSize);
+        finder->insertUpTo(start);
+    }
+    return *finder;
+}
+
 } // namespace
 
 CompressionLevel compressionLevel(int level)
 {
     switch (level) {
-    case 1: return {false, 4, 24, 8, false, false};
-    case 2: return {false, 12, 48, 16, false, false};
-    case 3: return {true, 24, 96, 32, false, false};
-    case 4: return {true, 96, 160, 257, false, false};
-    default: return {true, 96, 128, 257, false, true};
+    case 1: return {false, 4, 24, 8, false, false, false};
+    case 2: return {false, 12, 48, 16, false, false, false};
+    case 3: return {true, 24, 96, 32, false, false, false};
+    case 4: return {true, 96, 160, 257, false, false, true};
+    default: return {true, 96, 128, 257, false, true, true};
     }
 }
 
@@ -182,6 +197,7 @@ void Rar20Compressor::resetState()
     audio = AudioEncoder{};
     stream.clear();
     streamFinder.reset();
+    streamRowFinder.reset();
     symbolBits.fill(defaultSymbolBits);
 }
 
@@ -260,7 +276,8 @@ std::array<uint32_t, 256> priceLiterals(std::span<const uint8_t> buffer, size_t 
 
 } // namespace
 
-void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer,
+template <typename Finder>
+void Rar20Compressor::parseSegment(Finder& finder, std::span<const uint8_t> buffer,
                                    size_t begin, size_t end, const CompressionLevel& settings,
                                    LzBlock& block)
 {
@@ -283,7 +300,10 @@ void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t>
             return best;
         for (uint32_t k = 1; k <= 4; ++k) {
             uint32_t distance = history.oldDistances[(history.pointer - k) & 3];
-            if (distance == 0 || distance > position)
+            // Most earlier distances do not fit at all; their first two bytes tell.
+            if (distance == 0 || distance > position
+                || buffer[position] != buffer[position - distance]
+                || buffer[position + 1] != buffer[position + 1 - distance])
                 continue;
             uint32_t length = finder.matchLength(position, distance, maxLength);
             if (length < 2 + repeatBonus(distance))
@@ -359,7 +379,8 @@ void Rar20Compressor::parseSegment(MatchFinder& finder, std::span<const uint8_t>
     }
 }
 
-void Rar20Compressor::optimalParseSegment(MatchFinder& finder, std::span<const uint8_t> buffer,
+template <typename Finder>
+void Rar20Compressor::optimalParseSegment(Finder& finder, std::span<const uint8_t> buffer,
                                           size_t begin, size_t end,
                                           const CompressionLevel& settings, bool isSecondPass,
                                           LzBlock& block)
@@ -632,42 +653,11 @@ void Rar20Compressor::writeAudioSymbols(BitWriter& out, std::span<const uint8_t>
     }
 }
 
-std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> data,
-                                                     bool continuesPrevious,
-                                                     const std::function<void(size_t)>& progress)
+template <typename Finder>
+void Rar20Compressor::compressSegments(Finder& finder, std::span<const uint8_t> buffer,
+                                       size_t start, BitWriter& out,
+                                       const std::function<void(size_t)>& progress)
 {
-    if (!continuesPrevious || !hasTables)
-        resetState();
-
-    // Matches may reach into earlier members of a solid run, so such a member is searched
-    // after the bytes before it, with chains that carry on from member to member; a member
-    // without history is searched in place.
-    std::span<const uint8_t> buffer = data;
-    size_t start = 0;
-    std::unique_ptr<MatchFinder> ownFinder;
-    MatchFinder* finderInUse = nullptr;
-    if (stream.empty()) {
-        ownFinder = std::make_unique<MatchFinder>(buffer, maxDistance);
-        finderInUse = ownFinder.get();
-    } else {
-        if (stream.size() > 2 * size_t(rar::windowSize)) {
-            stream.erase(stream.begin(), stream.end() - std::ptrdiff_t(rar::windowSize));
-            streamFinder.reset();
-        }
-        start = stream.size();
-        stream.insert(stream.end(), data.begin(), data.end());
-        buffer = stream;
-        if (streamFinder) {
-            streamFinder->extend(buffer);
-        } else {
-            streamFinder = std::make_unique<MatchFinder>(buffer, maxDistance, rar::windowSize);
-            streamFinder->insertUpTo(start);
-        }
-        finderInUse = streamFinder.get();
-    }
-    MatchFinder& finder = *finderInUse;
-
-    BitWriter out;
     LzBlock block;
     for (size_t begin = start; begin < buffer.size(); begin += segmentSize) {
         size_t end = std::min(buffer.size(), begin + segmentSize);
@@ -720,9 +710,10 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
                 block.extraBits = 0;
                 optimalParseSegment(finder, buffer, begin, end, settings, true, block);
                 symbolBits = savedBits;
-            } else
+            } else {
                 parseSegment(finder, buffer, begin, end,
                              looksLikeSound ? soundEffort : settings, block);
+            }
             // The LZ coding: the tables in force, or a new set. All costs include the extra
             // bits, which LZ needs and audio does not.
             std::span<const uint32_t> frequencies(block.frequencies);
@@ -743,7 +734,12 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
 
         // The multimedia coding, tried where LZ leaves most of the bytes' bits.
         AudioTrial bestAudio;
-        if (sound.bitsPerByte < 7.0 && (looksLikeSound || bestBits > uint64_t(byteCount) * 5)) {
+        // Where the sample's prediction errors promise more bits than LZ takes, the trial
+        // would only confirm it: no code takes fewer bits than their entropy.
+        double lzBitsPerByte = double(bestBits) / double(byteCount);
+        if (sound.bitsPerByte < 7.0
+            && (looksLikeSound
+                || (lzBitsPerByte > 5.0 && sound.bitsPerByte < lzBitsPerByte))) {
             AudioTrial trial = tryAudio(buffer.subspan(begin, byteCount), sound.channels);
             if (std::min(trial.newBits, trial.keepBits) < bestBits) {
                 bestBits = std::min(trial.newBits, trial.keepBits);
@@ -770,6 +766,43 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
         }
         if (progress)
             progress(end - start);
+    }
+
+}
+
+std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> data,
+                                                     bool continuesPrevious,
+                                                     const std::function<void(size_t)>& progress)
+{
+    if (!continuesPrevious || !hasTables)
+        resetState();
+
+    // Matches may reach into earlier members of a solid run, so such a member is searched
+    // after the bytes before it, with a finder that carries on from member to member; a
+    // member without history is searched in place.
+    BitWriter out;
+    if (stream.empty()) {
+        if (settings.usesChains) {
+            MatchFinder finder(data, maxDistance);
+            compressSegments(finder, data, 0, out, progress);
+        } else {
+            RowMatchFinder finder(data, maxDistance);
+            compressSegments(finder, data, 0, out, progress);
+        }
+    } else {
+        if (stream.size() > 2 * size_t(rar::windowSize)) {
+            stream.erase(stream.begin(), stream.end() - std::ptrdiff_t(rar::windowSize));
+            streamFinder.reset();
+            streamRowFinder.reset();
+        }
+        size_t start = stream.size();
+        stream.insert(stream.end(), data.begin(), data.end());
+        if (settings.usesChains)
+            compressSegments(continuedFinder(streamFinder, stream, start), std::span(stream), start,
+                             out, progress);
+        else
+            compressSegments(continuedFinder(streamRowFinder, stream, start), std::span(stream),
+                             start, out, progress);
     }
 
     if (!hasTables) {

@@ -26,6 +26,7 @@ struct CompressionLevel {
     uint32_t insertLimit; // positions inside longer matches are not added to the chains
     bool isStriding;      // search ever more sparsely while no match turns up
     bool isOptimal;       // find the cheapest path through all matches instead of a lazy parse
+    bool usesChains;      // hash chains (thorough) rather than hash rows (quick)
 };
 
 // The level settings for `level` 1 to 5.
@@ -92,9 +93,16 @@ private:
     };
 
     void resetState();
-    void parseSegment(MatchFinder& finder, std::span<const uint8_t> buffer, size_t begin,
+    // Compresses buffer[start, end) segment by segment into `out`, with `finder` holding the
+    // bytes before `start`.
+    template <typename Finder>
+    void compressSegments(Finder& finder, std::span<const uint8_t> buffer, size_t start,
+                          BitWriter& out, const std::function<void(size_t)>& progress);
+    template <typename Finder>
+    void parseSegment(Finder& finder, std::span<const uint8_t> buffer, size_t begin,
                       size_t end, const CompressionLevel& effort, LzBlock& block);
-    void optimalParseSegment(MatchFinder& finder, std::span<const uint8_t> buffer, size_t begin,
+    template <typename Finder>
+    void optimalParseSegment(Finder& finder, std::span<const uint8_t> buffer, size_t begin,
                              size_t end, const CompressionLevel& effort, bool isSecondPass,
                              LzBlock& block);
     void addMatchToken(uint32_t length, uint32_t distance, LzBlock& block);
@@ -122,6 +130,7 @@ private:
     // them while members keep continuing one another.
     std::vector<uint8_t> stream;
     std::unique_ptr<MatchFinder> streamFinder;
+    std::unique_ptr<RowMatchFinder> streamRowFinder;
 
     // What the parse expects each LZ symbol to cost, in bits: the last LZ tables' lengths.
     std::array<uint8_t, rar::lzTableSetSize> symbolBits{};

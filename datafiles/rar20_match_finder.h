@@ -1,5 +1,5 @@
-// Writer side: finds earlier occurrences of the bytes at a position with hash chains over
-// the 1 MiB window, for the RAR 2.0 compressor.
+// Writer side: finds earlier occurrences of the bytes at a position in the 1 MiB window, for
+// the RAR 2.0 compressor: hash chains for the thorough levels, hash rows for the quick ones.
 #pragma once
 
 #include <cstddef>
@@ -75,6 +75,52 @@ private:
     std::vector<uint32_t> lastPair;     // per two-byte value: latest position + 1, 0 = none
     std::vector<uint32_t> previousPair; // per position (ring): the one before with those bytes
     size_t previousMask;
+};
+
+// The quick levels' finder, with the same operations as MatchFinder. Each
+// four-byte hash has a row of the latest 32 positions whose hash falls in it, each with eight
+// more bits of its hash. A search reads one row and looks only at the positions whose bits
+// agree, so the bytes it compares are known at once and fetched together, where a chain
+// learns each next place only from the one before. Three-byte matches, worth coding only
+// close by, are looked for at the latest position with the same two bytes.
+class RowMatchFinder {
+public:
+    RowMatchFinder(std::span<const uint8_t> data, uint32_t maxDistance, size_t capacity = 0);
+
+    void extend(std::span<const uint8_t> longer);
+    void insertUpTo(size_t end);
+    void skipUpTo(size_t end);
+    // As MatchFinder's; `maxChain` counts the positions whose bits agree.
+    Match longestMatch(size_t position, uint32_t maxLength, unsigned maxChain,
+                       uint32_t niceLength) const;
+    void allMatches(size_t position, uint32_t maxLength, unsigned maxChain, uint32_t niceLength,
+                    std::vector<Match>& out) const;
+    uint32_t nearestPairDistance(size_t position) const;
+    uint32_t matchLength(size_t position, uint32_t distance, uint32_t maxLength) const;
+
+private:
+    static constexpr unsigned rowEntries = 32;
+    // Links to the position before with the same two bytes are asked only for positions
+    // just added, so a short ring keeps them.
+    static constexpr size_t recentRingSize = 4096;
+    static constexpr size_t prefetchDistance = 8;
+
+    void insert(size_t position);
+    uint32_t rowHash(size_t position) const;
+    // Calls `found` with each candidate longer than those before it.
+    template <typename Found>
+    void searchRow(size_t position, uint32_t maxLength, unsigned maxChain, uint32_t niceLength,
+                   Found&& found) const;
+
+    std::span<const uint8_t> data;
+    uint32_t maxDistance;
+    unsigned rowBits;
+    size_t inserted = 0;
+    std::vector<uint32_t> rowPositions; // rowEntries per row: position + 1, 0 = none
+    std::vector<uint8_t> rowTags;       // the further hash bits of each entry
+    std::vector<uint8_t> rowHeads;      // per row: the entry that holds its latest position
+    std::vector<uint32_t> lastPair;       // per two-byte value: latest position + 1
+    std::vector<uint32_t> previousPair;   // per position (ring): the one before with those bytes
 };
 
 } // namespace tincrates::rar20
