@@ -150,8 +150,8 @@ int run(const std::string& folder, const std::string& plotPath)
         double onsetSeconds = double((long(expected) + offset) * 4) * MusicStream::secondsPerByte;
         offsetsMs.push_back((demoTimeAt(onsetSeconds) - beat) / demoTimePerSecond * 1000.0);
         auto half = size_t(std::ceil((beat + 0.5) / demoTimePerSecond * 44100.0));
-        double onBeat = lowBandEnergy(pcm, expected, 2646);
-        double offBeat = lowBandEnergy(pcm, half, 2646);
+        double onBeat = kickBodyEnergy(pcm, expected);
+        double offBeat = kickBodyEnergy(pcm, half);
         energyRatios.push_back(onBeat / std::max(offBeat, 1e-12));
     }
     printSpread("kick offset from beat (ms)", offsetsMs, "%+7.2f");

@@ -57,8 +57,9 @@ long kickOffsetFrames(std::span<const int16_t> stereo, size_t expectedFrame,
     return bestLag;
 }
 
-double lowBandEnergy(std::span<const int16_t> stereo, size_t firstFrame, size_t frameCount)
+double kickBodyEnergy(std::span<const int16_t> stereo, size_t frame)
 {
+    size_t firstFrame = frame + 441, frameCount = 4410;
     // Two low-passes in series, run in from a little earlier so that they have settled.
     StateVariableFilter first, second;
     first.setup(120.0, 1.414);

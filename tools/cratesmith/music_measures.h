@@ -37,8 +37,8 @@ long kickOffsetFrames(std::span<const int16_t> stereo, size_t expectedFrame,
 // The frames of the kick's attack that kickOffsetFrames matches.
 constexpr size_t kickAttackFrames = 1024;
 
-// The energy of `stereo` below about 120 Hz over `frameCount` frames from `firstFrame`:
-// where the kick's body lies, and little else.
-double lowBandEnergy(std::span<const int16_t> stereo, size_t firstFrame, size_t frameCount);
+// The energy of `stereo` below about 120 Hz from 10 to 110 ms after `frame`: where the body
+// of a kick struck on that frame lies, once its pitch has fallen.
+double kickBodyEnergy(std::span<const int16_t> stereo, size_t frame);
 
 } // namespace tincrates::cratesmith

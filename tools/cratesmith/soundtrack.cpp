@@ -151,7 +151,7 @@ void renderTunedParts(const Score& score, Mixer& mixer, const std::vector<size_t
     for (const Note& note : score.bass)
         renderBass(bass, toneOf(note), score.bassBrightness.at(note.beat));
     duckUnderKicks(bass, kickFrames, 0.8, 0.09);
-    mixer.add(bass, 1.4);
+    mixer.add(bass, 1.25);
 
     StereoBuffer& pad = mixer.freshPart();
     for (size_t i = 0; i < score.pad.size(); ++i)

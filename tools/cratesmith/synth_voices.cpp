@@ -70,7 +70,7 @@ StereoBuffer makeKick()
         double hz = 47.0 + 110.0 * std::exp(-t / 0.032) + 260.0 * std::exp(-t / 0.0035);
         double body = std::sin(twoPi * phase);
         phase += hz * synthSecondsPerSample;
-        double level = t < 0.06 ? 1.0 : std::exp(-(t - 0.06) / 0.1);
+        double level = t < 0.08 ? 1.0 : std::exp(-(t - 0.08) / 0.1);
         // A short ramp in; then the drive rounds the body into a punchier, fuller wave.
         level *= std::min(1.0, t / 0.0004) * tailFade(t, kickSeconds, 0.03);
         double click = clickTone.low(random.bipolar()) * std::exp(-t / 0.0025) * 0.35;
@@ -255,7 +255,7 @@ void renderBass(StereoBuffer& out, const ToneNote& note, double brightness)
         double saws = 0.5 * (sawA.next(hz) + sawB.next(hz * 1.006));
         double sine = sineOfTurns(phase);
         phase += hz * synthSecondsPerSample;
-        double value = lowPass.low(saws) + 0.8 * sine;
+        double value = lowPass.low(saws) + 0.6 * sine;
         value = saturate(1.4 * value * envelope.next());
         out.add(note.frame + n, 0.34 * note.velocity * value);
     }
