@@ -2,9 +2,9 @@
 #include "tools/stash/stash_create.h"
 
 #include "datafiles/archive_writer.h"
+#include "tools/media/progress_meter.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -171,46 +171,6 @@ std::vector<uint8_t> readWhole(const fs::path& path)
     return bytes;
 }
 
-// A progress line on standard error, shown only once the work has taken a moment.
-class ProgressLine {
-public:
-    explicit ProgressLine(uint64_t totalBytes)
-        : total(totalBytes), isTerminal(::isatty(STDERR_FILENO) == 1)
-    {
-    }
-    ~ProgressLine() { finish(); }
-
-    void update(uint64_t doneBytes)
-    {
-        auto now = std::chrono::steady_clock::now();
-        // A terminal gets one line redrawn in place; a log gets a new line now and then.
-        auto interval = isTerminal ? std::chrono::milliseconds(250) : std::chrono::seconds(5);
-        if (now - started < std::chrono::seconds(1) || now - lastShown < interval)
-            return;
-        lastShown = now;
-        int percent = total == 0 ? 100 : int(doneBytes * 100 / total);
-        std::fprintf(stderr, "%sstash: packing %3d%% (%.1f of %.1f MiB)%s",
-                     isTerminal ? "\r" : "", percent, double(doneBytes) / 1048576.0,
-                     double(total) / 1048576.0, isTerminal ? "" : "\n");
-        std::fflush(stderr);
-        isShown = isTerminal;
-    }
-
-    void finish()
-    {
-        if (isShown)
-            std::fputc('\n', stderr);
-        isShown = false;
-    }
-
-private:
-    uint64_t total;
-    bool isTerminal;
-    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point lastShown{};
-    bool isShown = false;
-};
-
 void writeMembers(ArchiveWriter& writer, const std::vector<Member>& members, uint64_t total);
 
 // Packs the archive. It is written beside its place and put there only when whole, so a
@@ -246,7 +206,7 @@ void createArchive(const CreateOptions& options)
 
 void writeMembers(ArchiveWriter& writer, const std::vector<Member>& members, uint64_t total)
 {
-    ProgressLine progress(total);
+    ProgressMeter progress("stash: packing", total, "MiB", 1048576.0);
     uint64_t done = 0;
     for (const Member& member : members) {
         std::vector<uint8_t> content = readWhole(member.file);
