@@ -1,7 +1,7 @@
 // soundtrack_stats: the production's soundtrack as the picture hears it. Plays it through the
 // music stream on a silent clock at 60 frames per second, as a capture would, and prints the
-// spread of the camera's field of view and roll, how far each kick lands from its beat, and
-// how long the generator took.
+// spread of the camera's field of view and roll, how far each kick lands from its beat, its
+// loudness and peak, and how long the generator took.
 //
 //     soundtrack_stats [FOLDER] [--plot FILE.png]
 //
@@ -13,6 +13,7 @@
 #include "platform/silent_audio_output.h"
 #include "tools/cratesmith/music_measures.h"
 #include "tools/cratesmith/soundtrack.h"
+#include "tools/cratesmith/synth_effects.h"
 #include "tools/media/png_writer.h"
 
 #include <algorithm>
@@ -140,6 +141,13 @@ int run(const std::string& folder, const std::string& plotPath)
     std::printf("decoded: %.3f s (%zu frames), sample peak %.2f dBFS\n",
                 double(bytes) * MusicStream::secondsPerByte, frames,
                 20.0 * std::log10(std::max(peak, 1) / 32768.0));
+    StereoBuffer decoded(frames);
+    for (size_t n = 0; n < frames; ++n) {
+        decoded.left[n] = float(pcm[2 * n] / 32768.0);
+        decoded.right[n] = float(pcm[2 * n + 1] / 32768.0);
+    }
+    std::printf("integrated loudness %.2f LUFS, true peak %.2f dBFS\n",
+                integratedLoudness(decoded), 20.0 * std::log10(truePeak(decoded)));
 
     // The kicks, as positions of the stream.
     std::vector<double> offsetsMs, energyRatios;

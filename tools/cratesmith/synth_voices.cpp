@@ -147,9 +147,12 @@ StereoBuffer makeHat(double decaySeconds, uint64_t seed)
         {12530.0, 0.12, 0.45},
     }};
     Random random(seed);
-    StateVariableFilter highPass, presence;
+    // The wash is noise between 7 and 12 kHz: white noise left open above would put most of
+    // its power in the top octave and make the hats hiss.
+    StateVariableFilter highPass, presence, air;
     highPass.setup(7000.0, 1.0);
     presence.setup(10000.0, 0.7);
+    air.setup(12000.0, 1.2);
     std::array<double, partials.size()> phases{};
     std::vector<Decay> rings;
     for (size_t i = 0; i < partials.size(); ++i) {
@@ -166,7 +169,7 @@ StereoBuffer makeHat(double decaySeconds, uint64_t seed)
             ring += partials[i].level * rings[i].next() * sineOfTurns(phases[i]);
             phases[i] += partials[i].hz * synthSecondsPerSample;
         }
-        double top = highPass.high(random.bipolar());
+        double top = air.low(highPass.high(random.bipolar()));
         double wash = (top + 0.5 * presence.band(top)) * level.next();
         double value = (ring + 0.6 * wash) * std::min(1.0, t / 0.0008);
         sound.add(n, 0.5 * value * tailFade(t, length, 0.02));
@@ -182,6 +185,9 @@ StereoBuffer makeCrash(uint64_t seed)
     std::array<StateVariableFilter, 4> highPasses;
     for (auto& filter : highPasses)
         filter.setup(6500.0, 1.0);
+    StateVariableFilter airLeft, airRight;
+    airLeft.setup(13000.0, 1.2);
+    airRight.setup(13000.0, 1.2);
     Decay decay(0.55);
     const double length = 3.0;
     StereoBuffer sound(framesOf(length));
@@ -190,8 +196,8 @@ StereoBuffer makeCrash(uint64_t seed)
         double level = 0.2 * decay.next() * std::min(1.0, t / 0.001) * tailFade(t, length, 0.3);
         double left = 0.5 * random.bipolar() + 0.8 * metalLeft.next(5.3);
         double right = 0.5 * random.bipolar() + 0.8 * metalRight.next(5.9);
-        left = highPasses[1].high(highPasses[0].high(left));
-        right = highPasses[3].high(highPasses[2].high(right));
+        left = airLeft.low(highPasses[1].high(highPasses[0].high(left)));
+        right = airRight.low(highPasses[3].high(highPasses[2].high(right)));
         sound.addStereo(n, level * left, level * right);
     }
     return sound;
@@ -204,14 +210,17 @@ void renderReverseCymbal(StereoBuffer& out, size_t endFrame, double seconds, dou
     std::array<StateVariableFilter, 4> highPasses;
     for (auto& filter : highPasses)
         filter.setup(5500.0, 1.0);
+    StateVariableFilter airLeft, airRight;
+    airLeft.setup(12000.0, 1.2);
+    airRight.setup(12000.0, 1.2);
     size_t frames = framesOf(seconds);
     size_t start = endFrame >= frames ? endFrame - frames : 0;
     // A decay run backwards: it grows by the same factor per sample as a decay falls.
     double level = std::exp(-secondsAt(endFrame - start) / (0.3 * seconds));
     double growth = std::exp(synthSecondsPerSample / (0.3 * seconds));
     for (size_t n = start; n < endFrame; ++n) {
-        double left = highPasses[1].high(highPasses[0].high(random.bipolar()));
-        double right = highPasses[3].high(highPasses[2].high(random.bipolar()));
+        double left = airLeft.low(highPasses[1].high(highPasses[0].high(random.bipolar())));
+        double right = airRight.low(highPasses[3].high(highPasses[2].high(random.bipolar())));
         out.addStereo(n, 0.22 * velocity * level * left, 0.22 * velocity * level * right);
         level *= growth;
     }

@@ -145,7 +145,7 @@ TEST_F(GeneratedSoundtrack, IsMasteredNearMinus14LufsWithPeaksBelowMinus1Dbfs)
         decoded.left[n] = float(pcm[2 * n] / 32768.0);
         decoded.right[n] = float(pcm[2 * n + 1] / 32768.0);
     }
-    EXPECT_NEAR(integratedLoudness(decoded), -14.0, 1.0);
+    EXPECT_NEAR(integratedLoudness(decoded), -14.0, 0.5);
     EXPECT_LE(20.0 * std::log10(truePeak(decoded)), -1.0);
 }
 
