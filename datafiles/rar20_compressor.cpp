@@ -21,7 +21,7 @@ constexpr uint32_t maxDistance = rar::windowSize - 1;
 constexpr size_t minimumPackedSize = 4;
 constexpr size_t trailingZeroBytes = 4;
 // For sound: the quickest search, which also strides over stretches without matches.
-constexpr CompressionLevel soundEffort{false, 4, 24, 8, true, false, false};
+constexpr CompressionLevel soundEffort{false, 4, 24, 8, true, false, false, true};
 constexpr int distanceOffset = rar::literalTableSize;
 constexpr int repeatOffset = rar::literalTableSize + rar::distanceTableSize;
 
@@ -119,6 +119,9 @@ std::vector<uint8_t> lzLengths(const std::array<uint32_t, rar::lzTableSetSize>& 
 
 // The channel count whose multimedia coding of `sample` promises the fewest bits, judged by
 // the order-0 entropy of the prediction errors, and those bits per byte.
+constexpr size_t quickSoundSample = 1024;
+constexpr double plainlyNotSoundBits = 6.5;
+
 struct SoundEstimate {
     int channels = 1;
     double bitsPerByte = 8.0;
@@ -129,41 +132,79 @@ SoundEstimate estimateSound(const AudioEncoder& state, std::span<const uint8_t> 
     SoundEstimate best;
     if (sample.size() < 256)
         return best;
-    for (int channelCount = 1; channelCount <= 4; ++channelCount) {
-        AudioEncoder trial = state;
-        trial.startBlock(channelCount);
+    struct Trial {
+        AudioEncoder encoder;
         std::array<std::array<uint32_t, 256>, 4> counts{};
-        for (uint8_t byte : sample) {
-            int channel = trial.currentChannel();
-            ++counts[size_t(channel)][trial.encode(byte)];
-        }
-        double bits = 0;
-        for (int c = 0; c < channelCount; ++c) {
-            uint32_t total = 0;
-            for (uint32_t count : counts[size_t(c)])
-                total += count;
-            for (uint32_t count : counts[size_t(c)]) {
-                if (count != 0)
-                    bits -= count * std::log2(double(count) / total);
+    };
+    std::array<Trial, 4> trials;
+    for (int channelCount = 1; channelCount <= 4; ++channelCount) {
+        trials[size_t(channelCount - 1)].encoder = state;
+        trials[size_t(channelCount - 1)].encoder.startBlock(channelCount);
+    }
+    auto run = [&](size_t from, size_t to) {
+        for (Trial& trial : trials) {
+            for (size_t i = from; i < to; ++i) {
+                int channel = trial.encoder.currentChannel();
+                ++trial.counts[size_t(channel)][trial.encoder.encode(sample[i])];
             }
         }
-        double bitsPerByte = bits / double(sample.size());
-        if (bitsPerByte < best.bitsPerByte)
-            best = {channelCount, bitsPerByte};
+    };
+    auto estimate = [&](size_t byteCount) {
+        SoundEstimate found;
+        for (int channelCount = 1; channelCount <= 4; ++channelCount) {
+            const Trial& trial = trials[size_t(channelCount - 1)];
+            double bits = 0;
+            for (int c = 0; c < channelCount; ++c) {
+                uint32_t total = 0;
+                for (uint32_t count : trial.counts[size_t(c)])
+                    total += count;
+                for (uint32_t count : trial.counts[size_t(c)]) {
+                    if (count != 0)
+                        bits -= count * std::log2(double(count) / total);
+                }
+            }
+            double bitsPerByte = bits / double(byteCount);
+            if (bitsPerByte < found.bitsPerByte)
+                found = {channelCount, bitsPerByte};
+        }
+        return found;
+    };
+    // Most data is plainly not sound after a quarter of the sample (a small sample only
+    // underestimates the entropy), and the rest of the sample would not change that.
+    size_t quick = std::min(sample.size(), quickSoundSample);
+    run(0, quick);
+    if (quick < sample.size()) {
+        best = estimate(quick);
+        if (best.bitsPerByte > plainlyNotSoundBits)
+            return best;
+        run(quick, sample.size());
     }
-    return best;
+    return estimate(sample.size());
 }
 
 // The finder of a member that continues the stream before it: the one kept from the member
 // before, or a new one that takes in the bytes before `start`.
-template <typename Finder>
-Finder& continuedFinder(std::unique_ptr<Finder>& finder, std::span<const uint8_t> stream,
-                        size_t start)
+MatchFinder& continuedFinder(std::unique_ptr<MatchFinder>& finder,
+                             std::span<const uint8_t> stream, size_t start)
 {
     if (finder) {
         finder->extend(stream);
     } else {
-        finder = std::make_unique<Finder>(stream, maxDistance, rar::windowSize);
+        finder = std::make_unique<MatchFinder>(stream, maxDistance, rar::windowSize);
+        finder->insertUpTo(start);
+    }
+    return *finder;
+}
+
+RowMatchFinder& continuedFinder(std::unique_ptr<RowMatchFinder>& finder,
+                                std::span<const uint8_t> stream, size_t start,
+                                bool findsShortMatches)
+{
+    if (finder) {
+        finder->extend(stream);
+    } else {
+        finder = std::make_unique<RowMatchFinder>(stream, maxDistance, rar::windowSize,
+                                                  findsShortMatches);
         finder->insertUpTo(start);
     }
     return *finder;
@@ -174,11 +215,11 @@ Finder& continuedFinder(std::unique_ptr<Finder>& finder, std::span<const uint8_t
 CompressionLevel compressionLevel(int level)
 {
     switch (level) {
-    case 1: return {false, 4, 24, 8, false, false, false};
-    case 2: return {false, 12, 48, 16, false, false, false};
-    case 3: return {true, 24, 96, 32, false, false, false};
-    case 4: return {true, 96, 160, 257, false, false, true};
-    default: return {true, 96, 128, 257, false, true, true};
+    case 1: return {false, 4, 24, 8, false, false, false, false};
+    case 2: return {false, 12, 48, 16, false, false, false, true};
+    case 3: return {true, 24, 96, 32, false, false, false, true};
+    case 4: return {true, 96, 160, 257, false, false, true, true};
+    default: return {true, 96, 128, 257, false, true, true, true};
     }
 }
 
@@ -326,7 +367,7 @@ void Rar20Compressor::parseSegment(Finder& finder, std::span<const uint8_t> buff
         }
         // Two bytes at a short distance, where the tables in force make that cheaper than two
         // literals; any longer match found a byte later is preferred.
-        if (best.length == 0 && position + 2 <= end) {
+        if (best.length == 0 && position + 2 <= end && settings.findsShortMatches) {
             uint32_t distance = finder.nearestPairDistance(position);
             if (distance != 0 && distance <= 256) {
                 unsigned code = shortDistanceSymbol(distance - 1);
@@ -786,7 +827,7 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
             MatchFinder finder(data, maxDistance);
             compressSegments(finder, data, 0, out, progress);
         } else {
-            RowMatchFinder finder(data, maxDistance);
+            RowMatchFinder finder(data, maxDistance, 0, settings.findsShortMatches);
             compressSegments(finder, data, 0, out, progress);
         }
     } else {
@@ -801,8 +842,9 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
             compressSegments(continuedFinder(streamFinder, stream, start), std::span(stream), start,
                              out, progress);
         else
-            compressSegments(continuedFinder(streamRowFinder, stream, start), std::span(stream),
-                             start, out, progress);
+            compressSegments(
+                continuedFinder(streamRowFinder, stream, start, settings.findsShortMatches),
+                std::span(stream), start, out, progress);
     }
 
     if (!hasTables) {

@@ -27,6 +27,7 @@ struct CompressionLevel {
     bool isStriding;      // search ever more sparsely while no match turns up
     bool isOptimal;       // find the cheapest path through all matches instead of a lazy parse
     bool usesChains;      // hash chains (thorough) rather than hash rows (quick)
+    bool findsShortMatches; // two- and three-byte matches close by (rows; chains always do)
 };
 
 // The level settings for `level` 1 to 5.

@@ -157,8 +157,8 @@ void MatchFinder::walkChain(size_t position, uint32_t maxLength, unsigned maxCha
 // ---- RowMatchFinder ----
 
 RowMatchFinder::RowMatchFinder(std::span<const uint8_t> bytes, uint32_t maxDistanceBytes,
-                               size_t capacity)
-    : data(bytes), maxDistance(maxDistanceBytes)
+                               size_t capacity, bool withShortMatches)
+    : data(bytes), maxDistance(maxDistanceBytes), findsShortMatches(withShortMatches)
 {
     // Room for about twice the positions the window holds, so that a row seldom drops one
     // still in reach; small members get small tables.
@@ -169,8 +169,19 @@ RowMatchFinder::RowMatchFinder(std::span<const uint8_t> bytes, uint32_t maxDista
     rowPositions.assign(rows * rowEntries, 0);
     rowTags.assign(rows * rowEntries, 0);
     rowHeads.assign(rows, 0);
-    lastPair.assign(65536, 0);
-    previousPair.assign(recentRingSize, 0);
+    if (findsShortMatches) {
+        // Small members get a hashed table rather than one entry per two-byte value; the
+        // bytes at a link are checked anyway.
+        pairBits = std::min(16u, unsigned(std::bit_width(expected)));
+        lastPair.assign(size_t(1) << pairBits, 0);
+        previousPair.assign(recentRingSize, 0);
+    }
+}
+
+size_t RowMatchFinder::pairIndex(const uint8_t* bytes) const
+{
+    uint32_t pair = uint32_t(bytes[0]) << 8 | bytes[1];
+    return pairBits == 16 ? pair : (pair * 2654435761u) >> (32 - pairBits);
 }
 
 void RowMatchFinder::extend(std::span<const uint8_t> longer)
@@ -199,9 +210,22 @@ void RowMatchFinder::insert(size_t position)
         rowPositions[row * rowEntries + head] = link;
         rowTags[row * rowEntries + head] = uint8_t(hash);
     }
-    uint32_t& latestPair = lastPair[size_t(bytes[0]) << 8 | bytes[1]];
+    if (!findsShortMatches)
+        return;
+    uint32_t& latestPair = lastPair[pairIndex(bytes)];
     previousPair[position & (recentRingSize - 1)] = latestPair;
     latestPair = link;
+}
+
+void RowMatchFinder::prefetchRow(size_t position) const
+{
+    if (position + 4 > data.size())
+        return;
+    size_t row = rowHash(position) >> 8;
+    __builtin_prefetch(&rowHeads[row]);
+    __builtin_prefetch(&rowTags[row * rowEntries]);
+    __builtin_prefetch(&rowPositions[row * rowEntries]);
+    __builtin_prefetch(&rowPositions[row * rowEntries + rowEntries / 2]);
 }
 
 void RowMatchFinder::insertUpTo(size_t end)
@@ -210,14 +234,7 @@ void RowMatchFinder::insertUpTo(size_t end)
     for (; inserted < end; ++inserted) {
         // The rows of positions a little ahead are fetched now, so that the memory has
         // answered by the time they are added and searched.
-        size_t ahead = inserted + prefetchDistance;
-        if (ahead + 4 <= data.size()) {
-            size_t row = rowHash(ahead) >> 8;
-            __builtin_prefetch(&rowHeads[row]);
-            __builtin_prefetch(&rowTags[row * rowEntries]);
-            __builtin_prefetch(&rowPositions[row * rowEntries]);
-            __builtin_prefetch(&rowPositions[row * rowEntries + rowEntries / 2]);
-        }
+        prefetchRow(inserted + prefetchDistance);
         insert(inserted);
     }
 }
@@ -231,7 +248,7 @@ uint32_t RowMatchFinder::nearestPairDistance(size_t position) const
 {
     // A position never added, or one whose ring entry a later one took, has a stale link or
     // none, so the bytes are checked rather than trusted.
-    if (position + 1 >= data.size() || position >= inserted)
+    if (position + 1 >= data.size() || position >= inserted || !findsShortMatches)
         return 0;
     uint32_t link = previousPair[position & (recentRingSize - 1)];
     if (link == 0 || link - 1 >= position || position - (link - 1) > maxDistance)
@@ -294,8 +311,8 @@ void RowMatchFinder::searchRow(size_t position, uint32_t maxLength, unsigned max
 
     // Three-byte matches are worth coding only close by, where the nearest two equal bytes
     // are the likeliest start of one.
-    if (uint32_t link = previousPair[position & (recentRingSize - 1)];
-        link != 0 && link - 1 < position) {
+    uint32_t link = findsShortMatches ? previousPair[position & (recentRingSize - 1)] : 0;
+    if (link != 0 && link - 1 < position) {
         size_t candidate = link - 1;
         if (position - candidate < 0x2000 && position - candidate <= maxDistance
             && consider(candidate))

@@ -85,7 +85,10 @@ private:
 // close by, are looked for at the latest position with the same two bytes.
 class RowMatchFinder {
 public:
-    RowMatchFinder(std::span<const uint8_t> data, uint32_t maxDistance, size_t capacity = 0);
+    // Without `findsShortMatches` it finds no matches shorter than four bytes (and
+    // nearestPairDistance is always 0), and adds positions faster.
+    RowMatchFinder(std::span<const uint8_t> data, uint32_t maxDistance, size_t capacity = 0,
+                   bool findsShortMatches = true);
 
     void extend(std::span<const uint8_t> longer);
     void insertUpTo(size_t end);
@@ -106,6 +109,8 @@ private:
     static constexpr size_t prefetchDistance = 8;
 
     void insert(size_t position);
+    void prefetchRow(size_t position) const;
+    size_t pairIndex(const uint8_t* bytes) const;
     uint32_t rowHash(size_t position) const;
     // Calls `found` with each candidate longer than those before it.
     template <typename Found>
@@ -115,11 +120,13 @@ private:
     std::span<const uint8_t> data;
     uint32_t maxDistance;
     unsigned rowBits;
+    bool findsShortMatches;
+    unsigned pairBits = 0;
     size_t inserted = 0;
     std::vector<uint32_t> rowPositions; // rowEntries per row: position + 1, 0 = none
     std::vector<uint8_t> rowTags;       // the further hash bits of each entry
     std::vector<uint8_t> rowHeads;      // per row: the entry that holds its latest position
-    std::vector<uint32_t> lastPair;       // per two-byte value: latest position + 1
+    std::vector<uint32_t> lastPair;       // per two-byte value (or hash): latest position + 1
     std::vector<uint32_t> previousPair;   // per position (ring): the one before with those bytes
 };
 
