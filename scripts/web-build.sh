@@ -43,16 +43,20 @@ nice cmake --build "$tree" --target tincrates_web -- -j"$(nproc)"
 site=$web_build/site
 rm -rf "$site.part"
 mkdir -p "$site.part"
-cp web/index.html web/tincrates.js "$tree/bin/tincrates_web.js" "$tree/bin/tincrates_web.wasm" \
+cp web/index.html web/tincrates.js web/webgl_buffer_types.js "$tree/bin/tincrates_web.js" "$tree/bin/tincrates_web.wasm" \
     "$site.part/"
 if [ -f "$production/stashpack" ]; then
     cp "$production/stashpack" "$site.part/"
 fi
 # The archive holds every file of the generated production; data/ is served only for a
-# production that has no archive or one that leaves files out, as the fallback it is.
+# production that has no archive or one that leaves files out, as the fallback it is. The
+# page reads the folder's list of files from data/index.txt (empty: no folder).
+mkdir -p "$site.part/data"
 if [ -d "$production/data" ] && [ -n "${1:-}" ]; then
-    cp -r "$production/data" "$site.part/data"
+    cp -r "$production/data/." "$site.part/data/"
     (cd "$site.part/data" && find . -type f ! -name index.txt | sed 's|^\./||' | sort >index.txt)
+else
+    : >"$site.part/data/index.txt"
 fi
 rm -rf "$site"
 mv "$site.part" "$site"

@@ -23,6 +23,10 @@ tree_of() {
 # path; without it the loader reads the file.
 node_without_fetch="$(command -v node);--no-experimental-fetch"
 
+# The autotools scripts of these releases do not know emscripten as a system; to them this is
+# a Linux on wasm32, which is what their checks need to hear (and no assembly is chosen).
+autotools_host=wasm32-unknown-linux
+
 built() { [ -f "$web_deps/$1.built" ]; }
 mark_built() { touch "$web_deps/$1.built"; echo "web-libs: $1 built" >&2; }
 
@@ -34,6 +38,7 @@ cmake_library() { # NAME SOURCE_DIR CMAKE_OPTIONS...
         -DCMAKE_TOOLCHAIN_FILE="$emscripten_toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$web_deps" \
         -DCMAKE_FIND_ROOT_PATH="$web_deps" -DBUILD_SHARED_LIBS=OFF \
+        -DCMAKE_INSTALL_LIBDIR:PATH=lib \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$node_without_fetch" "$@" >"$work/$name.log" 2>&1 \
         || { tail -n 30 "$work/$name.log" >&2; return 1; }
     nice cmake --build "$work/$name" --target install -- -j"$jobs" >>"$work/$name.log" 2>&1 \
@@ -59,7 +64,7 @@ fi
 if ! built libjpeg-turbo; then
     cmake_library libjpeg-turbo "$(tree_of libjpeg-turbo)" -DENABLE_SHARED=OFF \
         -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=ON -DWITH_JAVA=OFF \
-        -DCMAKE_INSTALL_LIBDIR=lib
+       
     mark_built libjpeg-turbo
 fi
 
@@ -88,9 +93,9 @@ if ! built mpg123; then
     # The portable floating-point decoder: WebAssembly has none of the x86 assembly ones.
     src=$(tree_of mpg123)
     rm -rf "${work:?}/mpg123" && mkdir -p "$work/mpg123"
-    (cd "$work/mpg123" && nice emconfigure "$src/configure" --host=wasm32-unknown-emscripten \
+    (cd "$work/mpg123" && nice emconfigure "$src/configure" --host="$autotools_host" \
         --prefix="$web_deps" --disable-shared --enable-static --with-cpu=generic_fpu \
-        --disable-components --enable-libmpg123 --disable-modules \
+        --disable-modules --with-audio=dummy --with-default-audio=dummy --disable-network \
         && nice emmake make -j"$jobs" && emmake make install) >"$work/mpg123.log" 2>&1 \
         || { tail -n 30 "$work/mpg123.log" >&2; exit 1; }
     mark_built mpg123
@@ -99,7 +104,7 @@ fi
 if ! built fftw3f; then
     src=$(tree_of fftw3)
     rm -rf "${work:?}/fftw3f" && mkdir -p "$work/fftw3f"
-    (cd "$work/fftw3f" && nice emconfigure "$src/configure" --host=wasm32-unknown-emscripten \
+    (cd "$work/fftw3f" && nice emconfigure "$src/configure" --host="$autotools_host" \
         --prefix="$web_deps" --disable-shared --enable-static --enable-float \
         --disable-fortran --disable-threads --disable-openmp --disable-doc \
         && nice emmake make -j"$jobs" && emmake make install) >"$work/fftw3f.log" 2>&1 \
@@ -110,13 +115,13 @@ fi
 if ! built soxr; then
     cmake_library soxr "$(tree_of libsoxr)" -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF \
         -DWITH_OPENMP=OFF -DWITH_LSR_BINDINGS=OFF -DWITH_CR32S=OFF -DWITH_CR64S=OFF \
-        -DWITH_AVFFT=OFF -DWITH_DEV_TRACE=OFF -DCMAKE_INSTALL_LIBDIR=lib
+        -DWITH_AVFFT=OFF -DWITH_DEV_TRACE=OFF
     mark_built soxr
 fi
 
 if ! built sdl2; then
     cmake_library sdl2 "$(tree_of libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF \
-        -DSDL_TESTS=OFF -DCMAKE_INSTALL_LIBDIR=lib
+        -DSDL_TESTS=OFF
     mark_built sdl2
 fi
 
