@@ -57,17 +57,17 @@ const Chord& chordNamed(std::string_view name)
 // One chord per bar of four beats, bar 0 starting at beat 0. "-" is a bar without a held
 // chord (the hits, which have chords of their own).
 constexpr std::array<std::string_view, 58> barChords = {
-    "Am", "F",  "Am", "F",  "C",  "G",  "Am", "F",  "C",  "G",  //  0 - 40: intro and build-up
-    "Am", "F",  "C",  "G",                                      // 40 - 56: theme
-    "Dm", "E",                                                  // 56 - 64: tension
-    "F",  "G",  "Em", "Am", "F",  "G",  "Dm", "E",              // 64 - 96: second theme, build
-    "Am", "F",  "C",  "G",  "Am", "F",  "C",  "G",              // 96 -128: chorus
-    "F",  "G",                                                  //128 -136: breakdown
-    "Am", "F",  "C",  "G",                                      //136 -152: last chorus
-    "Dm", "F",  "G",  "-",                                      //152 -168: build and hits
-    "Am", "F",  "C",  "G",  "Am", "F",                          //168 -192: afterglow
-    "C",  "G",                                                  //192 -200: credits
-    "Am", "F",  "C",  "G",  "Am", "F",  "Am", "Am",             //200 -232: fade
+    "Am", "F", "Am", "F", "C", "G", "Am", "F", "C", "G", // beats 0-40: intro, groove
+    "Am", "F", "C", "G",                                 // 40-56: theme
+    "Dm", "E",                                           // 56-64: tension
+    "F", "G", "Em", "Am", "F", "G", "Dm", "E",           // 64-96: second theme, build
+    "Am", "F", "C", "G", "Am", "F", "C", "G",            // 96-128: chorus
+    "F", "G",                                            // 128-136: breakdown
+    "Am", "F", "C", "G",                                 // 136-152: last chorus
+    "Dm", "F", "G", "-",                                 // 152-168: build, hits
+    "Am", "F", "C", "G", "Am", "F",                      // 168-192: afterglow
+    "C", "G",                                            // 192-200: credits
+    "Am", "F", "C", "G", "Am", "F", "Am", "Am",          // 200-232: fade
 };
 
 bool holdsChord(double beat)
@@ -76,8 +76,8 @@ bool holdsChord(double beat)
     return barChords[bar] != "-";
 }
 
-// The chord sounding at `beat`. The second theme's chord comes half a beat early, on the
-// accent at 64.5, so the bar before holds on to its chord until then.
+// The chord sounding at `beat`. The second theme's first chord comes half a beat late, with
+// the accent at 64.5, so the bar before holds on to its chord until then.
 const Chord& chordAt(double beat)
 {
     if (beat >= 64.0 && beat < 64.5)
@@ -145,9 +145,9 @@ struct PhraseNote {
 };
 using Phrase = std::vector<PhraseNote>;
 
-// The theme, four bars over Am - F - C - G: a falling figure in the tresillo rhythm (three
-// dotted eighths' worth of beats split 3-3-2) that climbs to the fifth over C and leans on
-// the sixth at the end, so it wants to go round again.
+// The theme, four bars over Am - F - C - G: a falling figure in sixteenths grouped 3-3-2
+// (the tresillo) that climbs to the fifth over C and leans on the sixth at the end, so it
+// wants to go round again.
 const Phrase themeA = {
     {0.0, 0.75, 76}, {0.75, 0.75, 74}, {1.5, 0.5, 72}, {2.0, 0.75, 76}, {2.75, 0.75, 72},
     {3.5, 0.5, 69},                                                                  // Am
@@ -166,8 +166,8 @@ const Phrase chorusTheme = {
     {12.0, 1.5, 74}, {13.5, 0.5, 71}, {14.0, 0.75, 74}, {14.75, 1.25, 76},            // G
 };
 
-// The theme's answer, climbing instead of falling at the end, so the lift at 121 arrives
-// on a high note.
+// The theme's answer, which climbs where the theme falls and ends high, on the leading
+// note, before the breakdown.
 const Phrase themeAnswer = {
     {0.0, 0.75, 76}, {0.75, 0.75, 74}, {1.5, 0.5, 72}, {2.0, 0.75, 76}, {2.75, 0.75, 79},
     {3.5, 0.5, 76},                                                                  // Am
@@ -297,8 +297,6 @@ std::vector<ChordSpan> chordSpans(const Section& section)
     double at = section.start;
     while (at < section.end) {
         double next = std::min(section.end, std::floor(at / 4.0) * 4.0 + 4.0);
-        if (at < 64.5 && next > 64.0 && at >= 60.0)
-            next = std::min(section.end, 64.5); // the early chord change
         if (holdsChord(at)) {
             const Chord* chord = &chordAt(at);
             if (!spans.empty() && spans.back().chord == chord && spans.back().end == at)
@@ -414,7 +412,7 @@ void arrangeEvents(Score& score)
     score.reverseCymbals.push_back({4.0, 8.0, 0.9});
 
     // Into the second theme: a snare run over the last beat, then the accent half a beat
-    // after the bar line, where the new chord arrives early.
+    // after the bar line, where the new chord arrives.
     score.risers.push_back({60.0, 64.0, 0.6});
     for (int i = 0; i < 4; ++i)
         score.snares.push_back({63.0 + 0.25 * i, 0.6 + 0.12 * i});
