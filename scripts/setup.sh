@@ -11,7 +11,7 @@ packages=(
     libfftw3-dev libsoxr-dev
     libmp3lame-dev
     xvfb xauth libx11-dev libturbojpeg0-dev
-    unar
+    unar time
     xfonts-base ffmpeg
     libfreetype-dev fonts-dejavu-core
     valgrind clang libclang-rt-dev

@@ -1,12 +1,16 @@
 // Extraction throughput of one 8 MiB compressed member from an archive in the page cache,
 // through the production's lookup: LZ mode, LZ with encryption, and multimedia mode; and
-// Debian's unar extracting the same members, timed the same way, for comparison.
+// Debian's unar extracting the same members, timed the same way, for comparison. Then the
+// whole `stash extract` process beside the whole unar process, writing a 24 MiB member (LZ,
+// plain and encrypted) and 8 MiB of sound to a file: wall and CPU time and peak memory.
 #include "datafiles/archive_reader.h"
 #include "datafiles/archive_writer.h"
 #include "datafiles/rar20_cipher.h"
+#include "process_run.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,24 +27,25 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t memberSize = 8u << 20;
+constexpr size_t largeMemberSize = 24u << 20;
 constexpr const char* password = "Kd7M";
 
 // Mixed content as a production's data files mix it: text, structured binary, stretches that
 // repeat with small changes, and a little that does not compress at all.
-std::vector<uint8_t> mixedContent()
+std::vector<uint8_t> mixedContent(size_t size = memberSize)
 {
     std::mt19937 random(7);
     std::vector<uint8_t> out;
-    out.reserve(memberSize);
+    out.reserve(size);
     const char* words[] = {"crate", "tumbles", "through", "the", "fog", "light", "falls", "on",
                            "a", "wooden", "edge", "and", "glows", "beat", "flash", "scene",
                            "<material", "texture=\"", "colour", "0.25", "1.0", "/>", "\n  "};
-    while (out.size() < memberSize * 3 / 8) {
+    while (out.size() < size * 3 / 8) {
         const char* word = words[random() % std::size(words)];
         out.insert(out.end(), word, word + std::strlen(word));
         out.push_back(random() % 7 ? ' ' : '\n');
     }
-    while (out.size() < memberSize * 6 / 8) {
+    while (out.size() < size * 6 / 8) {
         // Records of small numbers and float-like bytes, as in mesh files.
         uint32_t record[8];
         for (auto& field : record)
@@ -51,13 +56,13 @@ std::vector<uint8_t> mixedContent()
     std::vector<uint8_t> pattern(4096);
     for (auto& b : pattern)
         b = uint8_t(random());
-    while (out.size() < memberSize * 15 / 16) {
+    while (out.size() < size * 15 / 16) {
         pattern[random() % pattern.size()] = uint8_t(random());
         out.insert(out.end(), pattern.begin(), pattern.end());
     }
-    while (out.size() < memberSize)
+    while (out.size() < size)
         out.push_back(uint8_t(random()));
-    out.resize(memberSize);
+    out.resize(size);
     return out;
 }
 
@@ -84,6 +89,7 @@ std::vector<uint8_t> soundContent()
 struct BenchArchives {
     fs::path folder;
     fs::path lz, encrypted, audio;
+    fs::path largeLz, largeEncrypted; // made on first use, for the whole-process runs
 
     BenchArchives()
     {
@@ -92,10 +98,21 @@ struct BenchArchives {
         lz = folder / "lz.rar";
         encrypted = folder / "encrypted.rar";
         audio = folder / "audio.rar";
+        largeLz = folder / "large-lz.rar";
+        largeEncrypted = folder / "large-encrypted.rar";
         auto mixed = mixedContent();
         write(lz, mixed, {});
         write(encrypted, mixed, password);
         write(audio, soundContent(), {});
+    }
+
+    void makeLarge() const
+    {
+        if (fs::exists(largeEncrypted))
+            return;
+        auto mixed = mixedContent(largeMemberSize);
+        write(largeLz, mixed, {});
+        write(largeEncrypted, mixed, password);
     }
     ~BenchArchives()
     {
@@ -168,6 +185,92 @@ void unarEncrypted(benchmark::State& state)
     extractWithUnar(state, archives().encrypted, password);
 }
 void unarAudio(benchmark::State& state) { extractWithUnar(state, archives().audio, nullptr); }
+
+// One archive tool extracting member.bin from `archive` to a file, as its own process.
+// Manual time is the wall time; cpu_s and peak_MiB are the process's CPU time and largest
+// resident set.
+void extractProcess(benchmark::State& state, bool isStash, const fs::path& archive,
+                    const char* withPassword)
+{
+    archives().makeLarge();
+    fs::path output = archives().folder / "out";
+    std::vector<std::string> command;
+    if (isStash) {
+        if (!fs::exists(bench::stashProgram())) {
+            state.SkipWithError("stash is not built beside the benchmark");
+            return;
+        }
+        command = {bench::stashProgram().string(), "extract", archive.string(), "member.bin",
+                   "-o", (output / "member.bin").string()};
+        if (withPassword)
+            command.insert(command.end(), {"-p", withPassword});
+    } else {
+        if (!bench::isInstalled("unar")) {
+            state.SkipWithError("unar is not installed");
+            return;
+        }
+        command = {"unar", "-q", "-f", "-o", output.string()};
+        if (withPassword)
+            command.insert(command.end(), {"-p", withPassword});
+        command.push_back(archive.string());
+    }
+    fs::create_directories(output);
+    double cpuSeconds = 0, peakMiB = 0;
+    for (auto _ : state) {
+        bench::ProcessRun run = bench::runProcess(command);
+        if (!run.isOk) {
+            state.SkipWithError("extraction failed");
+            return;
+        }
+        state.SetIterationTime(run.wallSeconds);
+        cpuSeconds += run.cpuSeconds;
+        peakMiB = std::max(peakMiB, run.peakMiB);
+    }
+    uintmax_t size = fs::file_size(output / "member.bin");
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(size));
+    state.counters["cpu_s"] = cpuSeconds / double(state.iterations());
+    state.counters["peak_MiB"] = peakMiB;
+}
+
+void stashProcessLz24(benchmark::State& state)
+{
+    extractProcess(state, true, archives().largeLz, nullptr);
+}
+void unarProcessLz24(benchmark::State& state)
+{
+    extractProcess(state, false, archives().largeLz, nullptr);
+}
+void stashProcessEncrypted24(benchmark::State& state)
+{
+    extractProcess(state, true, archives().largeEncrypted, password);
+}
+void unarProcessEncrypted24(benchmark::State& state)
+{
+    extractProcess(state, false, archives().largeEncrypted, password);
+}
+void stashProcessAudio8(benchmark::State& state)
+{
+    extractProcess(state, true, archives().audio, nullptr);
+}
+void unarProcessAudio8(benchmark::State& state)
+{
+    extractProcess(state, false, archives().audio, nullptr);
+}
+
+// Medians of repeated runs; --benchmark_enable_random_interleaving=true alternates them.
+#define TINCRATES_PROCESS_BENCHMARK(name)                                                  \
+    BENCHMARK(name)                                                                        \
+        ->UseManualTime()                                                                  \
+        ->Unit(benchmark::kMillisecond)                                                    \
+        ->Iterations(1)                                                                    \
+        ->Repetitions(3)                                                                   \
+        ->ReportAggregatesOnly(true)
+TINCRATES_PROCESS_BENCHMARK(stashProcessLz24);
+TINCRATES_PROCESS_BENCHMARK(unarProcessLz24);
+TINCRATES_PROCESS_BENCHMARK(stashProcessEncrypted24);
+TINCRATES_PROCESS_BENCHMARK(unarProcessEncrypted24);
+TINCRATES_PROCESS_BENCHMARK(stashProcessAudio8);
+TINCRATES_PROCESS_BENCHMARK(unarProcessAudio8);
 
 // The cipher alone, decrypting 8 MiB of packed data in the readers' 8,160-byte chunks.
 void decryptPacked(benchmark::State& state)
