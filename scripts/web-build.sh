@@ -43,7 +43,7 @@ nice cmake --build "$tree" --target tincrates_web -- -j"$(nproc)"
 site=$web_build/site
 rm -rf "$site.part"
 mkdir -p "$site.part"
-cp web/index.html web/tincrates.js web/webgl_buffer_types.js "$tree/bin/tincrates_web.js" "$tree/bin/tincrates_web.wasm" \
+cp web/index.html web/tincrates.js web/webgl_compat.js "$tree/bin/tincrates_web.js" "$tree/bin/tincrates_web.wasm" \
     "$site.part/"
 if [ -f "$production/stashpack" ]; then
     cp "$production/stashpack" "$site.part/"
