@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 
 namespace tincrates {
@@ -30,13 +31,33 @@ bool resampleToOutputRate(std::span<const int16_t> in, uint32_t fromRate,
     soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
     io.flags |= SOXR_NO_DITHER;
     soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    soxr_error_t error = nullptr;
+    std::unique_ptr<soxr, void (*)(soxr_t)> converter(
+        soxr_create(fromRate, audioSampleRate, audioChannelCount, &error, &io, &quality,
+                    nullptr),
+        soxr_delete);
+    // Fed in pieces, so that libsoxr never holds more than a piece of converted sound: handed
+    // the whole stream at once, it grows a buffer of all of it step by step, copying it anew
+    // at each step where realloc cannot extend it in place.
+    constexpr size_t piece = 65536; // frames
     size_t framesRead = 0;
     size_t framesWritten = 0;
-    soxr_error_t error = soxr_oneshot(fromRate, audioSampleRate, audioChannelCount,
-                                      in.data(), inFrames, &framesRead,
-                                      out.data() + oldSize, outFrames, &framesWritten,
-                                      &io, &quality, nullptr);
-    if (error) {
+    while (!error && converter && framesWritten < outFrames) {
+        size_t count = std::min(piece, inFrames - framesRead);
+        size_t done = 0;
+        size_t written = 0;
+        // A null input (after the last piece) drains the filter's tail.
+        error = soxr_process(converter.get(),
+                             count ? in.data() + framesRead * audioChannelCount : nullptr,
+                             count, &done,
+                             out.data() + oldSize + framesWritten * audioChannelCount,
+                             outFrames - framesWritten, &written);
+        framesRead += done;
+        framesWritten += written;
+        if (count == 0 && written == 0)
+            break;
+    }
+    if (error || !converter) {
         out.resize(oldSize);
         return false;
     }
