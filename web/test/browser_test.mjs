@@ -9,7 +9,8 @@
 //   between the two renderers (see `compareFrames`);
 // - playing: a click starts the sound and the frames, the music clock moves at its own pace,
 //   and stopping ends the run with exit code 0;
-// - no page error, console error, failed request or message box anywhere;
+// - no page error, console error, failed request or message box anywhere; and a folder
+//   without the data ends the run with the native program's message;
 // - speed: frames per second playing without waiting for the display, the download size and
 //   the time to the first frame, printed (not judged).
 //
@@ -199,6 +200,35 @@ async function testPlaying(browser, base) {
     await page.close();
 }
 
+// A folder without the production: the page ends the run and says what the native program
+// says, in the browser's message box and on the page.
+async function testMissingData(browser) {
+    const folder = await fs.mkdtemp(path.join(os.tmpdir(), 'tincrates-site-'));
+    try {
+        for (const name of ['index.html', 'tincrates.js', 'webgl_compat.js', 'tincrates_web.js',
+            'tincrates_web.wasm'])
+            await fs.copyFile(path.join(options.site, name), path.join(folder, name));
+        await fs.mkdir(path.join(folder, 'data'));
+        await fs.writeFile(path.join(folder, 'data', 'index.txt'), '');
+        const server = await serve(folder);
+        const problems = [];
+        const page = await newPage(browser, problems);
+        await page.goto(`http://127.0.0.1:${server.address().port}/?t=10`);
+        await page.waitForFunction(() => window.tincrates !== undefined);
+        const exitCode = await page.evaluate(() => window.tincrates.ended);
+        const shown = await page.evaluate(() => document.getElementById('notice').innerText);
+        await page.close();
+        server.close();
+        const box = problems.find(p => p.startsWith('message box: ')) || '';
+        const message = 'Failed to load soundtrk.mp3\nfile not found';
+        check('without the data the run ends with exit code 1 and says why',
+            exitCode === 1 && box.includes(message) && shown.includes(message),
+            `exit code ${exitCode}; ${JSON.stringify(box)}`);
+    } finally {
+        await fs.rm(folder, { recursive: true, force: true });
+    }
+}
+
 async function measureSpeed(browser, base) {
     const problems = [];
     const page = await newPage(browser, problems);
@@ -244,6 +274,7 @@ async function main() {
     try {
         const still = await testStillFrames(browser, base);
         await testPlaying(browser, base);
+        await testMissingData(browser);
         const speed = await measureSpeed(browser, base);
         check('the speed run reports no errors', speed.problems.length === 0, speed.problems.join('; '));
         const sizes = {};
