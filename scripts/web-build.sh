@@ -33,18 +33,19 @@ scripts/web-libs.sh
 
 tree=$web_build/cmake
 if [ ! -f "$tree/build.ninja" ]; then
-    cmake -S . -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$emscripten_toolchain" \
+    "${web_pkg_config[@]}" cmake -S . -B "$tree" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$emscripten_toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$web_deps" \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node);--no-experimental-fetch" \
         >"$web_build/cmake.log" 2>&1 || { tail -n 30 "$web_build/cmake.log" >&2; exit 1; }
 fi
-nice cmake --build "$tree" --target tincrates_web -- -j"$(nproc)"
+"${web_pkg_config[@]}" nice cmake --build "$tree" --target tincrates_web -- -j"$(nproc)"
 
 site=$web_build/site
 rm -rf "$site.part"
 mkdir -p "$site.part"
-cp web/index.html web/tincrates.js web/webgl_compat.js "$tree/bin/tincrates_web.js" "$tree/bin/tincrates_web.wasm" \
-    "$site.part/"
+cp web/index.html web/tincrates.js web/webgl_compat.js \
+    "$tree/bin/tincrates_web.js" "$tree/bin/tincrates_web.wasm" "$site.part/"
 if [ -f "$production/stashpack" ]; then
     cp "$production/stashpack" "$site.part/"
 fi

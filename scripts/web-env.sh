@@ -9,6 +9,7 @@ emscripten_toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cma
 # Debian's emscripten runs its JavaScript tools with node and expects Debian's node modules
 # (acorn) where Debian's node finds them; another node (NodeSource's) does not look there.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-# Only the web libraries, never the machine's own, are seen by pkg-config.
-export PKG_CONFIG_LIBDIR=$web_deps/lib/pkgconfig:$web_deps/share/pkgconfig
-unset PKG_CONFIG_PATH
+# Put before a command of the web build: pkg-config then sees the web libraries only, never
+# the machine's own. (Not exported: the native build run by the same scripts needs those.)
+web_pkg_config=(env "PKG_CONFIG_LIBDIR=$web_deps/lib/pkgconfig:$web_deps/share/pkgconfig"
+    PKG_CONFIG_PATH=)

@@ -34,14 +34,15 @@ cmake_library() { # NAME SOURCE_DIR CMAKE_OPTIONS...
     local name=$1 source=$2
     shift 2
     rm -rf "${work:?}/$name"
-    nice cmake -S "$source" -B "$work/$name" -G Ninja \
+    "${web_pkg_config[@]}" nice cmake -S "$source" -B "$work/$name" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$emscripten_toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$web_deps" \
         -DCMAKE_FIND_ROOT_PATH="$web_deps" -DBUILD_SHARED_LIBS=OFF \
         -DCMAKE_INSTALL_LIBDIR:PATH=lib \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$node_without_fetch" "$@" >"$work/$name.log" 2>&1 \
         || { tail -n 30 "$work/$name.log" >&2; return 1; }
-    nice cmake --build "$work/$name" --target install -- -j"$jobs" >>"$work/$name.log" 2>&1 \
+    "${web_pkg_config[@]}" nice cmake --build "$work/$name" --target install -- -j"$jobs" \
+        >>"$work/$name.log" 2>&1 \
         || { tail -n 30 "$work/$name.log" >&2; return 1; }
 }
 
