@@ -41,7 +41,8 @@ export function serve(root, port = 0) {
                 return response.end();
             createReadStream(file).pipe(response);
         } catch (error) {
-            response.writeHead(error.code === 'ENOENT' ? 404 : 500, { 'Content-Type': 'text/plain' });
+            const status = error.code === 'ENOENT' ? 404 : 500;
+            response.writeHead(status, { 'Content-Type': 'text/plain' });
             response.end(error.code === 'ENOENT' ? 'not found\n' : 'server error\n');
         }
     });

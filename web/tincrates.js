@@ -103,7 +103,8 @@
     async function fetchData(FS) {
         const archive = await fetchBytes('stashpack', (received, size) => {
             const mib = n => (n / 1048576).toFixed(1);
-            say(size ? `Loading ${mib(received)} of ${mib(size)} MiB` : `Loading ${mib(received)} MiB`);
+            say(size ? `Loading ${mib(received)} of ${mib(size)} MiB`
+                     : `Loading ${mib(received)} MiB`);
         });
         let bytes = archive ? archive.length : 0;
         if (archive)
@@ -169,7 +170,8 @@
         if (mode !== 'still')
             return Promise.reject(new Error('showTime needs the still mode (?t=T)'));
         if (!(t >= lastStillTime) || t > 232)
-            return Promise.reject(new Error(`times only go forward, up to 232 (now ${lastStillTime})`));
+            return Promise.reject(
+                new Error(`times only go forward, up to 232 (now ${lastStillTime})`));
         if (!answerNextTime)
             return Promise.reject(new Error('the still frame before is not shown yet'));
         const promise = new Promise((resolve, reject) => {

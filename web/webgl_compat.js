@@ -91,7 +91,8 @@
             return bufferSubData.apply(this, arguments);
         const kept = state.kept.get(buffer);
         const bytes = bytesOf(source, offset, length);
-        if (!kept || destinationOffset < 0 || destinationOffset + bytes.length > kept.bytes.length) {
+        if (!kept || destinationOffset < 0
+            || destinationOffset + bytes.length > kept.bytes.length) {
             // What WebGL itself would say of a write outside the buffer.
             console.warn('WebGL: INVALID_VALUE: bufferSubData: buffer overflow');
             return;
@@ -135,7 +136,8 @@
     // Per depth renderbuffer, its stand-ins by size ("256x128").
     const standIns = new WeakMap();
 
-    proto.framebufferRenderbuffer = function (target, attachment, renderbufferTarget, renderbuffer) {
+    proto.framebufferRenderbuffer = function (target, attachment, renderbufferTarget,
+        renderbuffer) {
         const isDepth = attachment === this.DEPTH_STENCIL_ATTACHMENT
             || attachment === this.DEPTH_ATTACHMENT || attachment === this.STENCIL_ATTACHMENT;
         const depthSize = renderbuffer && sizes.get(renderbuffer);

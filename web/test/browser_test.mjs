@@ -127,7 +127,8 @@ async function newPage(browser, problems) {
 }
 
 async function screenshotCanvas(page) {
-    const bytes = await page.screenshot({ type: 'png', clip: { x: 0, y: 0, width: 640, height: 480 } });
+    const clip = { x: 0, y: 0, width: 640, height: 480 };
+    const bytes = await page.screenshot({ type: 'png', clip });
     return PNG.sync.read(Buffer.from(bytes));
 }
 
@@ -145,14 +146,16 @@ async function testStillFrames(browser, base) {
             await page.evaluate(time => window.tincrates.showTime(time), t);
         const web = await screenshotCanvas(page);
         await fs.writeFile(path.join(options.out, 'web-' + frameName(t)), PNG.sync.write(web));
-        const native = PNG.sync.read(await fs.readFile(path.join(options.nativeFrames, frameName(t))));
-        await fs.writeFile(path.join(options.out, 'native-' + frameName(t)), PNG.sync.write(native));
+        const nativeBytes = await fs.readFile(path.join(options.nativeFrames, frameName(t)));
+        const native = PNG.sync.read(nativeBytes);
+        await fs.writeFile(path.join(options.out, 'native-' + frameName(t)), nativeBytes);
         if (web.width !== native.width || web.height !== native.height) {
             check(`frame at ${t} has the native size`, false, `${web.width}x${web.height}`);
             continue;
         }
         const result = compareFrames(web, native);
-        await fs.writeFile(path.join(options.out, 'diff-' + frameName(t)), PNG.sync.write(result.diff));
+        await fs.writeFile(path.join(options.out, 'diff-' + frameName(t)),
+            PNG.sync.write(result.diff));
         check(`frame at ${t} matches the native frame`, result.passed,
             `mean difference ${result.mean.toFixed(2)} of 255; ` +
             `${(100 * result.share).toFixed(1)} % of pixels beyond 2, ` +
@@ -247,7 +250,8 @@ async function measureSpeed(browser, base) {
     await page.evaluate(() => window.tincrates.stop());
     await page.evaluate(() => window.tincrates.ended);
     await page.close();
-    const framesPerSecond = (endFrames[1] - startFrames[1]) / ((endFrames[0] - startFrames[0]) / 1000);
+    const seconds = (endFrames[0] - startFrames[0]) / 1000;
+    const framesPerSecond = (endFrames[1] - startFrames[1]) / seconds;
     return { framesPerSecond, loadedMs, clickToFirstFrameMs, problems };
 }
 
@@ -276,18 +280,24 @@ async function main() {
         await testPlaying(browser, base);
         await testMissingData(browser);
         const speed = await measureSpeed(browser, base);
-        check('the speed run reports no errors', speed.problems.length === 0, speed.problems.join('; '));
+        check('the speed run reports no errors', speed.problems.length === 0,
+            speed.problems.join('; '));
         const sizes = {};
-        for (const name of ['tincrates_web.wasm', 'tincrates_web.js', 'tincrates.js', 'index.html', 'stashpack'])
-            sizes[name] = (await fs.stat(path.join(options.site, name)).catch(() => ({ size: 0 }))).size;
+        for (const name of ['tincrates_web.wasm', 'tincrates_web.js', 'tincrates.js',
+            'webgl_compat.js', 'index.html', 'stashpack']) {
+            const stat = await fs.stat(path.join(options.site, name)).catch(() => ({ size: 0 }));
+            sizes[name] = stat.size;
+        }
         const total = Object.values(sizes).reduce((a, b) => a + b, 0);
+        const listed = Object.entries(sizes).map(([n, s]) => `${n} ${(s / 1024).toFixed(0)} KiB`);
         console.log(`speed: ${speed.framesPerSecond.toFixed(1)} frames per second in headless ` +
-            `Chromium (SwiftShader WebGL 2), not waiting for the display`);
-        console.log(`download: ${Object.entries(sizes).map(([n, s]) => `${n} ${(s / 1024).toFixed(0)} KiB`).join(', ')}; ` +
-            `${(total / 1048576).toFixed(2)} MiB in all`);
-        console.log(`time to first frame: data and program ready after ${speed.loadedMs.toFixed(0)} ms, ` +
-            `first frame ${speed.clickToFirstFrameMs.toFixed(0)} ms after the click; ` +
-            `a still frame (?t=${options.times[0]}) ${still.firstStillMs} ms after the page was asked for`);
+            `Chromium (SwiftShader WebGL 2) over ${options.speedSeconds} s from the first ` +
+            `frame, not waiting for the display`);
+        console.log(`download: ${listed.join(', ')}; ${(total / 1048576).toFixed(2)} MiB in all`);
+        console.log('time to first frame: data and program ready after ' +
+            `${speed.loadedMs.toFixed(0)} ms, first frame ` +
+            `${speed.clickToFirstFrameMs.toFixed(0)} ms after the click; a still frame ` +
+            `(?t=${options.times[0]}) ${still.firstStillMs} ms after the page was asked for`);
     } finally {
         await browser.close();
         server.close();
