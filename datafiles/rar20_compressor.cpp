@@ -21,7 +21,7 @@ constexpr uint32_t maxDistance = rar::windowSize - 1;
 constexpr size_t minimumPackedSize = 4;
 constexpr size_t trailingZeroBytes = 4;
 // For sound: the quickest search, which also strides over stretches without matches.
-constexpr CompressionLevel soundEffort{false, 4, 24, 8, true, false, false, true};
+constexpr CompressionLevel soundEffort{false, 4, 24, 8, true, false, false, true, 0};
 constexpr int distanceOffset = rar::literalTableSize;
 constexpr int repeatOffset = rar::literalTableSize + rar::distanceTableSize;
 
@@ -198,13 +198,14 @@ MatchFinder& continuedFinder(std::unique_ptr<MatchFinder>& finder,
 
 RowMatchFinder& continuedFinder(std::unique_ptr<RowMatchFinder>& finder,
                                 std::span<const uint8_t> stream, size_t start,
-                                bool findsShortMatches)
+                                const CompressionLevel& settings)
 {
     if (finder) {
         finder->extend(stream);
     } else {
         finder = std::make_unique<RowMatchFinder>(stream, maxDistance, rar::windowSize,
-                                                  findsShortMatches);
+                                                  settings.findsShortMatches,
+                                                  settings.rowTableEntries);
         finder->insertUpTo(start);
     }
     return *finder;
@@ -215,11 +216,11 @@ RowMatchFinder& continuedFinder(std::unique_ptr<RowMatchFinder>& finder,
 CompressionLevel compressionLevel(int level)
 {
     switch (level) {
-    case 1: return {false, 4, 24, 8, false, false, false, false};
-    case 2: return {false, 12, 48, 16, false, false, false, true};
-    case 3: return {true, 24, 96, 32, false, false, false, true};
-    case 4: return {true, 96, 160, 257, false, false, true, true};
-    default: return {true, 96, 128, 257, false, true, true, true};
+    case 1: return {false, 4, 24, 8, false, false, false, false, size_t(1) << 17};
+    case 2: return {false, 12, 48, 16, false, false, false, true, 0};
+    case 3: return {true, 24, 96, 32, false, false, false, true, 0};
+    case 4: return {true, 96, 160, 257, false, false, true, true, 0};
+    default: return {true, 96, 128, 257, false, true, true, true, 0};
     }
 }
 
@@ -827,7 +828,8 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
             MatchFinder finder(data, maxDistance);
             compressSegments(finder, data, 0, out, progress);
         } else {
-            RowMatchFinder finder(data, maxDistance, 0, settings.findsShortMatches);
+            RowMatchFinder finder(data, maxDistance, 0, settings.findsShortMatches,
+                                  settings.rowTableEntries);
             compressSegments(finder, data, 0, out, progress);
         }
     } else {
@@ -843,7 +845,7 @@ std::vector<uint8_t> Rar20Compressor::compressMember(std::span<const uint8_t> da
                              out, progress);
         else
             compressSegments(
-                continuedFinder(streamRowFinder, stream, start, settings.findsShortMatches),
+                continuedFinder(streamRowFinder, stream, start, settings),
                 std::span(stream), start, out, progress);
     }
 

@@ -28,6 +28,8 @@ struct CompressionLevel {
     bool isOptimal;       // find the cheapest path through all matches instead of a lazy parse
     bool usesChains;      // hash chains (thorough) rather than hash rows (quick)
     bool findsShortMatches; // two- and three-byte matches close by (rows; chains always do)
+    size_t rowTableEntries; // rows' size in positions (0: twice the window); a small table
+                            // stays in the processor's cache but forgets sooner
 };
 
 // The level settings for `level` 1 to 5.

@@ -157,14 +157,15 @@ void MatchFinder::walkChain(size_t position, uint32_t maxLength, unsigned maxCha
 // ---- RowMatchFinder ----
 
 RowMatchFinder::RowMatchFinder(std::span<const uint8_t> bytes, uint32_t maxDistanceBytes,
-                               size_t capacity, bool withShortMatches)
+                               size_t capacity, bool withShortMatches, size_t maxEntries)
     : data(bytes), maxDistance(maxDistanceBytes), findsShortMatches(withShortMatches)
 {
     // Room for about twice the positions the window holds, so that a row seldom drops one
     // still in reach; small members get small tables.
     size_t expected = std::max({data.size(), capacity, size_t(1024)});
     size_t reach = std::min(std::bit_ceil(expected), std::bit_ceil(size_t(maxDistance) + 1));
-    size_t rows = std::max<size_t>(2 * reach / rowEntries, 16);
+    size_t entries = maxEntries != 0 ? std::min(2 * reach, std::bit_ceil(maxEntries)) : 2 * reach;
+    size_t rows = std::max<size_t>(entries / rowEntries, 16);
     rowBits = unsigned(std::countr_zero(rows));
     rowPositions.assign(rows * rowEntries, 0);
     rowTags.assign(rows * rowEntries, 0);

@@ -86,9 +86,10 @@ private:
 class RowMatchFinder {
 public:
     // Without `findsShortMatches` it finds no matches shorter than four bytes (and
-    // nearestPairDistance is always 0), and adds positions faster.
+    // nearestPairDistance is always 0), and adds positions faster. The rows hold twice as
+    // many positions as the window, or `maxEntries` when that is fewer (and not 0).
     RowMatchFinder(std::span<const uint8_t> data, uint32_t maxDistance, size_t capacity = 0,
-                   bool findsShortMatches = true);
+                   bool findsShortMatches = true, size_t maxEntries = 0);
 
     void extend(std::span<const uint8_t> longer);
     void insertUpTo(size_t end);
