@@ -56,11 +56,12 @@ function frameName(t) {
 
 // Two frames of the same size, pixel by pixel, on red, green and blue. Where the picture is
 // drawn from textures at their own size or larger (the texts, credits, flashes and fades laid
-// over it), every pixel lies within 2 of 255. The scene is not held to that: the glow renders
-// it a second time into a 256 x 128 texture, where every texture is minified far more, and
+// over it), every pixel lies within 2 of 255. The scene is not held to that: its differences
+// form a smooth haze of 1 to 4 levels with the blurred shapes of the glow, which renders the
+// scene a second time into a 256 x 128 texture, where every texture is minified far more;
 // the two renderers (Mesa's llvmpipe natively, SwiftShader in Chromium) choose mipmap levels
-// and weigh them with different precision; the blur then spreads the small differences over
-// the whole picture as a smooth haze of 1 to 4 levels. So a frame passes when on average its
+// and weigh them with different precision, and the blur spreads what differs over the whole
+// picture (the likely cause, not a proven one). So a frame passes when on average its
 // channels lie within 2 of 255, at most 0.5 % of its pixels differ by more than 8 (the haze's
 // brightest parts), and at most 0.1 % by more than 48 (a different texel picked outright at
 // an edge).
