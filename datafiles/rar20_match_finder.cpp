@@ -161,7 +161,8 @@ RowMatchFinder::RowMatchFinder(std::span<const uint8_t> bytes, uint32_t maxDista
     : data(bytes), maxDistance(maxDistanceBytes), findsShortMatches(withShortMatches)
 {
     // Room for about twice the positions the window holds, so that a row seldom drops one
-    // still in reach; small members get small tables.
+    // still in reach, unless `maxEntries` asks for a table small enough to stay in the cache;
+    // small members get small tables.
     size_t expected = std::max({data.size(), capacity, size_t(1024)});
     size_t reach = std::min(std::bit_ceil(expected), std::bit_ceil(size_t(maxDistance) + 1));
     size_t entries = maxEntries != 0 ? std::min(2 * reach, std::bit_ceil(maxEntries)) : 2 * reach;
