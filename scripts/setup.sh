@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests and the production need.
+# Installs every Debian package that the build, the tests and the production need; with --web
+# also those of the web build and its browser tests (emscripten, chromium).
 # Quick when everything is already present: apt-get runs only for missing packages.
 set -euo pipefail
 
@@ -15,8 +16,10 @@ packages=(
     xfonts-base ffmpeg
     libfreetype-dev fonts-dejavu-core
     valgrind clang libclang-rt-dev
-    emscripten chromium
 )
+if [ "${1:-}" = "--web" ]; then
+    packages+=(emscripten chromium)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

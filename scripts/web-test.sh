@@ -13,7 +13,7 @@ times=${WEB_TEST_TIMES:-2.5,9.5,20.5,60.5,100.5,140.5,166.5,196.5,230.5}
 native_build=${NATIVE_BUILD:-build}
 export NATIVE_BUILD=$native_build
 
-scripts/setup.sh
+scripts/setup.sh --web
 if [ ! -f "$native_build/build.ninja" ]; then
     cmake -S . -B "$native_build" -G Ninja >/dev/null
 fi

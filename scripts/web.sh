@@ -19,7 +19,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-scripts/setup.sh
+scripts/setup.sh --web
 scripts/web-build.sh "${folder[@]}"
 source scripts/web-env.sh
 exec node web/serve.mjs "$web_build/site" --port "$port"
