@@ -115,7 +115,7 @@ if [ -x "$build/bin/fuzz_replay" ] && command -v valgrind >/dev/null; then
         [ -d "$fuzz_build/corpus/$target" ] || continue
         printf '%s' "$(printf ' %s' "${targets[@]}") " | grep -q " $target " || continue
         echo "fuzz: the $target corpus under valgrind"
-        find "$fuzz_build/corpus/$target" -type f -print0 \
+        find "$PWD/$fuzz_build/corpus/$target" -type f -print0 \
             | xargs -0 valgrind --error-exitcode=99 --quiet "$build/bin/fuzz_replay" "$target"
     done
 fi
