@@ -31,6 +31,19 @@ bool isMusicOver(const MusicStream& music)
     return BASS_ChannelGetData(music.stream, probe, sizeof probe) == 0;
 }
 
+} // namespace
+
+void useLinearFiltering(IDirect3DDevice9& device)
+{
+    for (DWORD stage = 0; stage < 8; ++stage) {
+        device.SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+        device.SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+        device.SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
+    }
+}
+
+namespace {
+
 // Runs the production; every error is thrown out of here as text or as a standard exception.
 // Locals are declared in the order they are made, so an error takes them down in reverse
 // before the caller reports it.
@@ -41,13 +54,7 @@ void playDemo(const DemoServices& services)
     display.open(title, screenWidth, screenHeight, D3DFMT_X8R8G8B8, !services.isWindowed);
     IDirect3DDevice9& device = *display.device;
 
-    // Every texture of the production is sampled with linear filtering between texels and
-    // between mip levels; nothing changes this later.
-    for (DWORD stage = 0; stage < 8; ++stage) {
-        device.SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-        device.SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-        device.SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
-    }
+    useLinearFiltering(device);
 
     if (services.audioOutput)
         selectAudioOutput(services.audioOutput);

@@ -5,6 +5,7 @@
 #include "audio/music_stream.h"
 #include "audio/silent_clock.h"
 #include "host/demo_fixture.h"
+#include "host/run_demo.h"
 #include "host/timeline.h"
 #include "platform/shared_device.h"
 
@@ -61,6 +62,7 @@ void timelineFrame(benchmark::State& state, Production production)
     SilentClock clock;
     HeadlessDevice device(640, 480, D3DFMT_X8R8G8B8);
     publishSharedDevice(device.get());
+    useLinearFiltering(*device.get());
     {
         MusicStream music(nullptr);
         music.load("soundtrk.mp3", 0.0);
