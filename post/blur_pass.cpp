@@ -58,6 +58,11 @@ BlurPass::~BlurPass() { vertexBuffer->Release(); }
 void BlurPass::render(bool horizontal, float spread, float gain)
 {
     output.bind(0);
+    // The quads lie at depth 0, where the depth test (less or equal) passes everywhere, and
+    // the scene clears the depth before it is read again: the depth unit stays out of them.
+    DWORD zEnable = D3DZB_FALSE;
+    device.GetRenderState(D3DRS_ZENABLE, &zEnable);
+    device.SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
 
     for (DWORD stage = 0; stage < 2; ++stage) {
         device.SetTexture(stage, source->texture);
@@ -118,6 +123,7 @@ void BlurPass::render(bool horizontal, float spread, float gain)
     }
 
     output.unbind();
+    device.SetRenderState(D3DRS_ZENABLE, zEnable);
     device.SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     device.SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
     device.SetTextureStageState(1, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);

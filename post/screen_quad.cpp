@@ -46,6 +46,9 @@ void ScreenQuad::draw(
     if (opacity > 1)
         opacity = 1;
 
+    // The factor's alpha byte: every drawn pixel's alpha is at most this.
+    const DWORD alphaByte = DWORD(opacity * 255);
+
     device.SetTexture(0, image.texture());
     device.SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
     if (angle != 0) {
@@ -59,7 +62,7 @@ void ScreenQuad::draw(
     device.SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     device.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     device.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device.SetRenderState(D3DRS_TEXTUREFACTOR, DWORD(opacity * 255) << 24);
+    device.SetRenderState(D3DRS_TEXTUREFACTOR, alphaByte << 24);
     device.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
     device.SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_TFACTOR);
     device.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
@@ -87,7 +90,20 @@ void ScreenQuad::draw(
     }
     device.SetFVF(screenVertexFvf);
     device.SetStreamSource(0, vertexBuffer, 0, sizeof(ScreenVertex));
-    device.DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2);
+    // With a source alpha of 0, these blends give back the target unchanged: a fade or flash
+    // at rest costs no drawing. (On the CPU renderer a full-screen quad is a millisecond.)
+    bool isNoOp = alphaByte == 0 && sourceBlend == D3DBLEND_SRCALPHA
+        && (destinationBlend == D3DBLEND_INVSRCALPHA || destinationBlend == D3DBLEND_ONE);
+    if (!isNoOp) {
+        // The quad lies at depth 0, where the depth test (less or equal) passes everywhere,
+        // and nothing drawn later reads the depth it would write: the depth unit, a good
+        // share of the quad's cost on the CPU renderer, stays out of it.
+        DWORD zEnable = D3DZB_FALSE;
+        device.GetRenderState(D3DRS_ZENABLE, &zEnable);
+        device.SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        device.DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2);
+        device.SetRenderState(D3DRS_ZENABLE, zEnable);
+    }
     device.SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
 }
 

@@ -20,7 +20,9 @@ public:
     // Draws the image's current texture with the blend factors given; blending is off for
     // ONE/ZERO. The drawn alpha is the texture's alpha × `opacity`, clamped to [0, 1] (NaN
     // counts as 0). `angle` (radians) turns the texture about its centre inside the fixed
-    // rectangle. Call between BeginScene and EndScene. Leaves alpha blending off.
+    // rectangle. Call between BeginScene and EndScene. Leaves alpha blending off. Draws
+    // nothing where the blend would leave every pixel as it is (source alpha 0 with
+    // SRCALPHA/INVSRCALPHA or SRCALPHA/ONE), and neither tests nor writes depth.
     void draw(D3DBLEND sourceBlend, D3DBLEND destinationBlend, float opacity, float angle);
 
 private:

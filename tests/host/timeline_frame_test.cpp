@@ -125,12 +125,14 @@ TEST_F(TimelineFrame, LaysGlowTextAndFlashWithTheirBlends)
 
 TEST_F(TimelineFrame, AtTheEndCreditsAndBlackComeBetweenTextAndFlash)
 {
-    // Beat 196.5: the last text has faded (opacity clamped to 0), credits stand full.
-    std::vector<std::string> credits = {"2 2 " + factorOf(1.0), "5 6 0", "5 6 " + factorOf(1.0),
-        "5 2 " + factorOf(std::pow(0.5, 2.5))};
+    // Beat 196.5: the last text has faded (opacity clamped to 0, so it is not drawn), credits
+    // stand full.
+    std::vector<std::string> credits = {
+        "2 2 " + factorOf(1.0), "5 6 " + factorOf(1.0), "5 2 " + factorOf(std::pow(0.5, 2.5))};
     EXPECT_EQ(overlays(frameCalls(196.5f)), credits);
-    std::vector<std::string> fade = {"2 2 " + factorOf(1.0), "5 6 0", "5 6 0",
-        "5 6 " + factorOf(16.5 * 0.03125), "5 2 " + factorOf(std::pow(0.5, 2.5))};
+    // Beat 216.5: the credits have gone too; the black fade is a little over half way.
+    std::vector<std::string> fade = {"2 2 " + factorOf(1.0), "5 6 " + factorOf(16.5 * 0.03125),
+        "5 2 " + factorOf(std::pow(0.5, 2.5))};
     EXPECT_EQ(overlays(frameCalls(216.5f)), fade);
 }
 

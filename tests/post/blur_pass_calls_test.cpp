@@ -22,8 +22,11 @@ protected:
 
 std::vector<std::string> expectedRender(DWORD centreFactor, DWORD sideFactor)
 {
-    std::vector<std::string> calls{
-        callLine("GetRenderTarget", 0), callLine("SetRenderTarget", 0, "ptr")};
+    // The test device has a depth buffer, so depth testing starts on; the pass keeps it off
+    // and puts it back.
+    std::vector<std::string> calls{callLine("GetRenderTarget", 0),
+        callLine("SetRenderTarget", 0, "ptr"), callLine("GetRenderState", D3DRS_ZENABLE),
+        callLine("SetRenderState", D3DRS_ZENABLE, 0)};
     for (int s = 0; s < 2; ++s) {
         calls.push_back(callLine("SetTexture", s, "ptr"));
         calls.push_back(callLine("SetTextureStageState", s, D3DTSS_TEXCOORDINDEX, 0));
@@ -68,6 +71,7 @@ std::vector<std::string> expectedRender(DWORD centreFactor, DWORD sideFactor)
     }
     std::vector<std::string> end{
         callLine("SetRenderTarget", 0, "ptr"),
+        callLine("SetRenderState", D3DRS_ZENABLE, 1),
         callLine("SetRenderState", D3DRS_ALPHABLENDENABLE, 0),
         callLine("SetTextureStageState", 0, D3DTSS_TEXTURETRANSFORMFLAGS, 0),
         callLine("SetTextureStageState", 1, D3DTSS_TEXTURETRANSFORMFLAGS, 0),
@@ -124,6 +128,10 @@ TEST_F(BlurPassCalls, RenderPutsBackTheTargetAndLeavesBlendingOff)
     DWORD blending = TRUE;
     device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
     EXPECT_EQ(blending, DWORD(FALSE));
+    // The scene drawn next still needs its depth test, whatever the pass did meanwhile.
+    DWORD depth = FALSE;
+    device->GetRenderState(D3DRS_ZENABLE, &depth);
+    EXPECT_EQ(depth, DWORD(D3DZB_TRUE));
 }
 
 TEST_F(BlurPassCalls, RenderWhileTheOutputIsBoundThrowsAndDrawsNothing)

@@ -94,9 +94,36 @@ TEST_F(ScreenQuadCalls, DrawSetsItsStatesInOrder)
             callLine("SetRenderState", D3DRS_ALPHABLENDENABLE, 1),
             callLine("SetFVF", 0x142),
             callLine("SetStreamSource", 0, "ptr", 0, 24),
+            callLine("GetRenderState", D3DRS_ZENABLE),
+            callLine("SetRenderState", D3DRS_ZENABLE, 0),
             callLine("DrawPrimitive", D3DPT_TRIANGLEFAN, 0, 2),
+            callLine("SetRenderState", D3DRS_ZENABLE, 1),
             callLine("SetRenderState", D3DRS_ALPHABLENDENABLE, 0),
         }));
+}
+
+TEST_F(ScreenQuadCalls, DrawsNothingWhereTheBlendKeepsEveryPixel)
+{
+    ScreenQuad quad(image, 1.0f);
+    auto draws = [&](D3DBLEND source, D3DBLEND destination, float opacity) {
+        recorder.calls.clear();
+        quad.draw(source, destination, opacity, 0);
+        return recorder.callsNamed(callLine("DrawPrimitive")).size();
+    };
+    // An alpha byte of 0 (opacity below 1/255) adds nothing through SRCALPHA.
+    EXPECT_EQ(draws(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0.0f), 0u);
+    EXPECT_EQ(draws(D3DBLEND_SRCALPHA, D3DBLEND_ONE, 0.003f), 0u);
+    EXPECT_EQ(draws(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, -2.0f), 0u);
+    EXPECT_EQ(draws(D3DBLEND_SRCALPHA, D3DBLEND_ONE, 0.004f), 1u); // byte 1
+    // Other blends change the target whatever the alpha.
+    EXPECT_EQ(draws(D3DBLEND_ONE, D3DBLEND_ONE, 0.0f), 1u);
+    EXPECT_EQ(draws(D3DBLEND_ONE, D3DBLEND_ZERO, 0.0f), 1u);
+    EXPECT_EQ(draws(D3DBLEND_SRCALPHA, D3DBLEND_ZERO, 0.0f), 1u);
+    // A skipped draw still leaves the states a draw would.
+    DWORD blending = TRUE;
+    quad.draw(D3DBLEND_SRCALPHA, D3DBLEND_ONE, 0.0f, 0);
+    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+    EXPECT_EQ(blending, DWORD(FALSE));
 }
 
 TEST_F(ScreenQuadCalls, OpacityBecomesTheFactorsAlphaClampedAndTruncated)
