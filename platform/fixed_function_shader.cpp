@@ -288,7 +288,9 @@ std::string fragmentShaderSource(const ShaderKey& key)
     s += "in vec4 vDiffuse;\nin vec4 vSpecular;\n";
     for (int i = 0; i < key.activeStageCount; ++i) {
         s += "in vec4 vTexCoord" + number(i) + ";\n";
-        if (key.stages[i].hasTexture)
+        if (key.stages[i].hasTexture && key.stages[i].isSingleColour)
+            s += "uniform vec4 uTexel" + number(i) + ";\n";
+        else if (key.stages[i].hasTexture)
             s += "uniform sampler2D uTexture" + number(i) + ";\n";
     }
     if (key.fog != noFog) {
@@ -302,7 +304,9 @@ std::string fragmentShaderSource(const ShaderKey& key)
     for (int i = 0; i < key.activeStageCount; ++i) {
         const StageKey& stage = key.stages[i];
         std::string n = number(i);
-        if (stage.hasTexture) {
+        if (stage.hasTexture && stage.isSingleColour) {
+            s += "    vec4 texel" + n + " = uTexel" + n + ";\n";
+        } else if (stage.hasTexture) {
             std::string coordinate = "vTexCoord" + n + ".xy";
             if (stage.isProjected) {
                 const char* last[] = {"x", "x", "y", "z", "w"};

@@ -26,6 +26,9 @@ struct StageKey {
     uint8_t transformCount;      // 0 when the texture transform is off
     uint8_t isProjected;
     uint8_t hasTexture;
+    // The texture holds one colour throughout: the stage reads it from a uniform instead of
+    // sampling, which on a CPU renderer saves most of a textured pixel's cost.
+    uint8_t isSingleColour;
 };
 
 // Bytes only, without padding: keys are compared and hashed as memory.

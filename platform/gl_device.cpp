@@ -873,6 +873,7 @@ ShaderKey GlDevice::shaderKeyFor(const FvfLayout& layout) const
         stage.transformCount = uint8_t(std::min<DWORD>(flags & 0xFF, 4));
         stage.isProjected = (flags & D3DTTFF_PROJECTED) && stage.transformCount > 0;
         stage.hasTexture = state.textures[s] != nullptr;
+        stage.isSingleColour = stage.hasTexture && singleColourOf(s).has_value();
         key.activeStageCount = uint8_t(s + 1);
     }
     if (rs[D3DRS_FOGENABLE]) {
@@ -891,6 +892,13 @@ ShaderKey GlDevice::shaderKeyFor(const FvfLayout& layout) const
         key.alphaTest = uint8_t(rs[D3DRS_ALPHAFUNC]);
     key.sourceFactor = uint8_t(sourceFactorInShader());
     return key;
+}
+
+std::optional<D3DCOLOR> GlDevice::singleColourOf(int stage) const
+{
+    // Every address mode reads texels only (border addressing clamps here, GL ES having no
+    // border colour), so a texture of one colour reads that colour wherever it is sampled.
+    return static_cast<GlTexture*>(state.textures[stage])->singleColour();
 }
 
 DWORD GlDevice::sourceFactorInShader() const
@@ -1084,10 +1092,15 @@ void GlDevice::uploadUniforms(const GlProgram& program, const ShaderKey& key)
             GL_CHECK(glUniform3fv(program.lightCone, n, &cones[0][0]));
         }
     }
-    for (int s = 0; s < key.activeStageCount; ++s)
+    for (int s = 0; s < key.activeStageCount; ++s) {
         if (key.stages[s].transformCount > 0)
             GL_CHECK(glUniformMatrix4fv(program.textureMatrix[s], 1, GL_FALSE,
                 &state.transforms[textureSlot0 + s].m[0][0]));
+        if (key.stages[s].isSingleColour) {
+            auto texel = colourOf(singleColourOf(s).value_or(0));
+            GL_CHECK(glUniform4fv(program.texel[s], 1, texel.data()));
+        }
+    }
     if (key.fog != noFog) {
         auto colour = colourOf(rs[D3DRS_FOGCOLOR]);
         GL_CHECK(glUniform3fv(program.fogColour, 1, colour.data()));
@@ -1181,7 +1194,7 @@ bool GlDevice::bindTextures(const ShaderKey& key, std::bitset<stageCount> withou
 {
     // Mip chains first: rebuilding one binds its texture to unit 0.
     for (int s = 0; s < key.activeStageCount; ++s) {
-        if (!key.stages[s].hasTexture)
+        if (!key.stages[s].hasTexture || key.stages[s].isSingleColour)
             continue;
         auto* texture = static_cast<GlTexture*>(state.textures[s]);
         if (renderTarget->container() == texture)
@@ -1190,7 +1203,7 @@ bool GlDevice::bindTextures(const ShaderKey& key, std::bitset<stageCount> withou
             texture->refreshMipChain();
     }
     for (int s = 0; s < key.activeStageCount; ++s) {
-        if (!key.stages[s].hasTexture)
+        if (!key.stages[s].hasTexture || key.stages[s].isSingleColour)
             continue;
         cache.bindTexture(s, static_cast<GlTexture*>(state.textures[s])->name());
         cache.bindSampler(s, samplerFor(s, withoutMips.test(s)));

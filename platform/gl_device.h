@@ -19,6 +19,7 @@
 
 #include <bitset>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 namespace tincrates {
@@ -136,6 +137,8 @@ private:
     void applyRasterStates();
     bool bindTextures(const ShaderKey& key, std::bitset<stageCount> withoutMips);
     GLuint samplerFor(int stage, bool isWithoutMips);
+    // The colour that sampling the stage's texture gives everywhere, if it has only one.
+    std::optional<D3DCOLOR> singleColourOf(int stage) const;
     HRESULT draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexed, INT baseVertex,
         UINT first);
 

@@ -92,8 +92,10 @@ const GlProgram* GlProgramCache::programFor(const ShaderKey& key)
     program->lightAttenuation = location(name, "uLightAttenuation");
     program->lightDirection = location(name, "uLightDirection");
     program->lightCone = location(name, "uLightCone");
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         program->textureMatrix[i] = location(name, ("uTextureMatrix" + std::to_string(i)).c_str());
+        program->texel[i] = location(name, ("uTexel" + std::to_string(i)).c_str());
+    }
     program->fogColour = location(name, "uFogColour");
     program->fogParameters = location(name, "uFogParameters");
     program->textureFactor = location(name, "uTextureFactor");

@@ -21,6 +21,7 @@ struct GlProgram {
     GLint lightPosition = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1;
     GLint lightAttenuation = -1, lightDirection = -1, lightCone = -1;
     GLint textureMatrix[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    GLint texel[8] = {-1, -1, -1, -1, -1, -1, -1, -1}; // single-colour textures' colours
     GLint fogColour = -1, fogParameters = -1, textureFactor = -1, alphaReference = -1;
 };
 

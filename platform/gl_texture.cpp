@@ -56,6 +56,7 @@ GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWO
         surfaces.push_back(std::make_unique<GlSurface>(device, *this, level));
     levelCopies.resize(visibleLevels);
     isLevelLocked.assign(visibleLevels, false);
+    levelColours.resize(storageLevels);
     device.resourceCreated();
 }
 
@@ -127,16 +128,29 @@ HRESULT GlTexture::UnlockRect(UINT level)
     const std::vector<uint32_t>& copy = levelCopies[level];
     std::vector<uint32_t> converted(copy.size());
     bool isOpaque = textureFormat == D3DFMT_X8R8G8B8;
+    uint32_t opaque = isOpaque ? 0xFF000000u : 0;
+    bool isSingleColour = true;
     for (size_t i = 0; i < copy.size(); ++i) {
-        uint32_t p = copy[i];
-        uint32_t swapped = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-        converted[i] = isOpaque ? (swapped | 0xFF000000u) : swapped;
+        uint32_t p = copy[i] | opaque;
+        isSingleColour = isSingleColour && p == (copy[0] | opaque);
+        converted[i] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
     }
+    levelColours[level].reset();
+    if (isSingleColour && !copy.empty())
+        levelColours[level] = copy[0] | opaque;
+    if (level == 0)
+        isChainStale = true; // a generated chain follows level 0
     device.stateCache().bindTexture(0, texture);
     GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
     GL_CHECK(glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE,
         converted.data()));
     return D3D_OK;
+}
+
+void GlTexture::markDrawnInto()
+{
+    isChainStale = true;
+    std::fill(levelColours.begin(), levelColours.end(), std::nullopt);
 }
 
 void GlTexture::refreshMipChain()
@@ -148,6 +162,16 @@ void GlTexture::refreshMipChain()
         return;
     device.stateCache().bindTexture(0, texture);
     GL_CHECK(glGenerateMipmap(GL_TEXTURE_2D));
+}
+
+std::optional<D3DCOLOR> GlTexture::singleColour() const
+{
+    // A generated chain averages level 0, so a single colour there holds for every level.
+    size_t written = (textureUsage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : levelColours.size();
+    for (size_t level = 1; level < written; ++level)
+        if (levelColours[level] != levelColours[0])
+            return std::nullopt;
+    return levelColours[0];
 }
 
 } // namespace tincrates::gl

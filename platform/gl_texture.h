@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tincrates::gl {
@@ -39,8 +40,12 @@ public:
     UINT levelHeight(UINT level) const;
     // Called after drawing into level 0; the chain is rebuilt before the texture is next
     // sampled when the texture was made with D3DUSAGE_AUTOGENMIPMAP.
-    void markDrawnInto() { isChainStale = true; }
+    void markDrawnInto();
     void refreshMipChain();
+    // The one colour (0xAARRGGBB) of every texel of every level, where the texture's levels
+    // were all written through LockRect with a single colour each and the same one; sampling
+    // such a texture with any filter gives that colour.
+    std::optional<D3DCOLOR> singleColour() const;
 
 private:
     friend class GlResource<GlTexture, IDirect3DTexture9>;
@@ -55,6 +60,8 @@ private:
     std::vector<std::unique_ptr<GlSurface>> surfaces;
     std::vector<std::vector<uint32_t>> levelCopies; // managed pool, made at the first lock
     std::vector<bool> isLevelLocked;
+    // Per stored level: its single colour, when the last write gave it one.
+    std::vector<std::optional<D3DCOLOR>> levelColours;
     bool isChainStale = false;
 };
 

@@ -28,7 +28,7 @@ protected:
         key.coordinateSizes[0] = 2;
         key.activeStageCount = 1;
         key.stages[0] = {D3DTOP_MODULATE, D3DTA_CURRENT, D3DTA_TEXTURE, D3DTA_DIFFUSE,
-            D3DTOP_SELECTARG1, D3DTA_CURRENT, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, 0, 0, 0, 1};
+            D3DTOP_SELECTARG1, D3DTA_CURRENT, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, 0, 0, 0, 1, 0};
         return key;
     }
 
