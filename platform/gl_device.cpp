@@ -920,15 +920,17 @@ DWORD GlDevice::sourceFactorInShader() const
     }
 }
 
-std::bitset<stageCount> GlDevice::stagesThatNeverMinify(const FvfLayout& layout,
+GlDevice::StageSampling GlDevice::cheaperSampling(const FvfLayout& layout,
     const ShaderKey& key, D3DPRIMITIVETYPE type, UINT first, UINT vertexCount, int64_t base,
     GLsizei stride) const
 {
     // Screen quads and blur passes draw a few vertices under affine transforms, so their
     // texture scale is constant per triangle and known here. Where no triangle minifies,
     // sampling with or without mip levels gives the same result, and the cheaper filter (and
-    // no rebuilt mip chain) will do.
-    std::bitset<stageCount> result;
+    // no rebuilt mip chain) will do. Where each pixel centre falls on a texel centre, one
+    // texel per pixel, a linear filter gives that texel alone: nearest sampling reads the
+    // same for a quarter of the fetches.
+    StageSampling result;
     constexpr UINT maxVertices = 6;
     if (vertexCount > maxVertices || vertexCount < 3 || type < D3DPT_TRIANGLELIST)
         return result;
@@ -989,6 +991,7 @@ std::bitset<stageCount> GlDevice::stagesThatNeverMinify(const FvfLayout& layout,
             texels[i][1] = uv[1] * float(texture->levelHeight(0));
         }
         bool isMagnified = true;
+        bool isCentred = true;
         for (UINT t = 0; t < triangleCount && isMagnified; ++t) {
             const std::array<UINT, 3>& v = triangles[t];
             float dx1 = screen[v[1]][0] - screen[v[0]][0], dy1 = screen[v[1]][1] - screen[v[0]][1];
@@ -1009,8 +1012,18 @@ std::bitset<stageCount> GlDevice::stagesThatNeverMinify(const FvfLayout& layout,
             // different minification and magnification filters GL's switch-over point moves
             // with the mip filter, so there only true magnification counts.
             isMagnified = std::max(alongX, alongY) <= (isFilterUniform ? 1.001f : 1.0f);
+            // Pixel centres lie on whole screen coordinates, texel centres on halves.
+            for (int c = 0; c < 2 && isCentred; ++c) {
+                const float along = derivatives[c][c], across = derivatives[c][1 - c];
+                float atOrigin = texels[v[0]][c] - derivatives[c][0] * screen[v[0]][0]
+                    - derivatives[c][1] * screen[v[0]][1];
+                float offset = atOrigin - std::floor(atOrigin);
+                isCentred = std::fabs(std::fabs(along) - 1) < 1e-4f && std::fabs(across) < 1e-4f
+                    && std::fabs(offset - 0.5f) < 1e-3f;
+            }
         }
-        result.set(s, isMagnified);
+        result.withoutMips.set(s, isMagnified);
+        result.texelCentred.set(s, isMagnified && isCentred && isFilterUniform);
     }
     return result;
 }
@@ -1160,13 +1173,13 @@ void GlDevice::applyRasterStates()
     cache.setScissor(false, 0, 0, 0, 0);
 }
 
-GLuint GlDevice::samplerFor(int stage, bool isWithoutMips)
+GLuint GlDevice::samplerFor(int stage, bool isWithoutMips, bool isTexelCentred)
 {
     const auto& ss = state.samplerStates[stage];
     DWORD addressU = std::min<DWORD>(ss[D3DSAMP_ADDRESSU], 7);
     DWORD addressV = std::min<DWORD>(ss[D3DSAMP_ADDRESSV], 7);
-    DWORD minFilter = std::min<DWORD>(ss[D3DSAMP_MINFILTER], 3);
-    DWORD magFilter = std::min<DWORD>(ss[D3DSAMP_MAGFILTER], 3);
+    DWORD minFilter = isTexelCentred ? D3DTEXF_POINT : std::min<DWORD>(ss[D3DSAMP_MINFILTER], 3);
+    DWORD magFilter = isTexelCentred ? D3DTEXF_POINT : std::min<DWORD>(ss[D3DSAMP_MAGFILTER], 3);
     DWORD mipFilter = isWithoutMips ? D3DTEXF_NONE : std::min<DWORD>(ss[D3DSAMP_MIPFILTER], 3);
     uint32_t key = addressU | (addressV << 4) | (minFilter << 8) | (magFilter << 12)
         | (mipFilter << 16);
@@ -1190,8 +1203,9 @@ GLuint GlDevice::samplerFor(int stage, bool isWithoutMips)
     return sampler;
 }
 
-bool GlDevice::bindTextures(const ShaderKey& key, std::bitset<stageCount> withoutMips)
+bool GlDevice::bindTextures(const ShaderKey& key, const StageSampling& sampling)
 {
+    const auto& withoutMips = sampling.withoutMips;
     // Mip chains first: rebuilding one binds its texture to unit 0.
     for (int s = 0; s < key.activeStageCount; ++s) {
         if (!key.stages[s].hasTexture || key.stages[s].isSingleColour)
@@ -1206,7 +1220,7 @@ bool GlDevice::bindTextures(const ShaderKey& key, std::bitset<stageCount> withou
         if (!key.stages[s].hasTexture || key.stages[s].isSingleColour)
             continue;
         cache.bindTexture(s, static_cast<GlTexture*>(state.textures[s])->name());
-        cache.bindSampler(s, samplerFor(s, withoutMips.test(s)));
+        cache.bindSampler(s, samplerFor(s, withoutMips.test(s), sampling.texelCentred.test(s)));
     }
     return true;
 }
@@ -1242,10 +1256,10 @@ HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexe
     cache.bindFramebuffer(renderTarget->framebuffer);
     applyViewport();
     applyRasterStates();
-    std::bitset<stageCount> withoutMips;
+    StageSampling sampling;
     if (!isIndexed)
-        withoutMips = stagesThatNeverMinify(layout, key, type, first, vertexCount, base, stride);
-    if (!bindTextures(key, withoutMips))
+        sampling = cheaperSampling(layout, key, type, first, vertexCount, base, stride);
+    if (!bindTextures(key, sampling))
         return D3DERR_INVALIDCALL;
     cache.useProgram(program->name);
     uploadUniforms(*program, key);

@@ -128,15 +128,20 @@ private:
 
     static FvfLayout layoutOf(DWORD fvf);
     DWORD sourceFactorInShader() const;
-    std::bitset<stageCount> stagesThatNeverMinify(const FvfLayout& layout, const ShaderKey& key,
+    // How a draw's stages may sample more cheaply than their filters say, with the same result.
+    struct StageSampling {
+        std::bitset<stageCount> withoutMips;  // never minified: level 0 alone
+        std::bitset<stageCount> texelCentred; // one texel per pixel, at texel centres
+    };
+    StageSampling cheaperSampling(const FvfLayout& layout, const ShaderKey& key,
         D3DPRIMITIVETYPE type, UINT first, UINT vertexCount, int64_t base, GLsizei stride) const;
     void releaseBindings();
     void applyViewport();
     ShaderKey shaderKeyFor(const FvfLayout& layout) const;
     void uploadUniforms(const GlProgram& program, const ShaderKey& key);
     void applyRasterStates();
-    bool bindTextures(const ShaderKey& key, std::bitset<stageCount> withoutMips);
-    GLuint samplerFor(int stage, bool isWithoutMips);
+    bool bindTextures(const ShaderKey& key, const StageSampling& sampling);
+    GLuint samplerFor(int stage, bool isWithoutMips, bool isTexelCentred);
     // The colour that sampling the stage's texture gives everywhere, if it has only one.
     std::optional<D3DCOLOR> singleColourOf(int stage) const;
     HRESULT draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexed, INT baseVertex,
