@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -49,137 +50,138 @@ using namespace tincrates::testing;
 // Which production the frames are of.
 enum class Production { test, generated };
 
+// A production built and ready to play on the headless device, its music on a silent clock
+// that the benchmark moves. `isReady` is false when the generated production was not built.
+class ProductionRun {
+public:
+    explicit ProductionRun(Production production)
+    {
+        std::error_code error;
+        if (production == Production::generated)
+            std::filesystem::copy_file(
+                PRODUCTION_DIR "/stashpack", folder.path / "stashpack", error);
+        else
+            writeTestProduction(folder);
+        isReady = !error;
+        if (!isReady)
+            return;
+        publishSharedDevice(device.get());
+        useLinearFiltering(*device.get());
+        music.emplace(nullptr);
+        music->load("soundtrk.mp3", 0.0);
+        music->play();
+        timeline.emplace(*device.get(), *music);
+        timeline->build();
+        device->CreateOffscreenPlainSurface(
+            640, 480, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr);
+        device->GetRenderTarget(0, &backBuffer);
+    }
+    ~ProductionRun()
+    {
+        if (!isReady)
+            return;
+        backBuffer->Release();
+        copy->Release();
+        timeline.reset();
+        music.reset();
+        publishSharedDevice(nullptr);
+    }
+    ProductionRun(const ProductionRun&) = delete;
+    ProductionRun& operator=(const ProductionRun&) = delete;
+
+    // Draws the frame at demo time t and reads it back, which makes the device finish it.
+    void frame(float t)
+    {
+        device->BeginScene();
+        timeline->renderFrame(t);
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        device->GetRenderTargetData(backBuffer, copy);
+    }
+
+    bool isReady = false;
+    ScratchDir folder;
+    SilentClock clock;
+
+private:
+    HeadlessDevice device{640, 480, D3DFMT_X8R8G8B8};
+    std::optional<MusicStream> music;
+    std::optional<Timeline> timeline;
+    IDirect3DSurface9* copy = nullptr;
+    IDirect3DSurface9* backBuffer = nullptr;
+};
+
+constexpr const char* missingProduction
+    = "the generated production is missing: build the target `production` first";
+
 void timelineFrame(benchmark::State& state, Production production)
 {
-    ScratchDir folder;
-    if (production == Production::generated) {
-        std::error_code error;
-        std::filesystem::copy_file(PRODUCTION_DIR "/stashpack", folder.path / "stashpack", error);
-        if (error) {
-            state.SkipWithError("the generated production is missing: build the target "
-                                "`production` first");
-            return;
-        }
-    } else {
-        writeTestProduction(folder);
+    ProductionRun run(production);
+    if (!run.isReady) {
+        state.SkipWithError(missingProduction);
+        return;
     }
-    SilentClock clock;
-    HeadlessDevice device(640, 480, D3DFMT_X8R8G8B8);
-    publishSharedDevice(device.get());
-    useLinearFiltering(*device.get());
-    {
-        MusicStream music(nullptr);
-        music.load("soundtrk.mp3", 0.0);
-        music.play();
-        Timeline timeline(*device.get(), music);
-        timeline.build();
-        // One pixel read back per frame makes the device finish the frame's work.
-        IDirect3DSurface9* pixel = nullptr;
-        device->CreateOffscreenPlainSurface(
-            640, 480, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &pixel, nullptr);
-        IDirect3DSurface9* backBuffer = nullptr;
-        device->GetRenderTarget(0, &backBuffer);
+    // The first frames make the buffers, shaders and mip chains that later frames reuse, and
+    // each text's first appearance uploads its texture: show each once beforehand.
+    for (float t = 0.0f; t < 232.0f; t += 2.0f)
+        run.frame(t);
 
-        auto frame = [&](float t) {
-            device->BeginScene();
-            timeline.renderFrame(t);
-            device->EndScene();
-            device->Present(nullptr, nullptr, nullptr, nullptr);
-            device->GetRenderTargetData(backBuffer, pixel);
-        };
-        // The first frames make the buffers, shaders and mip chains that later frames reuse,
-        // and each text's first appearance uploads its texture: show each once beforehand.
-        for (float t = 0.0f; t < 232.0f; t += 2.0f)
-            frame(t);
-
-        float t = 9.0f;
-        uint64_t allocationsBefore = allocationCount.load();
-        for (auto _ : state) {
-            frame(t);
-            t += 0.07f; // about 30 frames per second of the music
-            if (t > 232.0f)
-                t = 9.0f;
-        }
-        state.counters["allocations per frame"] = benchmark::Counter(
-            double(allocationCount.load() - allocationsBefore) / double(state.iterations()));
-        state.counters["frames per second"] =
-            benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-        backBuffer->Release();
-        pixel->Release();
+    float t = 9.0f;
+    uint64_t allocationsBefore = allocationCount.load();
+    for (auto _ : state) {
+        run.frame(t);
+        t += 0.07f; // about 30 frames per second of the music
+        if (t > 232.0f)
+            t = 9.0f;
     }
-    publishSharedDevice(nullptr);
+    state.counters["allocations per frame"] = benchmark::Counter(
+        double(allocationCount.load() - allocationsBefore) / double(state.iterations()));
+    state.counters["frames per second"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
+
 // The generated production played from beat 0 to 232 at 60 frames per second of music, the
 // clock moving with the frames as in capture, each frame timed alone (drawn and read back).
 // A first pass at 10 frames per second makes the shaders and uploads the texts, whose first
 // appearance costs extra; its slowest frame is reported apart from the steady ones.
 void wholeTimeline(benchmark::State& state)
 {
-    ScratchDir folder;
-    std::error_code error;
-    std::filesystem::copy_file(PRODUCTION_DIR "/stashpack", folder.path / "stashpack", error);
-    if (error) {
-        state.SkipWithError("the generated production is missing: build the target "
-                            "`production` first");
+    ProductionRun run(Production::generated);
+    if (!run.isReady) {
+        state.SkipWithError(missingProduction);
         return;
     }
-    SilentClock clock;
-    HeadlessDevice device(640, 480, D3DFMT_X8R8G8B8);
-    publishSharedDevice(device.get());
-    useLinearFiltering(*device.get());
-    {
-        MusicStream music(nullptr);
-        music.load("soundtrk.mp3", 0.0);
-        music.play();
-        Timeline timeline(*device.get(), music);
-        timeline.build();
-        IDirect3DSurface9* copy = nullptr;
-        device->CreateOffscreenPlainSurface(
-            640, 480, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr);
-        IDirect3DSurface9* backBuffer = nullptr;
-        device->GetRenderTarget(0, &backBuffer);
-
-        // Plays the timeline at `rate` frames per music second; the time of each frame in ms.
-        auto play = [&](int rate) {
-            std::vector<double> times;
-            clock.output->seek(0);
-            for (uint64_t frame = 0;; ++frame) {
-                uint64_t bytes = frame * audioSampleRate / uint64_t(rate) * audioBytesPerFrame;
-                clock.output->advance(bytes - clock.output->position());
-                float t = demoTimeAt(double(frame) / rate);
-                if (t > 232.0f)
-                    break;
-                auto start = std::chrono::steady_clock::now();
-                device->BeginScene();
-                timeline.renderFrame(t);
-                device->EndScene();
-                device->Present(nullptr, nullptr, nullptr, nullptr);
-                device->GetRenderTargetData(backBuffer, copy);
-                times.push_back(std::chrono::duration<double, std::milli>(
-                    std::chrono::steady_clock::now() - start).count());
-            }
-            return times;
-        };
-        for (auto _ : state) {
-            std::vector<double> first = play(10);
-            std::vector<double> steady = play(60);
-            double firstSlowest = *std::max_element(first.begin(), first.end());
-            auto slowest = std::max_element(steady.begin(), steady.end());
-            double slowestBeat = double(demoTimeAt(double(slowest - steady.begin()) / 60));
-            double slowestTime = *slowest;
-            std::nth_element(steady.begin(), steady.begin() + steady.size() / 2, steady.end());
-            double median = steady[steady.size() / 2];
-            state.counters["frames"] = double(steady.size());
-            state.counters["median ms"] = median;
-            state.counters["median fps"] = 1000.0 / median;
-            state.counters["slowest ms"] = slowestTime;
-            state.counters["slowest at beat"] = slowestBeat;
-            state.counters["first run slowest ms"] = firstSlowest;
+    // Plays the timeline at `rate` frames per music second; the time of each frame in ms.
+    auto play = [&run](int rate) {
+        std::vector<double> times;
+        SilentAudioOutput& clock = *run.clock.output;
+        clock.seek(0);
+        for (uint64_t frame = 0;; ++frame) {
+            uint64_t bytes = frame * audioSampleRate / uint64_t(rate) * audioBytesPerFrame;
+            clock.advance(bytes - clock.position());
+            float t = demoTimeAt(double(frame) / rate);
+            if (t > 232.0f)
+                break;
+            auto start = std::chrono::steady_clock::now();
+            run.frame(t);
+            times.push_back(std::chrono::duration<double, std::milli>(
+                std::chrono::steady_clock::now() - start).count());
         }
-        backBuffer->Release();
-        copy->Release();
+        return times;
+    };
+    for (auto _ : state) {
+        std::vector<double> first = play(10);
+        std::vector<double> steady = play(60);
+        auto slowest = std::max_element(steady.begin(), steady.end());
+        state.counters["slowest ms"] = *slowest;
+        state.counters["slowest at beat"] = demoTimeAt(double(slowest - steady.begin()) / 60);
+        state.counters["first run slowest ms"] = *std::max_element(first.begin(), first.end());
+        std::nth_element(steady.begin(), steady.begin() + steady.size() / 2, steady.end());
+        double median = steady[steady.size() / 2];
+        state.counters["frames"] = double(steady.size());
+        state.counters["median ms"] = median;
+        state.counters["median fps"] = 1000.0 / median;
     }
-    publishSharedDevice(nullptr);
 }
 BENCHMARK(wholeTimeline)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
