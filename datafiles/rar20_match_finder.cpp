@@ -32,6 +32,31 @@ uint32_t countEqualBytes(const uint8_t* here, const uint8_t* there, uint32_t max
     return length;
 }
 
+// The distance back to the position `link` names (1-based, 0 for none) when it is a usable
+// earlier occurrence of the pair of bytes at `position`: links can be stale, so the bytes
+// are checked rather than trusted.
+uint32_t checkedPairDistance(std::span<const uint8_t> data, size_t position, uint32_t link,
+                             uint32_t maxDistance)
+{
+    if (link == 0 || link - 1 >= position || position - (link - 1) > maxDistance)
+        return 0;
+    size_t candidate = link - 1;
+    if (data[candidate] != data[position] || data[candidate + 1] != data[position + 1])
+        return 0;
+    return uint32_t(position - candidate);
+}
+
+// How many bytes from `position` equal those `distance` back, up to `maxLength`.
+uint32_t lengthAt(std::span<const uint8_t> data, size_t position, uint32_t distance,
+                  uint32_t maxLength)
+{
+    if (distance == 0 || distance > position)
+        return 0;
+    maxLength = uint32_t(std::min<size_t>(maxLength, data.size() - position));
+    const uint8_t* here = data.data() + position;
+    return countEqualBytes(here, here - distance, maxLength);
+}
+
 } // namespace
 
 MatchFinder::MatchFinder(std::span<const uint8_t> bytes, uint32_t maxDistanceBytes,
@@ -82,26 +107,15 @@ void MatchFinder::skipUpTo(size_t end)
 
 uint32_t MatchFinder::nearestPairDistance(size_t position) const
 {
-    // A position never added (skipped, or one of the last two) has a stale link or none, so
-    // the bytes are checked rather than trusted.
+    // A position never added (skipped, or one of the last two) has a stale link or none.
     if (position + 1 >= data.size() || position >= inserted)
         return 0;
-    uint32_t link = previousPair[position & previousMask];
-    if (link == 0 || link - 1 >= position || position - (link - 1) > maxDistance)
-        return 0;
-    size_t candidate = link - 1;
-    if (data[candidate] != data[position] || data[candidate + 1] != data[position + 1])
-        return 0;
-    return uint32_t(position - candidate);
+    return checkedPairDistance(data, position, previousPair[position & previousMask], maxDistance);
 }
 
 uint32_t MatchFinder::matchLength(size_t position, uint32_t distance, uint32_t maxLength) const
 {
-    if (distance == 0 || distance > position)
-        return 0;
-    maxLength = uint32_t(std::min<size_t>(maxLength, data.size() - position));
-    const uint8_t* here = data.data() + position;
-    return countEqualBytes(here, here - distance, maxLength);
+    return lengthAt(data, position, distance, maxLength);
 }
 
 Match MatchFinder::longestMatch(size_t position, uint32_t maxLength, unsigned maxChain,
@@ -249,25 +263,16 @@ void RowMatchFinder::skipUpTo(size_t end)
 uint32_t RowMatchFinder::nearestPairDistance(size_t position) const
 {
     // A position never added, or one whose ring entry a later one took, has a stale link or
-    // none, so the bytes are checked rather than trusted.
+    // none.
     if (position + 1 >= data.size() || position >= inserted || !findsShortMatches)
         return 0;
-    uint32_t link = previousPair[position & (recentRingSize - 1)];
-    if (link == 0 || link - 1 >= position || position - (link - 1) > maxDistance)
-        return 0;
-    size_t candidate = link - 1;
-    if (data[candidate] != data[position] || data[candidate + 1] != data[position + 1])
-        return 0;
-    return uint32_t(position - candidate);
+    return checkedPairDistance(
+        data, position, previousPair[position & (recentRingSize - 1)], maxDistance);
 }
 
 uint32_t RowMatchFinder::matchLength(size_t position, uint32_t distance, uint32_t maxLength) const
 {
-    if (distance == 0 || distance > position)
-        return 0;
-    maxLength = uint32_t(std::min<size_t>(maxLength, data.size() - position));
-    const uint8_t* here = data.data() + position;
-    return countEqualBytes(here, here - distance, maxLength);
+    return lengthAt(data, position, distance, maxLength);
 }
 
 Match RowMatchFinder::longestMatch(size_t position, uint32_t maxLength, unsigned maxChain,
