@@ -10,9 +10,6 @@ namespace tincrates {
 
 namespace {
 
-// 128.94 beats per minute, with 128.94 as a float: the beat grid the soundtrack was cut to.
-constexpr double beatsPerSecond = 2.149000040690104;
-
 constexpr float revealTime = 8.0f;      // the crates appear, texts and flashes start
 constexpr float lastTextFadeEnd = 170.0f;
 constexpr float creditsStart = 192.0f;

@@ -37,6 +37,11 @@ constexpr unsigned syncTimeCount = textCount - 1;
 constexpr float syncTimes[syncTimeCount] = {16, 24, 32, 40, 56, 64.5f, 72, 80, 88, 97, 104,
     112, 121, 128, 136, 152, 160, 164, 165, 166, 167, 168};
 
+// Music seconds × this is the demo time in beats: 128.94 beats per minute, with 128.94 as a
+// float, the beat grid the soundtrack was cut to. The soundtrack's composer and the capture
+// tool count the same beats.
+inline constexpr double beatsPerSecond = 2.149000040690104;
+
 // The demo time in beats of the soundtrack (128.94 per minute) at a playback position.
 float demoTimeAt(double positionSeconds);
 

@@ -10,6 +10,7 @@
 // field of view and the roll over the demo time, with the beats where the text changes.
 #include "audio/bass.h"
 #include "audio/music_stream.h"
+#include "host/frame_animation.h"
 #include "platform/silent_audio_output.h"
 #include "tools/cratesmith/music_measures.h"
 #include "tools/cratesmith/soundtrack.h"
@@ -33,7 +34,6 @@ namespace {
 using namespace tincrates;
 using namespace tincrates::cratesmith;
 
-constexpr double demoTimePerSecond = 2.149000040690104;
 constexpr double endOfProduction = 232.0;
 constexpr int videoFramesPerSecond = 60;
 constexpr uint64_t bytesPerVideoFrame = 176400 / videoFramesPerSecond;
@@ -46,7 +46,7 @@ struct CameraFrame {
     double roll;
 };
 
-float demoTimeAt(double seconds) { return float(seconds * demoTimePerSecond); }
+float beatAt(double seconds) { return float(seconds * beatsPerSecond); }
 
 void printSpread(const char* what, const std::vector<double>& values, const char* format)
 {
@@ -153,11 +153,11 @@ int run(const std::string& folder, const std::string& plotPath)
     std::vector<double> offsetsMs, energyRatios;
     const size_t search = 1323; // 30 ms
     for (int beat = 8; beat < int(endOfProduction); ++beat) {
-        auto expected = size_t(std::ceil(beat / demoTimePerSecond * 44100.0));
+        auto expected = size_t(std::ceil(beat / beatsPerSecond * 44100.0));
         long offset = kickOffsetFrames(pcm, expected, search);
         double onsetSeconds = double((long(expected) + offset) * 4) * MusicStream::secondsPerByte;
-        offsetsMs.push_back((demoTimeAt(onsetSeconds) - beat) / demoTimePerSecond * 1000.0);
-        auto half = size_t(std::ceil((beat + 0.5) / demoTimePerSecond * 44100.0));
+        offsetsMs.push_back((beatAt(onsetSeconds) - beat) / beatsPerSecond * 1000.0);
+        auto half = size_t(std::ceil((beat + 0.5) / beatsPerSecond * 44100.0));
         double onBeat = kickBodyEnergy(pcm, expected);
         double offBeat = kickBodyEnergy(pcm, half);
         energyRatios.push_back(onBeat / std::max(offBeat, 1e-12));
@@ -172,7 +172,7 @@ int run(const std::string& folder, const std::string& plotPath)
     // The camera at 60 frames per second, from the start to the end of the production.
     std::vector<CameraFrame> camera;
     for (uint64_t frame = 0;; ++frame) {
-        float t = demoTimeAt(music.positionSeconds());
+        float t = beatAt(music.positionSeconds());
         if (t > endOfProduction)
             break;
         music.fetchSpectrum();

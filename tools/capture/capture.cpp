@@ -3,6 +3,7 @@
 // its soundtrack, numbered PNG frames and a WAV, the frames at chosen moments, or a contact
 // sheet of the whole production.
 #include "audio/bass.h"
+#include "host/frame_animation.h"
 #include "host/run_demo.h"
 #include "platform/d3d9.h"
 #include "platform/headless_window.h"
@@ -52,9 +53,6 @@ constexpr const char* usage =
     "                        one picture of small frames from the whole production, one every\n"
     "                        8 beats, each labelled with its time\n"
     "  -C DIR                play the production in DIR instead of the current folder\n";
-
-// Music seconds × this is the demo time in beats.
-constexpr double beatsPerSecond = 2.149000040690104;
 
 struct Options {
     int framesPerSecond = 30;

@@ -4,6 +4,8 @@
 // changes its text, shows the credits and fades out.
 #pragma once
 
+#include "host/frame_animation.h"
+
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -11,7 +13,7 @@
 
 namespace tincrates::cratesmith {
 
-constexpr double beatsPerSecond = 2.149000040690104;
+using tincrates::beatsPerSecond;
 constexpr double musicSampleRate = 44100.0;
 // The picture ends at beat 232 (107.96 s); the music runs on in silence a little beyond, so
 // it never stops before the picture does.
