@@ -110,12 +110,6 @@ std::string flagsText(const ArchiveEntry& entry)
     return text.empty() ? "-" : text;
 }
 
-// The reason for a failure of the whole archive, with the place of a damaged header.
-std::string archiveProblem(ArchiveError error, uint64_t offset)
-{
-    return describeArchiveError(error, offset);
-}
-
 // The reason a walk of `archive` stopped with `error`, with the place of a damaged header.
 std::string walkProblem(const char* archive, ArchiveError error)
 {
@@ -124,7 +118,7 @@ std::string walkProblem(const char* archive, ArchiveError error)
         std::vector<ArchiveEntry> entries;
         listArchiveMembers(archive, entries, &stoppedAt);
     }
-    return archiveProblem(error, stoppedAt);
+    return describeArchiveError(error, stoppedAt);
 }
 
 // The name to show: the Unicode form where the archive has one. Control characters become
@@ -239,7 +233,7 @@ int runList(int argc, char** argv)
     if (result != ArchiveError::ok) {
         std::fflush(stdout);
         std::fprintf(stderr, "stash: %s: %s\n", args.words[0],
-                     archiveProblem(result, stoppedAt).c_str());
+                     describeArchiveError(result, stoppedAt).c_str());
         return 1;
     }
     return 0;
@@ -340,7 +334,7 @@ int runTest(int argc, char** argv)
     ArchiveError listed = listArchiveMembers(archive, entries, &stoppedAt);
     if (entries.empty() && listed != ArchiveError::ok) {
         std::fprintf(stderr, "stash: %s: %s\n", archive,
-                     archiveProblem(listed, stoppedAt).c_str());
+                     describeArchiveError(listed, stoppedAt).c_str());
         return 1;
     }
 
@@ -369,7 +363,7 @@ int runTest(int argc, char** argv)
     }
     if (listed != ArchiveError::ok) {
         ++failed;
-        std::printf("FAILED  (archive): %s\n", archiveProblem(listed, stoppedAt).c_str());
+        std::printf("FAILED  (archive): %s\n", describeArchiveError(listed, stoppedAt).c_str());
     }
     std::fflush(stdout);
     if (failed > 0) {
