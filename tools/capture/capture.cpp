@@ -115,39 +115,63 @@ private:
     bool isCloseSent = false;
 };
 
-std::vector<uint32_t> readBackBuffer(IDirect3DDevice9& device, UINT& width, UINT& height)
-{
-    IDirect3DSurface9* target = nullptr;
-    if (FAILED(device.GetRenderTarget(0, &target)))
-        throw std::string("cannot read the frame back");
-    D3DSURFACE_DESC desc{};
-    target->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    if (FAILED(device.CreateOffscreenPlainSurface(
-            desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr))) {
-        target->Release();
-        throw std::string("cannot read the frame back");
+// Reads frames back from the device into one system-memory surface and one pixel buffer that
+// every frame reuses: a fresh 1.2 MB of each per frame cost the main thread page faults and
+// zeroing that held the renderer up. (The device outlives a surface released after the run.)
+class FrameReader {
+public:
+    FrameReader() = default;
+    FrameReader(const FrameReader&) = delete;
+    FrameReader& operator=(const FrameReader&) = delete;
+    ~FrameReader()
+    {
+        if (copy)
+            copy->Release();
     }
-    D3DLOCKED_RECT locked{};
-    bool isRead = SUCCEEDED(device.GetRenderTargetData(target, copy))
-        && SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY));
-    std::vector<uint32_t> pixels;
-    if (isRead) {
+
+    // The back buffer's pixels, 0xXXRRGGBB, top row first; its size in `width` and `height`.
+    // The buffer is the reader's, refilled by the next read; a caller may move it away.
+    std::vector<uint32_t>& read(IDirect3DDevice9& device, UINT& width, UINT& height)
+    {
+        IDirect3DSurface9* target = nullptr;
+        if (FAILED(device.GetRenderTarget(0, &target)))
+            throw std::string("cannot read the frame back");
+        D3DSURFACE_DESC desc{};
+        target->GetDesc(&desc);
+        if (copy && (desc.Width != copyDesc.Width || desc.Height != copyDesc.Height)) {
+            copy->Release();
+            copy = nullptr;
+        }
+        if (!copy
+            && FAILED(device.CreateOffscreenPlainSurface(
+                desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr))) {
+            copy = nullptr;
+            target->Release();
+            throw std::string("cannot read the frame back");
+        }
+        copyDesc = desc;
+        D3DLOCKED_RECT locked{};
+        bool isRead = SUCCEEDED(device.GetRenderTargetData(target, copy))
+            && SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY));
+        target->Release();
+        if (!isRead)
+            throw std::string("cannot read the frame back");
         pixels.resize(size_t(desc.Width) * desc.Height);
         for (UINT y = 0; y < desc.Height; ++y)
             std::memcpy(pixels.data() + size_t(y) * desc.Width,
                 static_cast<const uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
                 size_t(desc.Width) * 4);
         copy->UnlockRect();
+        width = desc.Width;
+        height = desc.Height;
+        return pixels;
     }
-    copy->Release();
-    target->Release();
-    if (!isRead)
-        throw std::string("cannot read the frame back");
-    width = desc.Width;
-    height = desc.Height;
-    return pixels;
-}
+
+private:
+    IDirect3DSurface9* copy = nullptr;
+    D3DSURFACE_DESC copyDesc{};
+    std::vector<uint32_t> pixels;
+};
 
 // Writes a PNG under a temporary name first, so that a failed write leaves no broken file.
 void writePngWhole(const fs::path& path, uint32_t width, uint32_t height,
@@ -275,10 +299,11 @@ int captureEveryFrame(const Options& options)
     std::unique_ptr<VideoFile> video;
     std::unique_ptr<WavWriter> soundtrack;
     uint64_t frameNumber = 0;
+    FrameReader reader;
     int result = play([&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
         UINT width = 0;
         UINT height = 0;
-        std::vector<uint32_t> pixels = readBackBuffer(device, width, height);
+        const std::vector<uint32_t>& pixels = reader.read(device, width, height);
         if (isVideo) {
             if (!video)
                 video = std::make_unique<VideoFile>(output, width, height,
@@ -334,12 +359,13 @@ int captureMoments(const std::vector<double>& times,
 {
     size_t next = 0;
     ProgressMeter progress("capture:", times.size(), "frames");
+    FrameReader reader;
     int result = play([&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
         uint64_t position = clock.position();
         if (next < times.size() && position == byteOffsetOf(times[next])) {
             UINT width = 0;
             UINT height = 0;
-            std::vector<uint32_t> pixels = readBackBuffer(device, width, height);
+            std::vector<uint32_t>& pixels = reader.read(device, width, height);
             keep(times[next], pixels, width, height);
             ++next;
             progress.update(next);

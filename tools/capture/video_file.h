@@ -1,9 +1,8 @@
-// An MP4 video (H.264 and AAC) written through Debian's ffmpeg: frames go down a pipe as they
-// are rendered, the sound into a WAV beside the target, and finish() joins the two. Nothing
-// appears at the target's path unless the whole file could be made.
+// An MP4 video (H.264 and AAC) written through Debian's ffmpeg: frames and sound go down two
+// pipes as they are rendered, to two encoders that work beside the renderer on the other
+// core, and finish() joins the two streams. Nothing appears at the target's path unless the
+// whole file could be made.
 #pragma once
-
-#include "tools/media/wav_writer.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -30,24 +29,31 @@ public:
     // encoder has stopped.
     void addFrame(const std::vector<uint32_t>& pixels);
     // Sound of the production's format (44.1 kHz, 16-bit stereo) that goes with the frames.
+    // Throws a text when the encoder has stopped.
     void addSound(std::span<const uint8_t> pcm);
     // Ends the streams and writes the target. Throws a text with ffmpeg's reason on failure.
     void finish();
 
 private:
-    void stopEncoder();
+    // One ffmpeg reading a pipe.
+    struct Encoder {
+        pid_t process = -1;
+        int pipe = -1;
+    };
+    Encoder startEncoder(const std::vector<std::string>& arguments);
+    void write(Encoder& encoder, const uint8_t* bytes, size_t size);
+    void stopEncoders();
     void removeTemporaries() const;
     std::string encoderReason() const;
 
     std::filesystem::path target;
     std::filesystem::path videoPath; // the frames alone, H.264
-    std::filesystem::path soundPath; // the sound alone, WAV
+    std::filesystem::path soundPath; // the sound alone, AAC
     std::filesystem::path joinedPath; // the finished file, before it takes the target's name
     std::filesystem::path logPath;   // what ffmpeg says
-    std::unique_ptr<WavWriter> sound;
     size_t frameBytes;
-    pid_t encoder = -1;
-    int pipe = -1;
+    Encoder frames;
+    Encoder sound;
 };
 
 } // namespace tincrates
