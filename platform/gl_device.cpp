@@ -256,6 +256,22 @@ GLuint GlDevice::framebufferFor(GlSurface& surface)
 {
     if (surface.framebuffer)
         return surface.framebuffer;
+    // The one automatic depth buffer serves every target that it covers; a smaller target
+    // draws into its top-left corner. WebGL 2 attaches only buffers of the target's size, so
+    // such a target gets a stand-in of its size, which the cache keeps in step with the
+    // corner.
+    GLuint depth = 0;
+    DepthStandIn standIn;
+    if (depthStencil && depthWidth >= surface.width() && depthHeight >= surface.height()) {
+        depth = depthStencil;
+        if (depthWidth != surface.width() || depthHeight != surface.height()) {
+            standIn = depthStandIns.standInFor(
+                depthStencil, GLsizei(surface.width()), GLsizei(surface.height()));
+            depth = standIn.renderbuffer;
+            if (!depth)
+                return 0;
+        }
+    }
     GLuint framebuffer = 0;
     glGenFramebuffers(1, &framebuffer);
     cache.bindFramebuffer(framebuffer);
@@ -265,15 +281,16 @@ GLuint GlDevice::framebufferFor(GlSurface& surface)
     else
         GL_CHECK(glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
             surface.container()->name(), surface.level()));
-    // The one automatic depth buffer serves every target that it covers.
-    if (depthStencil && depthWidth >= surface.width() && depthHeight >= surface.height())
+    if (depth)
         GL_CHECK(glFramebufferRenderbuffer(
-            GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthStencil));
+            GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth));
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         cache.forgetFramebuffer(framebuffer);
         glDeleteFramebuffers(1, &framebuffer);
         return 0;
     }
+    if (standIn.renderbuffer)
+        cache.useDepthCorner(framebuffer, standIn.fullFramebuffer, standIn.corner);
     surface.framebuffer = framebuffer;
     return framebuffer;
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/d3d9.h"
+#include "platform/gl_depth_stand_ins.h"
 #include "platform/gl_device_state.h"
 #include "platform/gl_program_cache.h"
 #include "platform/gl_state_cache.h"
@@ -149,6 +150,7 @@ private:
     GLuint vertexArray = 0;
     GLuint depthStencil = 0; // renderbuffer; 0 without an automatic depth buffer
     UINT depthWidth = 0, depthHeight = 0;
+    GlDepthStandIns depthStandIns{*window, cache}; // for targets smaller than depthStencil
     std::unordered_map<uint32_t, GLuint> samplers;
     GlSurface* backBuffer = nullptr;    // one reference held
     GlSurface* renderTarget = nullptr;  // one reference held

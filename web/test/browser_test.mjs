@@ -9,8 +9,8 @@
 //   between the two renderers (see `compareFrames`);
 // - playing: a click starts the sound and the frames, the music clock moves at its own pace,
 //   and stopping ends the run with exit code 0;
-// - no page error, console error, failed request or message box anywhere; and a folder
-//   without the data ends the run with the native program's message;
+// - no page error, console error, WebGL error, failed request or message box anywhere; and
+//   a folder without the data ends the run with the native program's message;
 // - speed: frames per second playing without waiting for the display, the download size and
 //   the time to the first frame, printed (not judged).
 //
@@ -113,6 +113,10 @@ async function newPage(browser, problems) {
     page.on('console', message => {
         if (message.type() === 'error')
             problems.push('console error: ' + message.text());
+        // Chromium reports a WebGL call that fails as a warning ("WebGL: INVALID_OPERATION:
+        // bindBuffer: ...", "GL_INVALID_FRAMEBUFFER_OPERATION: ...").
+        else if (/WebGL: [A-Z_]+:|GL_INVALID_/.test(message.text()))
+            problems.push('WebGL error: ' + message.text());
     });
     page.on('requestfailed', request => problems.push('request failed: ' + request.url()));
     page.on('response', response => {
@@ -209,8 +213,7 @@ async function testPlaying(browser, base) {
 async function testMissingData(browser) {
     const folder = await fs.mkdtemp(path.join(os.tmpdir(), 'tincrates-site-'));
     try {
-        for (const name of ['index.html', 'tincrates.js', 'webgl_compat.js', 'tincrates_web.js',
-            'tincrates_web.wasm'])
+        for (const name of ['index.html', 'tincrates.js', 'tincrates_web.js', 'tincrates_web.wasm'])
             await fs.copyFile(path.join(options.site, name), path.join(folder, name));
         await fs.mkdir(path.join(folder, 'data'));
         await fs.writeFile(path.join(folder, 'data', 'index.txt'), '');
@@ -285,7 +288,7 @@ async function main() {
             speed.problems.join('; '));
         const sizes = {};
         for (const name of ['tincrates_web.wasm', 'tincrates_web.js', 'tincrates.js',
-            'webgl_compat.js', 'index.html', 'stashpack']) {
+            'index.html', 'stashpack']) {
             const stat = await fs.stat(path.join(options.site, name)).catch(() => ({ size: 0 }));
             sizes[name] = stat.size;
         }
