@@ -907,6 +907,7 @@ ShaderKey GlDevice::shaderKeyFor(const FvfLayout& layout) const
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS)
         key.alphaTest = uint8_t(rs[D3DRS_ALPHAFUNC]);
     key.sourceFactor = uint8_t(sourceFactorInShader());
+    key.fixedPointSourceFactor = uint8_t(fixedPointSourceFactor());
     return key;
 }
 
@@ -921,6 +922,23 @@ DWORD GlDevice::sourceFactorInShader() const
     switch (rs[D3DRS_SRCBLEND]) {
     case D3DBLEND_ZERO:
     case D3DBLEND_ONE:
+    case D3DBLEND_SRCCOLOR:
+    case D3DBLEND_INVSRCCOLOR:
+    case D3DBLEND_SRCALPHA:
+    case D3DBLEND_INVSRCALPHA: return rs[D3DRS_SRCBLEND];
+    default: return 0;
+    }
+}
+
+DWORD GlDevice::fixedPointSourceFactor() const
+{
+    // With a destination factor of ONE the shader can apply a source factor itself, rounded
+    // as fixed-function hardware rounds it, and GL only adds.
+    const auto& rs = state.renderStates;
+    if (!isFixedPointInShaders || !rs[D3DRS_ALPHABLENDENABLE]
+        || rs[D3DRS_DESTBLEND] != D3DBLEND_ONE || rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD)
+        return 0;
+    switch (rs[D3DRS_SRCBLEND]) {
     case D3DBLEND_SRCCOLOR:
     case D3DBLEND_INVSRCCOLOR:
     case D3DBLEND_SRCALPHA:
@@ -1156,6 +1174,8 @@ void GlDevice::applyRasterStates()
     }
     if (sourceFactorInShader() != 0)
         blend.isEnabled = false;
+    if (fixedPointSourceFactor() != 0)
+        blend.source = GL_ONE;
     cache.setBlend(blend);
     DWORD writeMask = rs[D3DRS_COLORWRITEENABLE];
     // An X8R8G8B8 target has no alpha to write: it stays 1, as DESTALPHA then reads.
@@ -1239,6 +1259,16 @@ HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexe
     }
 
     ShaderKey key = shaderKeyFor(layout);
+    // Whether a stage samples without mip levels also decides whether its texel is rounded,
+    // which the program does.
+    std::bitset<stageCount> withoutMips;
+    if (!isIndexed)
+        withoutMips = stagesThatNeverMinify(layout, key, type, first, vertexCount, base, stride);
+    for (int s = 0; s < key.activeStageCount && isFixedPointInShaders; ++s) {
+        const auto& ss = state.samplerStates[s];
+        key.stages[s].isTexelRounded = withoutMips.test(s)
+            && ss[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR && ss[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
+    }
     const GlProgram* program = programs.programFor(key);
     if (!program)
         return E_FAIL;
@@ -1246,9 +1276,6 @@ HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexe
     cache.bindFramebuffer(renderTarget->framebuffer);
     applyViewport();
     applyRasterStates();
-    std::bitset<stageCount> withoutMips;
-    if (!isIndexed)
-        withoutMips = stagesThatNeverMinify(layout, key, type, first, vertexCount, base, stride);
     if (!bindTextures(key, withoutMips))
         return D3DERR_INVALIDCALL;
     cache.useProgram(program->name);

@@ -113,6 +113,12 @@ public:
     GLuint framebufferFor(GlSurface& surface);
     // How many distinct fixed-function programs have been built (for tests and benchmarks).
     size_t programCount() const { return programs.programCount(); }
+    // Whether texels that a draw filters linearly without mip levels, and a source blend
+    // factor added to the target, are rounded to whole 8-bit levels in the shaders, as
+    // fixed-function hardware rounds them, instead of left to GL. On in the browser, whose
+    // WebGL renderers keep both at floating-point precision; off elsewhere, where Mesa's
+    // llvmpipe gives those bytes itself, at less cost. For tests, which compare the two.
+    void setFixedPointInShaders(bool isOn) { isFixedPointInShaders = isOn; }
 
 private:
     ~GlDevice();
@@ -128,6 +134,7 @@ private:
 
     static FvfLayout layoutOf(DWORD fvf);
     DWORD sourceFactorInShader() const;
+    DWORD fixedPointSourceFactor() const;
     std::bitset<stageCount> stagesThatNeverMinify(const FvfLayout& layout, const ShaderKey& key,
         D3DPRIMITIVETYPE type, UINT first, UINT vertexCount, int64_t base, GLsizei stride) const;
     void releaseBindings();
@@ -159,6 +166,11 @@ private:
     GlStateBlock* recording = nullptr;  // the block being recorded, owned until EndStateBlock
     bool isInScene = false;
     bool isDesktopGl = false;
+#ifdef __EMSCRIPTEN__
+    bool isFixedPointInShaders = true;
+#else
+    bool isFixedPointInShaders = false;
+#endif
     bool isReleased = false;
 };
 
