@@ -280,6 +280,46 @@ bool canLeaveUnitRange(uint8_t op)
     }
 }
 
+// Fixed-function hardware filters and blends 8-bit colours in 8-bit fixed point; renderers
+// that work in floating point (SwiftShader, GPUs) keep fractions of a level that such
+// hardware drops, and a blur chain, which filters and blends the same pixels again and
+// again, adds those fractions up into a visible haze. These functions give what such
+// hardware, and Mesa's llvmpipe, give:
+// - a filtered texel rounded to 8 bits, halves up. A sample midway between two texels lands
+//   a hair to either side of the half in floating point; a margin of 1/512 of a level takes
+//   it for the half, and is less than the step from a half to the next fraction that 8-bit
+//   weights along one axis can give (1/256).
+// - a source factor: source and factor rounded to 8 bits, then x × y / 255 as 8-bit
+//   blending units approximate it, (t + (t >> 8) + 128) >> 8 with t = x × y.
+const char* fixedPointFunctions =
+    "vec4 roundedTexture(sampler2D t, vec2 uv) {\n"
+    "    return floor(texture(t, uv) * 255.0 + 0.501953125) / 255.0;\n"
+    "}\n"
+    "ivec4 multiplyBytes(ivec4 x, ivec4 y) {\n"
+    "    ivec4 t = x * y;\n"
+    "    return (t + (t >> 8) + 128) >> 8;\n"
+    "}\n";
+
+// The 8-bit source factor of a D3DBLEND value, from the source's bytes `c`.
+const char* fixedPointFactor(uint8_t factor)
+{
+    switch (factor) {
+    case D3DBLEND_SRCCOLOR: return "c";
+    case D3DBLEND_INVSRCCOLOR: return "255 - c";
+    case D3DBLEND_SRCALPHA: return "ivec4(c.a)";
+    case D3DBLEND_INVSRCALPHA: return "ivec4(255 - c.a)";
+    default: return "ivec4(255)"; // ONE
+    }
+}
+
+bool roundsTexels(const ShaderKey& key)
+{
+    for (int i = 0; i < key.activeStageCount; ++i)
+        if (key.stages[i].isTexelRounded)
+            return true;
+    return false;
+}
+
 } // namespace
 
 std::string fragmentShaderSource(const ShaderKey& key)
@@ -300,6 +340,8 @@ std::string fragmentShaderSource(const ShaderKey& key)
     }
     s += "uniform vec4 uTextureFactor;\nuniform float uAlphaReference;\n";
     s += "out vec4 fragColour;\n";
+    if (key.fixedPointSourceFactor != 0 || roundsTexels(key))
+        s += fixedPointFunctions;
     s += "void main() {\n    vec4 current = vDiffuse;\n    vec4 temp = vec4(0.0);\n";
     for (int i = 0; i < key.activeStageCount; ++i) {
         const StageKey& stage = key.stages[i];
@@ -312,7 +354,9 @@ std::string fragmentShaderSource(const ShaderKey& key)
                 const char* last[] = {"x", "x", "y", "z", "w"};
                 coordinate += " / vTexCoord" + n + "." + last[stage.transformCount];
             }
-            s += "    vec4 texel" + n + " = texture(uTexture" + n + ", " + coordinate + ");\n";
+            s += "    vec4 texel" + n + " = "
+                + (stage.isTexelRounded ? "roundedTexture(" : "texture(") + "uTexture" + n
+                + ", " + coordinate + ");\n";
         } else {
             // A stage without a texture reads opaque white.
             s += "    vec4 texel" + n + " = vec4(1.0);\n";
@@ -327,7 +371,7 @@ std::string fragmentShaderSource(const ShaderKey& key)
         // inputs in 0..1 that cannot leave that range skip it, and so does the last stage
         // when nothing follows it: writing to the target saturates anyway.
         bool isLast = i + 1 == key.activeStageCount && !key.addsSpecular && key.fog == noFog
-            && key.alphaTest == 0 && key.sourceFactor == 0;
+            && key.alphaTest == 0 && key.sourceFactor == 0 && key.fixedPointSourceFactor == 0;
         bool mayLeaveRange = canLeaveUnitRange(stage.colourOp)
             || (stage.alphaOp != D3DTOP_DISABLE && canLeaveUnitRange(stage.alphaOp));
         if (mayLeaveRange && !isLast)
@@ -376,6 +420,11 @@ std::string fragmentShaderSource(const ShaderKey& key)
     case D3DBLEND_SRCALPHA: s += "    current *= current.a;\n"; break;
     case D3DBLEND_INVSRCALPHA: s += "    current *= 1.0 - current.a;\n"; break;
     default: break;
+    }
+    if (key.fixedPointSourceFactor != 0) {
+        s += "    ivec4 c = ivec4(roundEven(clamp(current, 0.0, 1.0) * 255.0));\n";
+        s += std::string("    current = vec4(multiplyBytes(c, ")
+            + fixedPointFactor(key.fixedPointSourceFactor) + ")) / 255.0;\n";
     }
     s += "    fragColour = current;\n}\n";
     return s;

@@ -29,6 +29,7 @@ struct StageKey {
     // The texture holds one colour throughout: the stage reads it from a uniform instead of
     // sampling, which on a CPU renderer saves most of a textured pixel's cost.
     uint8_t isSingleColour;
+    uint8_t isTexelRounded;      // the filtered texel rounded to whole 8-bit levels
 };
 
 // Bytes only, without padding: keys are compared and hashed as memory.
@@ -52,6 +53,9 @@ struct ShaderKey {
     // A D3DBLEND source factor applied here instead of by GL blending, for draws whose
     // destination factor is ZERO (0 when GL blends or blending is off).
     uint8_t sourceFactor;
+    // A D3DBLEND source factor applied here in 8-bit fixed point, for draws that add to the
+    // destination (factor ONE), which GL then blends ONE, ONE (0 otherwise).
+    uint8_t fixedPointSourceFactor;
 
     bool operator==(const ShaderKey& other) const
     {

@@ -8,19 +8,36 @@
 
 namespace tincrates::gl {
 
-GlBufferStorage::GlBufferStorage(GlDevice& device, UINT length, DWORD usage)
+GlBufferStorage::GlBufferStorage(GlDevice& device, UINT length, DWORD usage, Kind kind)
     : device(device)
+    , kind(kind)
     , copy(length, 0)
 {
     glGenBuffers(1, &buffer);
-    // The copy-write target leaves the array and element bindings that draws rely on alone.
-    glBindBuffer(GL_COPY_WRITE_BUFFER, buffer);
-    glBufferData(GL_COPY_WRITE_BUFFER, length, copy.data(),
+    GLenum target = bindForWriting();
+    glBufferData(target, length, copy.data(),
         (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
     if (glGetError() != GL_NO_ERROR) {
+        device.stateCache().forgetBuffer(buffer);
         glDeleteBuffers(1, &buffer);
         throw std::string("cannot create a buffer");
     }
+}
+
+GLenum GlBufferStorage::bindForWriting()
+{
+    // WebGL 2 gives a buffer its kind at its first binding, and only a buffer bound first to
+    // the element target may ever hold indices; such a buffer cannot be bound to the copy
+    // targets either. So indices go through the element binding, which is the vertex array's
+    // and shadowed by the cache: the next indexed draw finds it already bound or binds its
+    // own. Vertices go through the copy-write target, which leaves the array binding that
+    // attribute set-up relies on alone.
+    if (kind == Kind::Indices) {
+        device.stateCache().bindElementBuffer(buffer);
+        return GL_ELEMENT_ARRAY_BUFFER;
+    }
+    GL_CHECK(glBindBuffer(GL_COPY_WRITE_BUFFER, buffer));
+    return GL_COPY_WRITE_BUFFER;
 }
 
 GlBufferStorage::~GlBufferStorage()
@@ -53,15 +70,14 @@ HRESULT GlBufferStorage::unlock()
     if (lockedSize == 0)
         return D3D_OK;
     device.useContext();
-    GL_CHECK(glBindBuffer(GL_COPY_WRITE_BUFFER, buffer));
-    GL_CHECK(glBufferSubData(GL_COPY_WRITE_BUFFER, lockedOffset, lockedSize,
-        copy.data() + lockedOffset));
+    GLenum target = bindForWriting();
+    GL_CHECK(glBufferSubData(target, lockedOffset, lockedSize, copy.data() + lockedOffset));
     return D3D_OK;
 }
 
 GlVertexBuffer::GlVertexBuffer(GlDevice& device, UINT length, DWORD usage)
     : GlResource(device)
-    , storage(device, length, usage)
+    , storage(device, length, usage, GlBufferStorage::Kind::Vertices)
 {
     device.resourceCreated();
 }
@@ -73,7 +89,7 @@ HRESULT GlVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD)
 
 GlIndexBuffer::GlIndexBuffer(GlDevice& device, UINT length, DWORD usage, D3DFORMAT format)
     : GlResource(device)
-    , storage(device, length, usage)
+    , storage(device, length, usage, GlBufferStorage::Kind::Indices)
     , indexFormat(format)
 {
     device.resourceCreated();

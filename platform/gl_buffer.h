@@ -17,8 +17,10 @@ class GlDevice;
 // The shared working of both buffer kinds.
 class GlBufferStorage {
 public:
+    enum class Kind { Vertices, Indices };
+
     // Throws a text when GL cannot make the buffer.
-    GlBufferStorage(GlDevice& device, UINT length, DWORD usage);
+    GlBufferStorage(GlDevice& device, UINT length, DWORD usage, Kind kind);
     GlBufferStorage(const GlBufferStorage&) = delete;
     GlBufferStorage& operator=(const GlBufferStorage&) = delete;
     ~GlBufferStorage();
@@ -31,7 +33,11 @@ public:
     const uint8_t* data() const { return copy.data(); }
 
 private:
+    // Binds the buffer for filling; returns the target it is bound to.
+    GLenum bindForWriting();
+
     GlDevice& device; // not owned
+    Kind kind;
     std::vector<uint8_t> copy;
     GLuint buffer = 0;
     bool isLocked = false;

@@ -256,6 +256,22 @@ GLuint GlDevice::framebufferFor(GlSurface& surface)
 {
     if (surface.framebuffer)
         return surface.framebuffer;
+    // The one automatic depth buffer serves every target that it covers; a smaller target
+    // draws into its top-left corner. WebGL 2 attaches only buffers of the target's size, so
+    // such a target gets a stand-in of its size, which the cache keeps in step with the
+    // corner.
+    GLuint depth = 0;
+    DepthStandIn standIn;
+    if (depthStencil && depthWidth >= surface.width() && depthHeight >= surface.height()) {
+        depth = depthStencil;
+        if (depthWidth != surface.width() || depthHeight != surface.height()) {
+            standIn = depthStandIns.standInFor(
+                depthStencil, GLsizei(surface.width()), GLsizei(surface.height()));
+            depth = standIn.renderbuffer;
+            if (!depth)
+                return 0;
+        }
+    }
     GLuint framebuffer = 0;
     glGenFramebuffers(1, &framebuffer);
     cache.bindFramebuffer(framebuffer);
@@ -265,15 +281,16 @@ GLuint GlDevice::framebufferFor(GlSurface& surface)
     else
         GL_CHECK(glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
             surface.container()->name(), surface.level()));
-    // The one automatic depth buffer serves every target that it covers.
-    if (depthStencil && depthWidth >= surface.width() && depthHeight >= surface.height())
+    if (depth)
         GL_CHECK(glFramebufferRenderbuffer(
-            GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthStencil));
+            GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth));
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         cache.forgetFramebuffer(framebuffer);
         glDeleteFramebuffers(1, &framebuffer);
         return 0;
     }
+    if (standIn.renderbuffer)
+        cache.useDepthCorner(framebuffer, standIn.fullFramebuffer, standIn.corner);
     surface.framebuffer = framebuffer;
     return framebuffer;
 }
@@ -891,6 +908,7 @@ ShaderKey GlDevice::shaderKeyFor(const FvfLayout& layout) const
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS)
         key.alphaTest = uint8_t(rs[D3DRS_ALPHAFUNC]);
     key.sourceFactor = uint8_t(sourceFactorInShader());
+    key.fixedPointSourceFactor = uint8_t(fixedPointSourceFactor());
     return key;
 }
 
@@ -912,6 +930,23 @@ DWORD GlDevice::sourceFactorInShader() const
     switch (rs[D3DRS_SRCBLEND]) {
     case D3DBLEND_ZERO:
     case D3DBLEND_ONE:
+    case D3DBLEND_SRCCOLOR:
+    case D3DBLEND_INVSRCCOLOR:
+    case D3DBLEND_SRCALPHA:
+    case D3DBLEND_INVSRCALPHA: return rs[D3DRS_SRCBLEND];
+    default: return 0;
+    }
+}
+
+DWORD GlDevice::fixedPointSourceFactor() const
+{
+    // With a destination factor of ONE the shader can apply a source factor itself, rounded
+    // as fixed-function hardware rounds it, and GL only adds.
+    const auto& rs = state.renderStates;
+    if (!isFixedPointInShaders || !rs[D3DRS_ALPHABLENDENABLE]
+        || rs[D3DRS_DESTBLEND] != D3DBLEND_ONE || rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD)
+        return 0;
+    switch (rs[D3DRS_SRCBLEND]) {
     case D3DBLEND_SRCCOLOR:
     case D3DBLEND_INVSRCCOLOR:
     case D3DBLEND_SRCALPHA:
@@ -1165,6 +1200,8 @@ void GlDevice::applyRasterStates()
     }
     if (sourceFactorInShader() != 0)
         blend.isEnabled = false;
+    if (fixedPointSourceFactor() != 0)
+        blend.source = GL_ONE;
     cache.setBlend(blend);
     DWORD writeMask = rs[D3DRS_COLORWRITEENABLE];
     // An X8R8G8B8 target has no alpha to write: it stays 1, as DESTALPHA then reads.
@@ -1249,6 +1286,16 @@ HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexe
     }
 
     ShaderKey key = shaderKeyFor(layout);
+    // Whether a stage samples without mip levels also decides whether its texel is rounded,
+    // which the program does.
+    StageSampling sampling;
+    if (!isIndexed)
+        sampling = cheaperSampling(layout, key, type, first, vertexCount, base, stride);
+    for (int s = 0; s < key.activeStageCount && isFixedPointInShaders; ++s) {
+        const auto& ss = state.samplerStates[s];
+        key.stages[s].isTexelRounded = sampling.withoutMips.test(s)
+            && ss[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR && ss[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
+    }
     const GlProgram* program = programs.programFor(key);
     if (!program)
         return E_FAIL;
@@ -1256,9 +1303,6 @@ HRESULT GlDevice::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool isIndexe
     cache.bindFramebuffer(renderTarget->framebuffer);
     applyViewport();
     applyRasterStates();
-    StageSampling sampling;
-    if (!isIndexed)
-        sampling = cheaperSampling(layout, key, type, first, vertexCount, base, stride);
     if (!bindTextures(key, sampling))
         return D3DERR_INVALIDCALL;
     cache.useProgram(program->name);

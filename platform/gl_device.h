@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/d3d9.h"
+#include "platform/gl_depth_stand_ins.h"
 #include "platform/gl_device_state.h"
 #include "platform/gl_program_cache.h"
 #include "platform/gl_state_cache.h"
@@ -113,6 +114,12 @@ public:
     GLuint framebufferFor(GlSurface& surface);
     // How many distinct fixed-function programs have been built (for tests and benchmarks).
     size_t programCount() const { return programs.programCount(); }
+    // Whether texels that a draw filters linearly without mip levels, and a source blend
+    // factor added to the target, are rounded to whole 8-bit levels in the shaders, as
+    // fixed-function hardware rounds them, instead of left to GL. On in the browser, whose
+    // WebGL renderers keep both at floating-point precision; off elsewhere, where Mesa's
+    // llvmpipe gives those bytes itself, at less cost. For tests, which compare the two.
+    void setFixedPointInShaders(bool isOn) { isFixedPointInShaders = isOn; }
 
 private:
     ~GlDevice();
@@ -128,6 +135,7 @@ private:
 
     static FvfLayout layoutOf(DWORD fvf);
     DWORD sourceFactorInShader() const;
+    DWORD fixedPointSourceFactor() const;
     // How a draw's stages may sample more cheaply than their filters say, with the same result.
     struct StageSampling {
         std::bitset<stageCount> withoutMips;  // never minified: level 0 alone
@@ -157,6 +165,7 @@ private:
     GLuint vertexArray = 0;
     GLuint depthStencil = 0; // renderbuffer; 0 without an automatic depth buffer
     UINT depthWidth = 0, depthHeight = 0;
+    GlDepthStandIns depthStandIns{*window, cache}; // for targets smaller than depthStencil
     std::unordered_map<uint32_t, GLuint> samplers;
     GlSurface* backBuffer = nullptr;    // one reference held
     GlSurface* renderTarget = nullptr;  // one reference held
@@ -165,6 +174,11 @@ private:
     GlStateBlock* recording = nullptr;  // the block being recorded, owned until EndStateBlock
     bool isInScene = false;
     bool isDesktopGl = false;
+#ifdef __EMSCRIPTEN__
+    bool isFixedPointInShaders = true;
+#else
+    bool isFixedPointInShaders = false;
+#endif
     bool isReleased = false;
 };
 

@@ -18,7 +18,53 @@ void GlStateCache::bindFramebuffer(GLuint newFramebuffer)
     if (framebuffer == newFramebuffer)
         return;
     framebuffer = newFramebuffer;
+    moveDepthCornerFor(newFramebuffer);
     GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, newFramebuffer));
+}
+
+void GlStateCache::useDepthCorner(GLuint drawingFramebuffer, GLuint fullFramebuffer,
+    DepthCorner corner)
+{
+    depthCorners[drawingFramebuffer] = corner;
+    fullDepthFramebuffer = fullFramebuffer;
+    if (framebuffer == drawingFramebuffer) {
+        moveDepthCornerFor(drawingFramebuffer);
+        GL_CHECK(glBindFramebuffer(GL_FRAMEBUFFER, drawingFramebuffer));
+    }
+}
+
+void GlStateCache::moveDepthCornerFor(GLuint drawingFramebuffer)
+{
+    auto found = depthCorners.find(drawingFramebuffer);
+    const DepthCorner wanted = found != depthCorners.end() ? found->second : DepthCorner{};
+    if (wanted.framebuffer == heldCorner.framebuffer)
+        return;
+    // Back into the full buffer first: stand-ins of different sizes overlap there.
+    if (heldCorner.framebuffer)
+        copyDepth(heldCorner.framebuffer, fullDepthFramebuffer, heldCorner.width,
+            heldCorner.height);
+    if (wanted.framebuffer)
+        copyDepth(fullDepthFramebuffer, wanted.framebuffer, wanted.width, wanted.height);
+    heldCorner = wanted;
+}
+
+void GlStateCache::copyDepth(GLuint from, GLuint to, GLsizei width, GLsizei height)
+{
+    // Depth only: the device has no stencil test, so stencil values are never seen again
+    // after a clear, and copying them as well costs SwiftShader twice the time. A blit
+    // writes through the scissor test and, on some implementations, the write masks.
+    if (isScissorEnabled)
+        GL_CHECK(glDisable(GL_SCISSOR_TEST));
+    if (!isDepthWriteEnabled)
+        GL_CHECK(glDepthMask(GL_TRUE));
+    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, from));
+    GL_CHECK(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to));
+    GL_CHECK(glBlitFramebuffer(0, 0, width, height, 0, 0, width, height,
+        GL_DEPTH_BUFFER_BIT, GL_NEAREST));
+    if (!isDepthWriteEnabled)
+        GL_CHECK(glDepthMask(GL_FALSE));
+    if (isScissorEnabled)
+        GL_CHECK(glEnable(GL_SCISSOR_TEST));
 }
 
 void GlStateCache::bindTexture(int unit, GLuint texture)
@@ -46,6 +92,9 @@ void GlStateCache::bindVertexArray(GLuint newVertexArray)
     if (vertexArray == newVertexArray)
         return;
     vertexArray = newVertexArray;
+    // The element binding is part of the vertex array: the shadow of another array's is of no
+    // use for this one.
+    elementBuffer = invalid;
     GL_CHECK(glBindVertexArray(newVertexArray));
 }
 
@@ -196,6 +245,9 @@ void GlStateCache::forgetFramebuffer(GLuint deleted)
 {
     if (framebuffer == deleted)
         framebuffer = 0;
+    depthCorners.erase(deleted);
+    if (heldCorner.framebuffer == deleted)
+        heldCorner = {};
 }
 
 void GlStateCache::forgetProgram(GLuint deleted)

@@ -6,6 +6,7 @@
 #include <GLES3/gl3.h>
 
 #include <array>
+#include <unordered_map>
 
 namespace tincrates::gl {
 
@@ -26,6 +27,13 @@ struct VertexAttribute {
     GLsizei stride = 0;
     GLintptr offset = 0;
     bool operator==(const VertexAttribute&) const = default;
+};
+
+// A depth/stencil buffer that stands for the top-left width × height corner of a larger one,
+// with a framebuffer that holds it alone (for copies).
+struct DepthCorner {
+    GLuint framebuffer = 0;
+    GLsizei width = 0, height = 0;
 };
 
 class GlStateCache {
@@ -60,8 +68,18 @@ public:
     // Called after code outside this cache changed the framebuffer binding.
     void invalidateFramebuffer() { framebuffer = invalid; }
 
+    // Says that `drawingFramebuffer` draws with `corner`'s depth/stencil buffer in place of
+    // the corner of the larger one that `fullFramebuffer` holds alone. From then on the
+    // cache keeps the two in step: binding a framebuffer that uses the other copies the
+    // corner's newest values across first, so what is drawn through one is tested through
+    // the other, as with one shared depth buffer.
+    void useDepthCorner(GLuint drawingFramebuffer, GLuint fullFramebuffer, DepthCorner corner);
+
 private:
     static constexpr GLuint invalid = ~0u;
+
+    void moveDepthCornerFor(GLuint drawingFramebuffer);
+    void copyDepth(GLuint from, GLuint to, GLsizei width, GLsizei height);
 
     GLuint program = invalid;
     GLuint framebuffer = invalid;
@@ -82,6 +100,11 @@ private:
     bool isCullingEnabled = false;
     GLenum cullFace = GL_BACK;
     std::array<bool, 4> colourMask{true, true, true, true};
+    // Framebuffers that draw with a corner's stand-in, the one that holds the full depth
+    // buffer, and the stand-in holding newer values than the full buffer (none: 0).
+    std::unordered_map<GLuint, DepthCorner> depthCorners;
+    GLuint fullDepthFramebuffer = 0;
+    DepthCorner heldCorner;
 };
 
 } // namespace tincrates::gl

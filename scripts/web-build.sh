@@ -44,7 +44,7 @@ fi
 site=$web_build/site
 rm -rf "$site.part"
 mkdir -p "$site.part"
-cp web/index.html web/tincrates.js web/webgl_compat.js \
+cp web/index.html web/tincrates.js \
     "$tree/bin/tincrates_web.js" "$tree/bin/tincrates_web.wasm" "$site.part/"
 if [ -f "$production/stashpack" ]; then
     cp "$production/stashpack" "$site.part/"

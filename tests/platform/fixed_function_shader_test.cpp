@@ -28,7 +28,7 @@ protected:
         key.coordinateSizes[0] = 2;
         key.activeStageCount = 1;
         key.stages[0] = {D3DTOP_MODULATE, D3DTA_CURRENT, D3DTA_TEXTURE, D3DTA_DIFFUSE,
-            D3DTOP_SELECTARG1, D3DTA_CURRENT, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, 0, 0, 0, 1, 0};
+            D3DTOP_SELECTARG1, D3DTA_CURRENT, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, 0, 0, 0, 1, 0, 0};
         return key;
     }
 
@@ -119,6 +119,22 @@ TEST_F(GeneratedShaders, LightingFogAlphaTestAndBlendFactorsCompile)
     for (uint8_t factor = D3DBLEND_ZERO; factor <= D3DBLEND_INVSRCALPHA; ++factor) {
         ShaderKey key = texturedKey();
         key.sourceFactor = factor;
+        EXPECT_NE(programs.programFor(key), nullptr) << "factor " << int(factor);
+    }
+}
+
+TEST_F(GeneratedShaders, RoundedTexelsAndFixedPointSourceFactorsCompile)
+{
+    ShaderKey key = texturedKey();
+    key.activeStageCount = 2;
+    key.stages[1] = key.stages[0];
+    key.stages[0].isTexelRounded = 1;
+    EXPECT_NE(programs.programFor(key), nullptr);
+    key.stages[1].isTexelRounded = 1;
+    EXPECT_NE(programs.programFor(key), nullptr);
+    for (uint8_t factor : {D3DBLEND_SRCCOLOR, D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCALPHA,
+             D3DBLEND_INVSRCALPHA}) {
+        key.fixedPointSourceFactor = factor;
         EXPECT_NE(programs.programFor(key), nullptr) << "factor " << int(factor);
     }
 }

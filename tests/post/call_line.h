@@ -12,7 +12,7 @@ std::string callLine(const char* name, const Arguments&... arguments)
 {
     std::ostringstream line;
     line << name;
-    auto write = [&](const auto& value) {
+    [[maybe_unused]] auto write = [&](const auto& value) {
         using T = std::decay_t<decltype(value)>;
         line << ' ';
         if constexpr (std::is_enum_v<T>)

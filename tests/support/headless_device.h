@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/d3d9.h"
+#include "platform/gl_device.h"
 #include "platform/headless_window.h"
 #include "platform/window_factory.h"
 
@@ -56,6 +57,11 @@ public:
         if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.get(),
                 D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device)))
             throw std::string("CreateDevice() failed");
+        // TINCRATES_TEST_FIXED_POINT=shaders: filtering and blending as the browser does them
+        // (CTest runs the graphics tests that way too).
+        const char* fixedPoint = std::getenv("TINCRATES_TEST_FIXED_POINT");
+        if (fixedPoint && std::string(fixedPoint) == "shaders")
+            static_cast<gl::GlDevice*>(device)->setFixedPointInShaders(true);
     }
     HeadlessDevice(const HeadlessDevice&) = delete;
     HeadlessDevice& operator=(const HeadlessDevice&) = delete;

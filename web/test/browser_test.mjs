@@ -5,12 +5,13 @@
 //
 // - still frames: the page at ?t=T1, then the later times through tincrates.showTime, each
 //   compared with the native build's frame at that time (capture --at, in --native-frames as
-//   tT.TTT.png): within 2 of 255 per channel, except where texture filtering may differ
-//   between the two renderers (see `compareFrames`);
+//   tT.TTT.png): within 2 of 255 per channel, but for the few pixels where the two
+//   renderers pick differently at an edge and the glow's halos of those (see
+//   `compareFrames`);
 // - playing: a click starts the sound and the frames, the music clock moves at its own pace,
 //   and stopping ends the run with exit code 0;
-// - no page error, console error, failed request or message box anywhere; and a folder
-//   without the data ends the run with the native program's message;
+// - no page error, console error, WebGL error, failed request or message box anywhere; and
+//   a folder without the data ends the run with the native program's message;
 // - speed: frames per second playing without waiting for the display, the download size and
 //   the time to the first frame, printed (not judged).
 //
@@ -54,22 +55,21 @@ function frameName(t) {
     return `t${t.toFixed(3).padStart(7, '0')}.png`;
 }
 
-// Two frames of the same size, pixel by pixel, on red, green and blue. Where the picture is
-// drawn from textures at their own size or larger (the texts, credits, flashes and fades laid
-// over it), every pixel lies within 2 of 255. The scene is not held to that: its differences
-// form a smooth haze of 1 to 4 levels with the blurred shapes of the glow, which renders the
-// scene a second time into a 256 x 128 texture, where every texture is minified far more;
-// the two renderers (Mesa's llvmpipe natively, SwiftShader in Chromium) choose mipmap levels
-// and weigh them with different precision, and the blur spreads what differs over the whole
-// picture (the likely cause, not a proven one). So a frame passes when on average its
-// channels lie within 2 of 255, at most 0.5 % of its pixels differ by more than 8 (the haze's
-// brightest parts), and at most 0.1 % by more than 48 (a different texel picked outright at
-// an edge).
+// Two frames of the same size, pixel by pixel, on red, green and blue: within 2 of 255,
+// except for the pixels that a different pick explains. Both renderers compute what the
+// graphics device asks in the same fixed point (it filters and blends the glow's passes in
+// its shaders in the browser), but where a pixel's centre lies on a triangle's edge, a
+// texel's boundary or between two nearly equal depths, the last bits of their interpolation
+// decide, and the pixel shows the other side outright. The glow draws the scene a second
+// time into a 256 x 128 texture, where such picks are larger, and its blur spreads each into
+// a halo of a few levels. So a frame passes when at most 2 % of its pixels lie beyond 2 (the
+// halos; 1.4 % at most over 60 moments of the production), at most 0.2 % beyond 8 (the
+// picks themselves; 0.07 % at most), and its channels lie within 0.5 of 255 on average
+// (0.33 at most), so that a drift of the whole picture by half a level fails.
 function compareFrames(web, native) {
     const diff = new PNG({ width: web.width, height: web.height });
     let beyond = 0;
-    let beyondHaze = 0;
-    let beyondTexel = 0;
+    let beyondHalo = 0;
     let largest = 0;
     let sum = 0;
     for (let i = 0; i < web.data.length; i += 4) {
@@ -83,9 +83,7 @@ function compareFrames(web, native) {
         if (pixelLargest > 2)
             ++beyond;
         if (pixelLargest > 8)
-            ++beyondHaze;
-        if (pixelLargest > 48)
-            ++beyondTexel;
+            ++beyondHalo;
         // The difference picture: black where equal, grey within 2, red beyond.
         const shade = pixelLargest > 2 ? 255 : pixelLargest * 40;
         diff.data[i] = shade;
@@ -96,12 +94,11 @@ function compareFrames(web, native) {
     const pixels = web.width * web.height;
     const mean = sum / (pixels * 3);
     return {
-        beyond,
         share: beyond / pixels,
-        beyondHaze,
+        haloShare: beyondHalo / pixels,
         largest,
         mean,
-        passed: mean <= 2 && beyondHaze <= pixels * 0.005 && beyondTexel <= pixels / 1000,
+        passed: beyond <= pixels * 0.02 && beyondHalo <= pixels * 0.002 && mean <= 0.5,
         diff,
     };
 }
@@ -113,6 +110,10 @@ async function newPage(browser, problems) {
     page.on('console', message => {
         if (message.type() === 'error')
             problems.push('console error: ' + message.text());
+        // Chromium reports a WebGL call that fails as a warning ("WebGL: INVALID_OPERATION:
+        // bindBuffer: ...", "GL_INVALID_FRAMEBUFFER_OPERATION: ...").
+        else if (/WebGL: [A-Z_]+:|GL_INVALID_/.test(message.text()))
+            problems.push('WebGL error: ' + message.text());
     });
     page.on('requestfailed', request => problems.push('request failed: ' + request.url()));
     page.on('response', response => {
@@ -159,8 +160,8 @@ async function testStillFrames(browser, base) {
             PNG.sync.write(result.diff));
         check(`frame at ${t} matches the native frame`, result.passed,
             `mean difference ${result.mean.toFixed(2)} of 255; ` +
-            `${(100 * result.share).toFixed(1)} % of pixels beyond 2, ` +
-            `${(100 * result.beyondHaze / (web.width * web.height)).toFixed(2)} % beyond 8, ` +
+            `${(100 * result.share).toFixed(2)} % of pixels beyond 2, ` +
+            `${(100 * result.haloShare).toFixed(2)} % beyond 8, ` +
             `largest ${result.largest}`);
     }
     await page.evaluate(() => window.tincrates.stop());
@@ -209,8 +210,7 @@ async function testPlaying(browser, base) {
 async function testMissingData(browser) {
     const folder = await fs.mkdtemp(path.join(os.tmpdir(), 'tincrates-site-'));
     try {
-        for (const name of ['index.html', 'tincrates.js', 'webgl_compat.js', 'tincrates_web.js',
-            'tincrates_web.wasm'])
+        for (const name of ['index.html', 'tincrates.js', 'tincrates_web.js', 'tincrates_web.wasm'])
             await fs.copyFile(path.join(options.site, name), path.join(folder, name));
         await fs.mkdir(path.join(folder, 'data'));
         await fs.writeFile(path.join(folder, 'data', 'index.txt'), '');
@@ -285,7 +285,7 @@ async function main() {
             speed.problems.join('; '));
         const sizes = {};
         for (const name of ['tincrates_web.wasm', 'tincrates_web.js', 'tincrates.js',
-            'webgl_compat.js', 'index.html', 'stashpack']) {
+            'index.html', 'stashpack']) {
             const stat = await fs.stat(path.join(options.site, name)).catch(() => ({ size: 0 }));
             sizes[name] = stat.size;
         }
