@@ -264,7 +264,8 @@ GLuint GlDevice::framebufferFor(GlSurface& surface)
     DepthStandIn standIn;
     if (depthStencil && depthWidth >= surface.width() && depthHeight >= surface.height()) {
         depth = depthStencil;
-        if (depthWidth != surface.width() || depthHeight != surface.height()) {
+        if (isDepthSizedToTargets
+            && (depthWidth != surface.width() || depthHeight != surface.height())) {
             standIn = depthStandIns.standInFor(
                 depthStencil, GLsizei(surface.width()), GLsizei(surface.height()));
             depth = standIn.renderbuffer;

@@ -120,6 +120,11 @@ public:
     // WebGL renderers keep both at floating-point precision; off elsewhere, where Mesa's
     // llvmpipe gives those bytes itself, at less cost. For tests, which compare the two.
     void setFixedPointInShaders(bool isOn) { isFixedPointInShaders = isOn; }
+    // Whether a render target smaller than the automatic depth buffer draws with a depth
+    // buffer of its own size, kept in step with the corner it covers, instead of with the
+    // larger one. WebGL 2 requires it; elsewhere GL takes the larger buffer as Direct3D does,
+    // and the copies would cost the CPU renderer a sixth of the production's frame. For tests.
+    void setDepthSizedToTargets(bool isOn) { isDepthSizedToTargets = isOn; }
 
 private:
     ~GlDevice();
@@ -176,8 +181,10 @@ private:
     bool isDesktopGl = false;
 #ifdef __EMSCRIPTEN__
     bool isFixedPointInShaders = true;
+    bool isDepthSizedToTargets = true;
 #else
     bool isFixedPointInShaders = false;
+    bool isDepthSizedToTargets = false;
 #endif
     bool isReleased = false;
 };

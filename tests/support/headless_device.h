@@ -57,11 +57,14 @@ public:
         if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.get(),
                 D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device)))
             throw std::string("CreateDevice() failed");
-        // TINCRATES_TEST_FIXED_POINT=shaders: filtering and blending as the browser does them
-        // (CTest runs the graphics tests that way too).
+        // TINCRATES_TEST_FIXED_POINT=shaders: filtering and blending as the browser does them,
+        // and depth buffers sized to each render target as WebGL wants (CTest runs the
+        // graphics tests that way too).
         const char* fixedPoint = std::getenv("TINCRATES_TEST_FIXED_POINT");
-        if (fixedPoint && std::string(fixedPoint) == "shaders")
+        if (fixedPoint && std::string(fixedPoint) == "shaders") {
             static_cast<gl::GlDevice*>(device)->setFixedPointInShaders(true);
+            static_cast<gl::GlDevice*>(device)->setDepthSizedToTargets(true);
+        }
     }
     HeadlessDevice(const HeadlessDevice&) = delete;
     HeadlessDevice& operator=(const HeadlessDevice&) = delete;
