@@ -13,7 +13,7 @@ namespace tincrates {
 
 // Hands out one Material per file name. Its textures come from the TextureManager held here,
 // which gives them back (before the materials go) when this manager is destroyed.
-class MaterialManager : public ResourceManager<Material> {
+class MaterialManager final : public ResourceManager<Material> {
 public:
     MaterialManager() = default;
     ~MaterialManager() = default;

@@ -10,7 +10,7 @@ namespace tincrates {
 
 // Hands out one Texture per image file name; textures live as long as some texture manager
 // holds them. Needs the shared device for every load.
-class TextureManager : public ResourceManager<Texture> {
+class TextureManager final : public ResourceManager<Texture> {
 public:
     TextureManager() = default;
     ~TextureManager() = default;

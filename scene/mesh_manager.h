@@ -13,7 +13,7 @@ namespace tincrates {
 
 // Hands out one Mesh per file name. Group materials come from the MaterialManager held here,
 // which gives them back (with their textures) before the meshes go.
-class MeshManager : public ResourceManager<Mesh> {
+class MeshManager final : public ResourceManager<Mesh> {
 public:
     MeshManager() = default;
     ~MeshManager() = default;

@@ -11,7 +11,7 @@ namespace tincrates {
 
 // Hands out one Scene per file name. The meshes its scenes name come from the MeshManager held
 // here, which gives them back (with their materials and textures) before the scenes go.
-class SceneManager : public ResourceManager<Scene> {
+class SceneManager final : public ResourceManager<Scene> {
 public:
     SceneManager() = default;
     ~SceneManager() = default;
