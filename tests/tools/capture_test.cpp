@@ -193,6 +193,22 @@ TEST_F(Capture, WithoutFfmpegAVideoFailsWithAReasonAndLeavesNothing)
     EXPECT_EQ(files, 0u);
 }
 
+TEST_F(Capture, AnEncoderThatStopsPartWayFailsWithItsReasonAndLeavesNothing)
+{
+    writeTestProduction(folder);
+    // An ffmpeg that takes a little of its input and then gives up, as on a full disk.
+    folder.write("bin/ffmpeg", "#!/bin/sh\nhead -c 100 >/dev/null\necho 'disk full' >&2\nexit 1\n");
+    std::filesystem::permissions("bin/ffmpeg", std::filesystem::perms::owner_all);
+    std::string command = "PATH=$PWD/bin:$PATH " + std::string(CAPTURE_PROGRAM)
+        + " -r 10 -t 2 -o demo.mp4 >output.txt 2>errors.txt";
+    int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: ffmpeg: disk full\n");
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        EXPECT_EQ(entry.path().filename().string().find("demo"), std::string::npos)
+            << entry.path();
+}
+
 TEST_F(Capture, AFolderThatCannotBeWrittenIsOneLineOfError)
 {
     writeTestProduction(folder);
