@@ -131,18 +131,19 @@ void VideoFile::removeTemporaries() const
         fs::remove(path, ignored);
 }
 
-void VideoFile::stopEncoders()
+bool VideoFile::stopEncoders()
 {
     for (Encoder* encoder : {&frames, &sound}) {
         if (encoder->pipe >= 0)
             ::close(encoder->pipe);
         encoder->pipe = -1;
     }
+    bool isEncoded = true;
     for (Encoder* encoder : {&frames, &sound}) {
-        if (encoder->process > 0)
-            succeeded(encoder->process);
+        isEncoded = encoder->process > 0 && succeeded(encoder->process) && isEncoded;
         encoder->process = -1;
     }
+    return isEncoded;
 }
 
 std::string VideoFile::encoderReason() const
@@ -183,16 +184,7 @@ void VideoFile::addSound(std::span<const uint8_t> pcm) { write(sound, pcm.data()
 
 void VideoFile::finish()
 {
-    bool isEncoded = true;
-    for (Encoder* encoder : {&frames, &sound}) {
-        ::close(encoder->pipe);
-        encoder->pipe = -1;
-    }
-    for (Encoder* encoder : {&frames, &sound}) {
-        isEncoded = succeeded(encoder->process) && isEncoded;
-        encoder->process = -1;
-    }
-    if (!isEncoded)
+    if (!stopEncoders())
         throw encoderReason();
     pid_t join = startFfmpeg({"-i", videoPath.string(), "-i", soundPath.string(), "-map", "0:v",
                               "-map", "1:a", "-c", "copy", "-movflags", "+faststart",

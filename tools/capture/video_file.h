@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <span>
 #include <string>
 #include <sys/types.h>
@@ -42,7 +41,9 @@ private:
     };
     Encoder startEncoder(const std::vector<std::string>& arguments);
     void write(Encoder& encoder, const uint8_t* bytes, size_t size);
-    void stopEncoders();
+    // Closes the pipes and waits for the encoders; true when both were running and ended
+    // well, with their files written.
+    bool stopEncoders();
     void removeTemporaries() const;
     std::string encoderReason() const;
 
