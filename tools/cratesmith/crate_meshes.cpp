@@ -63,10 +63,11 @@ private:
     {
         return f.right * s + f.down * t + f.out * (half - depth);
     }
-    // The face texture maps once over the whole edge, folds included.
+    // The face texture maps once over the whole edge, folds included; u runs against `right`,
+    // since the engine's view mirrors the world and the markings must read on screen.
     TexturePoint uvAt(float s, float t) const
     {
-        return {0.5f + s / look.edge, 0.5f + t / look.edge};
+        return {0.5f - s / look.edge, 0.5f + t / look.edge};
     }
     TexturePatch patchOf(float s0, float t0, float s1, float t1) const
     {

@@ -41,7 +41,7 @@ void MeshBuilder::addTriangle(uint16_t a, uint16_t b, uint16_t c)
     if (!hasGroup)
         throw std::logic_error("MeshBuilder: a triangle before any material");
     auto& indices = mesh.groups[group].indices;
-    indices.insert(indices.end(), {a, b, c});
+    indices.insert(indices.end(), {a, c, b}); // reversed for the mirrored view (see the header)
 }
 
 void MeshBuilder::addQuad(Vector3 a, Vector3 b, Vector3 c, Vector3 d, TexturePatch texture,

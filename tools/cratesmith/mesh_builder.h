@@ -1,7 +1,9 @@
 // Builds a mesh out of flat pieces: quads, boxes and triangles, grouped by material.
 //
-// A front face lists its corners so that (b − a) × (c − a) points out of the solid; that is
-// the winding the engine draws under its default counter-clockwise culling.
+// A front face lists its corners so that (b − a) × (c − a) points out of the solid. The
+// engine's view mirrors the world (world +x is drawn on the left), which reverses every
+// triangle's winding on screen, so the builder stores each triangle's corners the other way
+// round: front faces are then the ones drawn under the default counter-clockwise culling.
 #pragma once
 
 #include "scene/math.h"
