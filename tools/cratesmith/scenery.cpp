@@ -8,9 +8,12 @@
 #include "tools/cratesmith/data_folder.h"
 #include "tools/cratesmith/geometry.h"
 
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <numbers>
 #include <string>
+#include <vector>
 
 namespace tincrates::cratesmith {
 
@@ -25,6 +28,17 @@ constexpr float outerRadius = 118;
 constexpr float orbitRadius = 80;
 constexpr float floorHeight = -55;
 constexpr float roofHeight = 50;
+constexpr float floorReach = 240;
+
+// The crates the production tumbles in place, and their edges: where the camera's gaze passes
+// close (found by following the camera's path and look point through the timeline), clear of
+// the frames, the rails and the stacks.
+struct Tumbler {
+    Vector3 position;
+    float edge;
+};
+constexpr Tumbler bigTumbler{{0, 0, 0}, 30};
+constexpr Tumbler sideTumblers[] = {{{0, -24, 96}, 15}, {{-18, 16, -96}, 15}};
 
 // A small deterministic generator: the same layout on every machine and library.
 class Dice {
@@ -104,23 +118,47 @@ MeshBuilder scaffold()
         for (float radius : {innerRadius + 2.5f, outerRadius - 2.5f})
             addBeam(builder, onRing(radius, angle, -22), onRing(radius, next, -22), 0.7f, 6);
 
+        // Cold strip lights on the posts, facing the orbit.
+        builder.useMaterial("strip.material");
+        for (float radius : {innerRadius + 1.75f, outerRadius - 1.75f}) {
+            Vector3 post = onRing(radius, angle, 0);
+            addBeam(builder, post + Vector3{0, -40, 0}, post + Vector3{0, 40, 0}, 0.55f, 100, true);
+        }
+
         builder.useMaterial("lamp.material");
         size_t mark = builder.vertexCount();
-        builder.addBox({1.8f, 0.7f, 4.5f});
+        builder.addBox({2.6f, 0.7f, 9.0f});
         builder.transformSince(mark, turnedAboutY(angle, onRing(orbitRadius, angle, roofHeight - 0.8f)));
     }
     return builder;
 }
 
+// Stacked crates are painted, as a yard's are, and some have rusted through: colour in the dark
+// around the bare tin ones the production moves.
+const char* const stackMaterials[] = {"rustcrate.material", "stackteal.material",
+                                      "stackred.material", "stackochre.material"};
+
 // The floor and the crates stacked on it: low ones under the orbit, tall ones beyond it.
 MeshBuilder yard()
 {
     MeshBuilder builder;
+    // A round floor that ends in the dark before the fog closes over it: beyond it the hall is
+    // black, not a sheet of fog colour.
     builder.useMaterial("floor.material");
-    float reach = 560;
-    builder.addQuadFacing({-reach, floorHeight, -reach}, {reach, floorHeight, -reach},
-                          {reach, floorHeight, reach}, {-reach, floorHeight, reach}, {0, 1, 0},
-                          {0, 0, 2 * reach / 24, 2 * reach / 24}, 16);
+    const int sectors = 32;
+    const float rings[] = {0, 40, 90, 140, 190, floorReach};
+    auto floorPoint = [](float radius, float angle) { return onRing(radius, angle, floorHeight); };
+    auto floorTexture = [](Vector3 p) { return TexturePoint{p.x / 24, p.z / 24}; };
+    for (int k = 0; k < sectors; ++k) {
+        float from = 2 * pi * float(k) / sectors, to = 2 * pi * float(k + 1) / sectors;
+        for (size_t ring = 0; ring + 1 < std::size(rings); ++ring) {
+            Vector3 a = floorPoint(rings[ring], from), b = floorPoint(rings[ring], to);
+            Vector3 c = floorPoint(rings[ring + 1], to), d = floorPoint(rings[ring + 1], from);
+            builder.addQuadFacing(a, b, c, d, {0, 1, 0},
+                                  {floorTexture(a), floorTexture(b), floorTexture(c),
+                                   floorTexture(d)});
+        }
+    }
 
     Dice dice(0x7C0FFEEull);
     // Far crates are plain boxes: the renderer's cost goes with the number of triangles more
@@ -131,21 +169,33 @@ MeshBuilder yard()
             CrateLook look;
             look.edge = dice.uniform(edgeLow, edgeHigh);
             look.bevel = isNear ? look.edge * 0.06f : 0;
-            look.body = dice.below(3) == 0 ? "rustcrate.material" : "stacktin.material";
+            look.body = stackMaterials[dice.below(int(std::size(stackMaterials)))];
             Vector3 at = base + Vector3{dice.uniform(-1, 1), y + look.edge / 2, dice.uniform(-1, 1)};
             addCrate(builder, look, turnedAboutY(dice.uniform(-0.4f, 0.4f), at));
             y += look.edge;
         }
     };
-    // Under the orbit: low enough for the camera to skim over.
+    // Under the orbit: low enough for the camera to skim over, and kept from under the
+    // tumbling crates beside it.
+    auto clearOfTumblers = [](Vector3 base) {
+        for (const Tumbler& tumbler : sideTumblers) {
+            Vector3 apart = base - tumbler.position;
+            if (std::hypot(apart.x, apart.z) < tumbler.edge + 6)
+                return false;
+        }
+        return true;
+    };
     for (int k = 0; k < 18; ++k) {
         float angle = 2 * pi * (float(k) + dice.uniform(0.1f, 0.9f)) / 18;
-        stack(onRing(dice.uniform(52, 108), angle, 0), 1 + dice.below(2), 8, 10, true);
+        Vector3 base = onRing(dice.uniform(52, 108), angle, 0);
+        int height = 1 + dice.below(2);
+        if (clearOfTumblers(base))
+            stack(base, height, 8, 10, true);
     }
-    // Beyond the frames, out into the fog.
+    // Beyond the frames, out to the floor's edge and the fog.
     for (int k = 0; k < 44; ++k) {
         float angle = 2 * pi * (float(k) + dice.uniform(0.0f, 1.0f)) / 44;
-        float radius = 140 + dice.uniform(0, 1) * dice.uniform(0, 1) * 330;
+        float radius = 140 + dice.uniform(0, 1) * dice.uniform(0, 1) * (floorReach - 155);
         stack(onRing(radius, angle, 0), 1 + dice.below(4), 12, 22, false);
     }
     return builder;
@@ -158,22 +208,29 @@ MeshBuilder crate(const CrateLook& look)
     return builder;
 }
 
+// How the hall is lit: every light shines without fall-off, and the timeline's own white light
+// circles the middle at full strength, so brightness is decided by what the materials reflect.
+// The glow then adds the blurred picture back at over twice its brightness: what is dim here is
+// mid-bright on screen, and a large face that is bright here burns out. So the hall reflects
+// little (black floor, rust that shows its colour where a light falls on it, painted stacks in
+// the dark), the crates the camera passes reflect more and carry the environment map's lamps,
+// and only the lamps, the strip lights and the lead crate's edge bars shine by themselves.
 const char* materials[][2] = {
     {"tin.material", R"(<material>
-    <!-- Polished tin: the plate modulated by the light, the hall's lamps added on top. -->
-    <ambient r="0.16" g="0.15" b="0.15"/>
-    <diffuse r="0.3" g="0.29" b="0.28"/>
+    <!-- Polished tin: the plate modulated by the light, the hall's lamps glinting on top. -->
+    <ambient r="0.3" g="0.3" b="0.32"/>
+    <diffuse r="0.24" g="0.24" b="0.24"/>
     <specular r="1" g="0.95" b="0.9" shinyness="0.6" power="24"/>
     <texture file="tinplate.png"/>
     <envmap file="envmap.png"/>
 </material>
 )"},
     {"leadcrate.material", R"(<material>
-    <!-- The lead crate's tin: its alpha comes from the diffuse colour, which the production
-         raises from 0 to 1 on the first beat. -->
-    <ambient r="0.27" g="0.27" b="0.27"/>
-    <diffuse r="0.45" g="0.45" b="0.45" a="1"/>
-    <emissive r="0.06" g="0.05" b="0.04" a="0"/>
+    <!-- The lead crate's tin, warmer and brighter than the rest: its alpha comes from the
+         diffuse colour, which the production raises from 0 to 1 on the first beat. -->
+    <ambient r="0.32" g="0.29" b="0.25"/>
+    <diffuse r="0.23" g="0.21" b="0.18" a="1"/>
+    <emissive r="0.03" g="0.02" b="0.008" a="0"/>
     <texture file="leadtin.png"/>
     <envmap file="envmap.png"/>
     <blend srcblend="srcalpha" dstblend="invsrcalpha"/>
@@ -187,22 +244,31 @@ const char* materials[][2] = {
 </material>
 )"},
     {"bracket.material", R"(<material>
-    <ambient r="0.203" g="0.18" b="0.18"/>
-    <diffuse r="0.338" g="0.315" b="0.306"/>
-    <specular r="1" g="1" b="1" shinyness="0.3" power="10"/>
+    <ambient r="0.15" g="0.14" b="0.14"/>
+    <diffuse r="0.3" g="0.27" b="0.25"/>
     <texture file="rust.png"/>
 </material>
 )"},
     {"girder.material", R"(<material>
-    <ambient r="0.203" g="0.189" b="0.203"/>
-    <diffuse r="0.315" g="0.297" b="0.297"/>
+    <!-- Rust: dark in the shade, its colour where a light falls on it. -->
+    <ambient r="0.08" g="0.075" b="0.075"/>
+    <diffuse r="0.4" g="0.34" b="0.3"/>
     <texture file="rust.png"/>
 </material>
 )"},
     {"rail.material", R"(<material>
-    <ambient r="0.225" g="0.225" b="0.225"/>
-    <diffuse r="0.383" g="0.383" b="0.383"/>
+    <!-- Hazard paint catches what little light there is. -->
+    <ambient r="0.2" g="0.2" b="0.2"/>
+    <diffuse r="0.25" g="0.25" b="0.25"/>
+    <emissive r="0.1" g="0.1" b="0.1"/>
     <texture file="hazard.png"/>
+</material>
+)"},
+    {"strip.material", R"(<material>
+    <!-- Cold strip lights down the posts, against the warm lamps overhead. -->
+    <emissive r="0.35" g="0.7" b="1"/>
+    <ambient r="0" g="0" b="0"/>
+    <diffuse r="0" g="0" b="0"/>
 </material>
 )"},
     {"lamp.material", R"(<material>
@@ -212,63 +278,94 @@ const char* materials[][2] = {
     <cull mode="none"/>
 </material>
 )"},
-    {"stacktin.material", R"(<material>
-    <ambient r="0.14" g="0.13" b="0.13"/>
-    <diffuse r="0.24" g="0.23" b="0.22"/>
+    {"stackteal.material", R"(<material>
+    <ambient r="0.03" g="0.08" b="0.1"/>
+    <diffuse r="0.04" g="0.14" b="0.17"/>
+    <texture file="tinplate.png"/>
+</material>
+)"},
+    {"stackred.material", R"(<material>
+    <ambient r="0.1" g="0.035" b="0.025"/>
+    <diffuse r="0.2" g="0.06" b="0.04"/>
+    <texture file="tinplate.png"/>
+</material>
+)"},
+    {"stackochre.material", R"(<material>
+    <ambient r="0.1" g="0.075" b="0.025"/>
+    <diffuse r="0.22" g="0.16" b="0.04"/>
     <texture file="tinplate.png"/>
 </material>
 )"},
     {"rustcrate.material", R"(<material>
-    <ambient r="0.203" g="0.189" b="0.189"/>
-    <diffuse r="0.338" g="0.315" b="0.306"/>
+    <ambient r="0.08" g="0.075" b="0.075"/>
+    <diffuse r="0.18" g="0.155" b="0.14"/>
     <texture file="corrugated.png"/>
 </material>
 )"},
     {"floor.material", R"(<material>
-    <ambient r="0.158" g="0.149" b="0.171"/>
-    <diffuse r="0.248" g="0.234" b="0.248"/>
+    <!-- Nearly black: the floor is there to stand on, not to be seen. -->
+    <ambient r="0.01" g="0.012" b="0.016"/>
+    <diffuse r="0.01" g="0.011" b="0.013"/>
     <texture file="corrugated.png"/>
 </material>
 )"},
 };
 
-const char* sceneText = R"(<scene>
+const char* sceneTemplate = R"(<scene>
     <!-- The production moves the first five objects: it turns the scaffold a quarter turn
          about x, carries the lead crate on the camera's look point, and tumbles the lead crate
-         and the next three about one moving axis. -->
-    <ambient r="0.08" g="0.06" b="0.1"/>
+         and the next three about one moving axis. The three stand where the camera's gaze
+         passes close: the big one in the middle of the ring, the others beside the orbit. -->
+    <ambient r="0.02" g="0.03" b="0.07"/>
     <object mesh="scaffold.mesh"/>
     <object mesh="leadcrate.mesh">
         <!-- A warm lantern that travels with the lead crate. -->
         <light>
-            <diffuse r="0.3" g="0.17" b="0.05"/>
+            <diffuse r="0.35" g="0.19" b="0.06"/>
             <ambient r="0.03" g="0.02" b="0.01"/>
             <position x="0" y="10" z="0"/>
         </light>
     </object>
     <object mesh="bigcrate.mesh">
-        <position x="0" y="0" z="0"/>
+        <position x="@" y="@" z="@"/>
     </object>
     <object mesh="crate.mesh">
-        <position x="51.96" y="8" z="-30"/>
+        <position x="@" y="@" z="@"/>
     </object>
     <object mesh="crate.mesh">
-        <position x="-93.97" y="-12" z="-34.2"/>
+        <position x="@" y="@" z="@"/>
     </object>
     <object mesh="yard.mesh"/>
     <!-- The lamps' warmth from above the middle, and the cold of the hall far away. -->
     <light>
-        <diffuse r="0.38" g="0.25" b="0.12"/>
-        <ambient r="0.04" g="0.03" b="0.02"/>
+        <diffuse r="0.45" g="0.25" b="0.07"/>
+        <ambient r="0.02" g="0.015" b="0.01"/>
         <position x="0" y="45" z="0"/>
     </light>
     <light>
-        <diffuse r="0.1" g="0.14" b="0.28"/>
+        <diffuse r="0.06" g="0.14" b="0.35"/>
         <ambient r="0" g="0" b="0"/>
         <position x="-400" y="300" z="250"/>
     </light>
 </scene>
 )";
+
+// The scene file, with the tumbling crates' positions in place of its @ marks, in order.
+std::string sceneText()
+{
+    std::string text = sceneTemplate;
+    std::vector<float> numbers;
+    for (Vector3 p : {bigTumbler.position, sideTumblers[0].position, sideTumblers[1].position})
+        numbers.insert(numbers.end(), {p.x, p.y, p.z});
+    size_t at = 0;
+    for (float number : numbers) {
+        at = text.find('@', at);
+        char digits[32];
+        std::snprintf(digits, sizeof digits, "%g", double(number));
+        text.replace(at, 1, digits);
+    }
+    return text;
+}
 
 } // namespace
 
@@ -281,23 +378,23 @@ void makeScenery(DataFolder& data)
     data.writeMesh("scaffold.mesh", frames.finish());
 
     CrateLook lead;
-    lead.edge = 8;
-    lead.bevel = 0.55f;
+    lead.edge = 14;
+    lead.bevel = 0.95f;
     lead.body = "leadcrate.material";
     lead.brackets = "bracket.material";
     lead.edgeLights = "leadframe.material";
     data.writeMesh("leadcrate.mesh", crate(lead).finish());
 
-    CrateLook big{22, 1.3f, "tin.material", "bracket.material", ""};
+    CrateLook big{bigTumbler.edge, 1.8f, "tin.material", "bracket.material", ""};
     data.writeMesh("bigcrate.mesh", crate(big).finish());
-    CrateLook small{11, 0.7f, "tin.material", "bracket.material", ""};
+    CrateLook small{sideTumblers[0].edge, 0.95f, "tin.material", "bracket.material", ""};
     data.writeMesh("crate.mesh", crate(small).finish());
 
     data.writeMesh("yard.mesh", yard().finish());
 
     for (const auto& [name, text] : materials)
         data.writeBytes(name, text);
-    data.writeBytes("voltcrate.scene", sceneText);
+    data.writeBytes("voltcrate.scene", sceneText());
 }
 
 } // namespace tincrates::cratesmith

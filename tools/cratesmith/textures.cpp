@@ -381,8 +381,10 @@ Image lamp()
 }
 
 // The environment map, added onto polished metal through camera-space reflection vectors with
-// wrapped coordinates: it must tile, and stays dark apart from a few lamps so the tin glints
-// rather than glows. Dark purple to blue, like the fogged space around the crates.
+// wrapped coordinates: it must tile. Nearly black and without a tint of its own, so that tin
+// stays the colour of tin, with the hall's lamps in it: warm round lamps and a few cold strip
+// lights, which sweep across the faces as the crates turn and glint, and a faint band of light
+// so that curved tin shows a gradient and not only points.
 Image envmap()
 {
     const int size = 256;
@@ -394,23 +396,22 @@ Image envmap()
         float radius;     // of the bright core
         Rgb core, halo;
     };
-    const Rgb warmCore = rgbBytes(255, 226, 170), warmHalo = rgbBytes(255, 120, 40);
-    const Rgb coolCore = rgbBytes(200, 226, 255), coolHalo = rgbBytes(70, 110, 255);
+    const Rgb warmCore = rgbBytes(255, 232, 190), warmHalo = rgbBytes(255, 130, 40);
+    const Rgb coolCore = rgbBytes(215, 232, 255), coolHalo = rgbBytes(60, 100, 200);
     const Lamp lamps[] = {
-        {{40.0f, 52.0f}, 0.0f, 4.0f, warmCore, warmHalo},
-        {{170.0f, 30.0f}, 0.0f, 3.0f, warmCore, warmHalo},
-        {{200.0f, 170.0f}, 0.0f, 5.0f, warmCore, warmHalo},
+        {{40.0f, 52.0f}, 0.0f, 6.0f, warmCore, warmHalo},
+        {{170.0f, 30.0f}, 0.0f, 4.0f, warmCore, warmHalo},
+        {{200.0f, 170.0f}, 0.0f, 7.0f, warmCore, warmHalo},
+        {{110.0f, 226.0f}, 0.0f, 4.5f, warmCore, warmHalo},
         {{96.0f, 130.0f}, 34.0f, 3.0f, coolCore, coolHalo},
         {{60.0f, 214.0f}, 22.0f, 2.5f, coolCore, coolHalo},
         {{226.0f, 96.0f}, 16.0f, 2.5f, coolCore, coolHalo},
     };
-    const Rgb deep = rgbBytes(7, 4, 14), dusk = rgbBytes(24, 14, 42), blue = rgbBytes(12, 15, 36);
-    const Rgb bandLight = rgbBytes(22, 14, 36);
+    const Rgb deep = rgbBytes(2, 2, 3), dusk = rgbBytes(10, 10, 13);
+    const Rgb bandLight = rgbBytes(30, 27, 24);
     return fillImage(size, size, [&](int x, int y) {
         size_t i = size_t(y) * size + size_t(x);
-        Rgb colour = mix(mix(deep, dusk, sky.values[i]), blue, 0.6f * haze.values[i]);
-        // A broad, faint band of light, like a lit wall far off, so curved tin shows a gradient
-        // and not only points.
+        Rgb colour = mix(deep, dusk, sky.values[i] * (0.6f + 0.8f * haze.values[i]));
         float band = wrappedDelta(150.0f, float(y) + 0.5f, float(size)) / 30.0f;
         colour = colour + bandLight * (std::exp(-band * band) * (0.7f + 0.6f * haze.values[i]));
         for (const Lamp& lamp : lamps) {
@@ -418,14 +419,16 @@ Image envmap()
             float dy = wrappedDelta(lamp.centre.y, float(y) + 0.5f, float(size));
             float distance = std::hypot(std::max(std::abs(dx) - lamp.halfLength, 0.0f), dy);
             float core = std::exp(-std::pow(distance / lamp.radius, 2.0f));
-            float halo = std::exp(-distance / (3.0f * lamp.radius + 10.0f));
-            colour = colour + lamp.core * core + lamp.halo * (0.3f * halo);
+            float halo = std::exp(-distance / (3.0f * lamp.radius + 8.0f));
+            colour = colour + lamp.core * core + lamp.halo * (0.25f * halo);
         }
         return colour;
     });
 }
 
 } // namespace
+
+const uint32_t flashColour = 0xFF68543Eu;
 
 void makeTextures(DataFolder& data)
 {
@@ -436,7 +439,10 @@ void makeTextures(DataFolder& data)
     data.writeImage("hazard.png", hazard());
     data.writeImage("lamp.png", lamp());
     data.writeImage("envmap.png", envmap());
-    data.writeImage("white.png", Image(8, 8, 0xFFFFFFFFu));
+    // The beat's flash is added over the whole picture at up to full strength: a warm white at
+    // under half brightness lifts the dark into a pulse of light while the picture shows
+    // through it, instead of burning it out.
+    data.writeImage("white.png", Image(8, 8, flashColour));
     data.writeImage("black.png", Image(8, 8, 0xFF000000u));
 }
 
