@@ -219,7 +219,7 @@ const char* materials[][2] = {
     {"tin.material", R"(<material>
     <!-- Polished tin: the plate modulated by the light, the hall's lamps glinting on top. -->
     <ambient r="0.3" g="0.3" b="0.32"/>
-    <diffuse r="0.24" g="0.24" b="0.24"/>
+    <diffuse r="0.17" g="0.17" b="0.17"/>
     <specular r="1" g="0.95" b="0.9" shinyness="0.6" power="24"/>
     <texture file="tinplate.png"/>
     <envmap file="envmap.png"/>
@@ -229,8 +229,8 @@ const char* materials[][2] = {
     <!-- The lead crate's tin, warmer and brighter than the rest: its alpha comes from the
          diffuse colour, which the production raises from 0 to 1 on the first beat. -->
     <ambient r="0.32" g="0.29" b="0.25"/>
-    <diffuse r="0.23" g="0.21" b="0.18" a="1"/>
-    <emissive r="0.03" g="0.02" b="0.008" a="0"/>
+    <diffuse r="0.15" g="0.135" b="0.11" a="1"/>
+    <emissive r="0.15" g="0.095" b="0.04" a="0"/>
     <texture file="leadtin.png"/>
     <envmap file="envmap.png"/>
     <blend srcblend="srcalpha" dstblend="invsrcalpha"/>

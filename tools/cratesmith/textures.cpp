@@ -399,16 +399,16 @@ Image envmap()
     const Rgb warmCore = rgbBytes(255, 232, 190), warmHalo = rgbBytes(255, 130, 40);
     const Rgb coolCore = rgbBytes(215, 232, 255), coolHalo = rgbBytes(60, 100, 200);
     const Lamp lamps[] = {
-        {{40.0f, 52.0f}, 0.0f, 6.0f, warmCore, warmHalo},
-        {{170.0f, 30.0f}, 0.0f, 4.0f, warmCore, warmHalo},
-        {{200.0f, 170.0f}, 0.0f, 7.0f, warmCore, warmHalo},
-        {{110.0f, 226.0f}, 0.0f, 4.5f, warmCore, warmHalo},
+        {{40.0f, 52.0f}, 0.0f, 4.0f, warmCore, warmHalo},
+        {{170.0f, 30.0f}, 0.0f, 3.0f, warmCore, warmHalo},
+        {{200.0f, 170.0f}, 0.0f, 5.0f, warmCore, warmHalo},
+        {{110.0f, 226.0f}, 0.0f, 3.5f, warmCore, warmHalo},
         {{96.0f, 130.0f}, 34.0f, 3.0f, coolCore, coolHalo},
         {{60.0f, 214.0f}, 22.0f, 2.5f, coolCore, coolHalo},
         {{226.0f, 96.0f}, 16.0f, 2.5f, coolCore, coolHalo},
     };
-    const Rgb deep = rgbBytes(2, 2, 3), dusk = rgbBytes(10, 10, 13);
-    const Rgb bandLight = rgbBytes(30, 27, 24);
+    const Rgb deep = rgbBytes(1, 1, 2), dusk = rgbBytes(5, 5, 7);
+    const Rgb bandLight = rgbBytes(12, 11, 10);
     return fillImage(size, size, [&](int x, int y) {
         size_t i = size_t(y) * size + size_t(x);
         Rgb colour = mix(deep, dusk, sky.values[i] * (0.6f + 0.8f * haze.values[i]));
@@ -420,7 +420,7 @@ Image envmap()
             float distance = std::hypot(std::max(std::abs(dx) - lamp.halfLength, 0.0f), dy);
             float core = std::exp(-std::pow(distance / lamp.radius, 2.0f));
             float halo = std::exp(-distance / (3.0f * lamp.radius + 8.0f));
-            colour = colour + lamp.core * core + lamp.halo * (0.25f * halo);
+            colour = colour + lamp.core * core + lamp.halo * (0.05f * halo);
         }
         return colour;
     });

@@ -1,6 +1,7 @@
 // The production cratesmith made in the build: its archive alone carries everything the
 // timeline loads, the same sources give the same bytes, and its frames show something.
 #include "datafiles/data_file.h"
+#include "host/frame_animation.h"
 #include "platform/png_image.h"
 #include "platform/shared_device.h"
 #include "scene/scene_manager.h"
@@ -9,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 namespace tincrates {
 namespace {
@@ -93,6 +97,47 @@ TEST_F(ArchiveOnly, SceneLoadsThroughTheManagersAndFitsTheTimeline)
     publishSharedDevice(nullptr);
 }
 
+// The farthest any vertex of the mesh lies from its origin.
+float reachOf(const Mesh& mesh)
+{
+    float reach = 0;
+    for (const MeshVertex& v : mesh.vertices)
+        reach = std::max(reach, std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z));
+    return reach;
+}
+
+TEST_F(ArchiveOnly, TheCameraNeverPassesInsideACrate)
+{
+    // The lead crate rides the look point and the next three tumble in place; however they
+    // turn, the camera must stay outside them, with room for the near plane (1 unit).
+    HeadlessDevice device(16, 16);
+    publishSharedDevice(device.get());
+    {
+        SceneManager scenes;
+        Scene* scene = scenes.get("voltcrate.scene");
+        ASSERT_GE(scene->objects.size(), 5u);
+        float leadReach = reachOf(*scene->objects[1]->mesh);
+        const float silence[256] = {};
+        float closestLead = 1e9f, closestTumbler = 1e9f;
+        for (float t = 0; t <= 232; t += 0.02f) {
+            FrameAnimation frame = animateFrame(t, advanceTextIndex(0, t), silence);
+            Vector3 eye = frame.cameraPosition;
+            auto distance = [&](Vector3 p) {
+                return std::hypot(p.x - eye.x, p.y - eye.y, p.z - eye.z);
+            };
+            closestLead = std::min(closestLead, distance(frame.lookPoint) - leadReach);
+            for (size_t i = 2; i < 5; ++i) {
+                const SceneObject* crate = scene->objects[i];
+                closestTumbler = std::min(closestTumbler, distance(crate->transform.position)
+                                                              - reachOf(*crate->mesh));
+            }
+        }
+        EXPECT_GT(closestLead, 1.0f);
+        EXPECT_GT(closestTumbler, 1.0f);
+    }
+    publishSharedDevice(nullptr);
+}
+
 TEST(Generation, TheSameSourcesGiveTheSameBytes)
 {
     ScratchDir scratch;
@@ -122,19 +167,28 @@ TEST(Generation, AMissingFontIsACleanError)
 
 // Frames of the generated production, rendered by capture.
 struct Frames : ::testing::Test {
-    DecodedImage frameAt(const std::string& time)
+    // The frames at the given demo times, rendered by one run of capture.
+    std::vector<DecodedImage> framesAt(const std::vector<double>& times)
     {
+        std::string list;
+        for (double time : times)
+            list += (list.empty() ? "" : ",") + std::to_string(time);
         std::string command = "cd " + production.string() + " && " CAPTURE_PROGRAM " --at "
-                              + time + " -o " + scratch.path.string();
+                              + list + " -o " + scratch.path.string();
         EXPECT_EQ(run(command), 0) << contents("errors.txt");
-        char name[32];
-        std::snprintf(name, sizeof name, "t%07.3f.png", std::atof(time.c_str()));
-        std::string bytes = contents(scratch.path / name);
-        DecodedImage image;
-        std::string error;
-        EXPECT_TRUE(decodePng(bytes.data(), bytes.size(), image, error)) << error;
-        return image;
+        std::vector<DecodedImage> frames;
+        for (double time : times) {
+            char name[32];
+            std::snprintf(name, sizeof name, "t%07.3f.png", time);
+            std::string bytes = contents(scratch.path / name);
+            DecodedImage image;
+            std::string error;
+            EXPECT_TRUE(decodePng(bytes.data(), bytes.size(), image, error)) << name << error;
+            frames.push_back(std::move(image));
+        }
+        return frames;
     }
+    DecodedImage frameAt(const std::string& time) { return framesAt({std::atof(time.c_str())})[0]; }
 
     // Share of the pixels in the rectangle whose brightest channel lies in [low, high].
     static double shareBetween(const DecodedImage& image, uint32_t x0, uint32_t y0, uint32_t x1,
@@ -162,6 +216,84 @@ TEST_F(Frames, TheSceneIsLitNeitherBlankNorBurntOut)
     EXPECT_GT(shareBetween(frame, 213, 160, 427, 320, 24, 250), 0.3);
     EXPECT_LT(shareBetween(frame, 0, 0, 640, 480, 251, 255), 0.3);
     EXPECT_LT(shareBetween(frame, 0, 0, 640, 480, 0, 8), 0.6);
+}
+
+// A frame's grade as a video's signal statistics give it (Rec. 601, limited range): the luma
+// below which the darkest tenth of the pixels lie, the luma above which the brightest tenth
+// lie, and the mean length of the chroma vector.
+struct Grade {
+    double darkestTenth, brightestTenth, saturation;
+    double spread() const { return brightestTenth - darkestTenth; }
+};
+
+Grade gradeOf(const DecodedImage& image)
+{
+    std::vector<double> luma;
+    double saturation = 0;
+    for (uint32_t p : image.pixels) {
+        double r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+        luma.push_back(16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255);
+        double cb = (-37.797 * r - 74.203 * g + 112.0 * b) / 255;
+        double cr = (112.0 * r - 93.786 * g - 18.214 * b) / 255;
+        saturation += std::hypot(cb, cr);
+    }
+    std::sort(luma.begin(), luma.end());
+    return {luma[luma.size() / 10], luma[luma.size() * 9 / 10], saturation / double(luma.size())};
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Share of the pixels at full-range luma `low` or more.
+double shareAtLeast(const DecodedImage& image, double low)
+{
+    size_t bright = 0;
+    for (uint32_t p : image.pixels)
+        bright += 0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF) >= low;
+    return double(bright) / double(image.pixels.size());
+}
+
+double meanLuma(const DecodedImage& image)
+{
+    double sum = 0;
+    for (uint32_t p : image.pixels)
+        sum += 0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF);
+    return sum / double(image.pixels.size());
+}
+
+TEST_F(Frames, TheBodyHasDepthAndColourNeitherHazeNorBlack)
+{
+    // Through the body of the production, where the beat's flash has mostly faded (a frame
+    // two thirds into a beat carries what is typical of it).
+    std::vector<DecodedImage> frames
+        = framesAt({12.66, 36.66, 60.66, 84.66, 108.66, 132.66, 156.66, 180.66});
+    std::vector<double> darkest, spread, saturation;
+    for (const DecodedImage& frame : frames) {
+        ASSERT_EQ(frame.pixels.size(), 640u * 480u);
+        Grade grade = gradeOf(frame);
+        darkest.push_back(grade.darkestTenth);
+        spread.push_back(grade.spread());
+        saturation.push_back(grade.saturation);
+    }
+    // A haze lifts the darkest tenth and squeezes the spread; a black or grey picture has
+    // neither spread nor colour.
+    EXPECT_LE(median(darkest), 26.0);
+    EXPECT_GE(median(spread), 80.0);
+    EXPECT_GE(median(saturation), 9.0);
+}
+
+TEST_F(Frames, TheFlashPulsesWithoutErasingThePicture)
+{
+    std::vector<DecodedImage> frames = framesAt({19.95, 20.01, 99.95, 100.01});
+    for (size_t i = 0; i < frames.size(); i += 2) {
+        const DecodedImage &before = frames[i], &peak = frames[i + 1];
+        ASSERT_EQ(peak.pixels.size(), 640u * 480u);
+        EXPECT_LE(shareAtLeast(peak, 250), 0.4) << "flash " << i / 2;
+        EXPECT_GE(meanLuma(peak) - meanLuma(before), 50.0) << "flash " << i / 2;
+    }
 }
 
 TEST_F(Frames, TheTextOfTheMomentReadsOverTheScene)
