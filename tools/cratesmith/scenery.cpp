@@ -122,7 +122,7 @@ MeshBuilder scaffold()
         builder.useMaterial("strip.material");
         for (float radius : {innerRadius + 1.75f, outerRadius - 1.75f}) {
             Vector3 post = onRing(radius, angle, 0);
-            addBeam(builder, post + Vector3{0, -40, 0}, post + Vector3{0, 40, 0}, 0.55f, 100, true);
+            addBeam(builder, post + Vector3{0, -40, 0}, post + Vector3{0, 40, 0}, 0.45f, 100, true);
         }
 
         builder.useMaterial("lamp.material");
@@ -219,7 +219,7 @@ const char* materials[][2] = {
     {"tin.material", R"(<material>
     <!-- Polished tin: the plate modulated by the light, the hall's lamps glinting on top. -->
     <ambient r="0.3" g="0.3" b="0.32"/>
-    <diffuse r="0.17" g="0.17" b="0.17"/>
+    <diffuse r="0.26" g="0.26" b="0.26"/>
     <specular r="1" g="0.95" b="0.9" shinyness="0.6" power="24"/>
     <texture file="tinplate.png"/>
     <envmap file="envmap.png"/>
@@ -266,7 +266,7 @@ const char* materials[][2] = {
 )"},
     {"strip.material", R"(<material>
     <!-- Cold strip lights down the posts, against the warm lamps overhead. -->
-    <emissive r="0.35" g="0.7" b="1"/>
+    <emissive r="0.32" g="0.66" b="0.95"/>
     <ambient r="0" g="0" b="0"/>
     <diffuse r="0" g="0" b="0"/>
 </material>
@@ -321,7 +321,7 @@ const char* sceneTemplate = R"(<scene>
     <object mesh="leadcrate.mesh">
         <!-- A warm lantern that travels with the lead crate. -->
         <light>
-            <diffuse r="0.35" g="0.19" b="0.06"/>
+            <diffuse r="0.9" g="0.5" b="0.15"/>
             <ambient r="0.03" g="0.02" b="0.01"/>
             <position x="0" y="10" z="0"/>
         </light>
