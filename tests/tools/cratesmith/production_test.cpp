@@ -1,5 +1,8 @@
 // The production cratesmith made in the build: its archive alone carries everything the
-// timeline loads, the same sources give the same bytes, and its frames show something.
+// timeline loads, the same sources give the same bytes, the camera keeps out of the crates,
+// and its frames keep depth and colour under a flash that pulses without erasing them.
+#include "generated_images.h"
+
 #include "datafiles/data_file.h"
 #include "host/frame_animation.h"
 #include "platform/png_image.h"
@@ -252,7 +255,7 @@ double shareAtLeast(const DecodedImage& image, double low)
 {
     size_t bright = 0;
     for (uint32_t p : image.pixels)
-        bright += 0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF) >= low;
+        bright += cratesmith::testing::lumaOf(p) >= low;
     return double(bright) / double(image.pixels.size());
 }
 
@@ -260,7 +263,7 @@ double meanLuma(const DecodedImage& image)
 {
     double sum = 0;
     for (uint32_t p : image.pixels)
-        sum += 0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF);
+        sum += cratesmith::testing::lumaOf(p);
     return sum / double(image.pixels.size());
 }
 
