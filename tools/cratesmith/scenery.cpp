@@ -118,12 +118,10 @@ MeshBuilder scaffold()
         for (float radius : {innerRadius + 2.5f, outerRadius - 2.5f})
             addBeam(builder, onRing(radius, angle, -22), onRing(radius, next, -22), 0.7f, 6);
 
-        // Cold strip lights on the posts, facing the orbit.
+        // A cold strip light on each inner post, facing the orbit.
         builder.useMaterial("strip.material");
-        for (float radius : {innerRadius + 1.75f, outerRadius - 1.75f}) {
-            Vector3 post = onRing(radius, angle, 0);
-            addBeam(builder, post + Vector3{0, -40, 0}, post + Vector3{0, 40, 0}, 0.45f, 100, true);
-        }
+        Vector3 post = onRing(innerRadius + 1.75f, angle, 0);
+        addBeam(builder, post + Vector3{0, -40, 0}, post + Vector3{0, 40, 0}, 0.45f, 100, true);
 
         builder.useMaterial("lamp.material");
         size_t mark = builder.vertexCount();
@@ -219,7 +217,7 @@ const char* materials[][2] = {
     {"tin.material", R"(<material>
     <!-- Polished tin: the plate modulated by the light, the hall's lamps glinting on top. -->
     <ambient r="0.3" g="0.3" b="0.32"/>
-    <diffuse r="0.26" g="0.26" b="0.26"/>
+    <diffuse r="0.34" g="0.34" b="0.34"/>
     <specular r="1" g="0.95" b="0.9" shinyness="0.6" power="24"/>
     <texture file="tinplate.png"/>
     <envmap file="envmap.png"/>
@@ -279,26 +277,26 @@ const char* materials[][2] = {
 </material>
 )"},
     {"stackteal.material", R"(<material>
-    <ambient r="0.03" g="0.08" b="0.1"/>
-    <diffuse r="0.04" g="0.14" b="0.17"/>
+    <ambient r="0.05" g="0.09" b="0.11"/>
+    <diffuse r="0.1" g="0.21" b="0.25"/>
     <texture file="tinplate.png"/>
 </material>
 )"},
     {"stackred.material", R"(<material>
-    <ambient r="0.1" g="0.035" b="0.025"/>
-    <diffuse r="0.2" g="0.06" b="0.04"/>
+    <ambient r="0.1" g="0.045" b="0.035"/>
+    <diffuse r="0.31" g="0.12" b="0.09"/>
     <texture file="tinplate.png"/>
 </material>
 )"},
     {"stackochre.material", R"(<material>
-    <ambient r="0.1" g="0.075" b="0.025"/>
-    <diffuse r="0.22" g="0.16" b="0.04"/>
+    <ambient r="0.1" g="0.08" b="0.035"/>
+    <diffuse r="0.33" g="0.25" b="0.1"/>
     <texture file="tinplate.png"/>
 </material>
 )"},
     {"rustcrate.material", R"(<material>
     <ambient r="0.08" g="0.075" b="0.075"/>
-    <diffuse r="0.18" g="0.155" b="0.14"/>
+    <diffuse r="0.29" g="0.25" b="0.22"/>
     <texture file="corrugated.png"/>
 </material>
 )"},
