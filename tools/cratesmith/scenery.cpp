@@ -28,7 +28,7 @@ constexpr float outerRadius = 118;
 constexpr float orbitRadius = 80;
 constexpr float floorHeight = -55;
 constexpr float roofHeight = 50;
-constexpr float floorReach = 240;
+constexpr float yardReach = 225;
 
 // The crates the production tumbles in place, and their edges: where the camera's gaze passes
 // close (found by following the camera's path and look point through the timeline), clear of
@@ -136,28 +136,12 @@ MeshBuilder scaffold()
 const char* const stackMaterials[] = {"rustcrate.material", "stackteal.material",
                                       "stackred.material", "stackochre.material"};
 
-// The floor and the crates stacked on it: low ones under the orbit, tall ones beyond it.
+// The crates stacked on the floor: low ones under the orbit, tall ones beyond it. The floor
+// itself is not drawn: it would be black, and a sheet of fog colour where it reached into the
+// fog, where the dark beyond the yard is black.
 MeshBuilder yard()
 {
     MeshBuilder builder;
-    // A round floor that ends in the dark before the fog closes over it: beyond it the hall is
-    // black, not a sheet of fog colour.
-    builder.useMaterial("floor.material");
-    const int sectors = 32;
-    const float rings[] = {0, 40, 90, 140, 190, floorReach};
-    auto floorPoint = [](float radius, float angle) { return onRing(radius, angle, floorHeight); };
-    auto floorTexture = [](Vector3 p) { return TexturePoint{p.x / 24, p.z / 24}; };
-    for (int k = 0; k < sectors; ++k) {
-        float from = 2 * pi * float(k) / sectors, to = 2 * pi * float(k + 1) / sectors;
-        for (size_t ring = 0; ring + 1 < std::size(rings); ++ring) {
-            Vector3 a = floorPoint(rings[ring], from), b = floorPoint(rings[ring], to);
-            Vector3 c = floorPoint(rings[ring + 1], to), d = floorPoint(rings[ring + 1], from);
-            builder.addQuadFacing(a, b, c, d, {0, 1, 0},
-                                  {floorTexture(a), floorTexture(b), floorTexture(c),
-                                   floorTexture(d)});
-        }
-    }
-
     Dice dice(0x7C0FFEEull);
     // Far crates are plain boxes: the renderer's cost goes with the number of triangles more
     // than with their size, and a fold a few pixels wide would not show in the fog.
@@ -190,10 +174,10 @@ MeshBuilder yard()
         if (clearOfTumblers(base))
             stack(base, height, 8, 10, true);
     }
-    // Beyond the frames, out to the floor's edge and the fog.
+    // Beyond the frames, out into the fog.
     for (int k = 0; k < 44; ++k) {
         float angle = 2 * pi * (float(k) + dice.uniform(0.0f, 1.0f)) / 44;
-        float radius = 140 + dice.uniform(0, 1) * dice.uniform(0, 1) * (floorReach - 155);
+        float radius = 140 + dice.uniform(0, 1) * dice.uniform(0, 1) * (yardReach - 140);
         stack(onRing(radius, angle, 0), 1 + dice.below(4), 12, 22, false);
     }
     return builder;
@@ -210,9 +194,9 @@ MeshBuilder crate(const CrateLook& look)
 // circles the middle at full strength, so brightness is decided by what the materials reflect.
 // The glow then adds the blurred picture back at over twice its brightness: what is dim here is
 // mid-bright on screen, and a large face that is bright here burns out. So the hall reflects
-// little (black floor, rust that shows its colour where a light falls on it, painted stacks in
-// the dark), the crates the camera passes reflect more and carry the environment map's lamps,
-// and only the lamps, the strip lights and the lead crate's edge bars shine by themselves.
+// little (rust that shows its colour where a light falls on it, painted stacks in the dark),
+// the crates the camera passes reflect more and carry the environment map's lamps, and only
+// the lamps, the strip lights and the lead crate's edge bars shine by themselves.
 const char* materials[][2] = {
     {"tin.material", R"(<material>
     <!-- Polished tin: the plate modulated by the light, the hall's lamps glinting on top. -->
@@ -297,13 +281,6 @@ const char* materials[][2] = {
     {"rustcrate.material", R"(<material>
     <ambient r="0.08" g="0.075" b="0.075"/>
     <diffuse r="0.29" g="0.25" b="0.22"/>
-    <texture file="corrugated.png"/>
-</material>
-)"},
-    {"floor.material", R"(<material>
-    <!-- Nearly black: the floor is there to stand on, not to be seen. -->
-    <ambient r="0.01" g="0.012" b="0.016"/>
-    <diffuse r="0.01" g="0.011" b="0.013"/>
     <texture file="corrugated.png"/>
 </material>
 )"},
