@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/d3d9.h"
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 class TiXmlNode;
 

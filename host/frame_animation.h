@@ -3,7 +3,7 @@
 // overlays are laid over the picture and how opaque.
 #pragma once
 
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 namespace tincrates {
 

@@ -2,7 +2,7 @@
 #include "post/blur_pass.h"
 
 #include "post/screen_vertex.h"
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 #include "post/screen_quad.h"
 
 #include "post/screen_vertex.h"
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 #include <array>
 

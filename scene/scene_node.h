@@ -2,7 +2,7 @@
 // transform carries this node along.
 #pragma once
 
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 namespace tincrates {
 

@@ -1,7 +1,7 @@
 // Vector arithmetic for building meshes.
 #pragma once
 
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 // round: front faces are then the ones drawn under the default counter-clockwise culling.
 #pragma once
 
-#include "scene/math.h"
+#include "math/vector_math.h"
 #include "tools/meshconv/mesh_data.h"
 
 #include <array>

@@ -3,7 +3,7 @@
 #include "tools/cratesmith/crate_meshes.h"
 #include "tools/cratesmith/mesh_builder.h"
 
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 #include <gtest/gtest.h>
 

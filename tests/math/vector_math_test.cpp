@@ -1,4 +1,4 @@
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 #include <gtest/gtest.h>
 

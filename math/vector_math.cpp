@@ -1,5 +1,5 @@
 // Vectors, quaternions, matrices and colours.
-#include "scene/math.h"
+#include "math/vector_math.h"
 
 #include <cmath>
 
