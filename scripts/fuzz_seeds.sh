@@ -44,11 +44,12 @@ trap 'rm -rf "$scratch"' EXIT
 # Archives: the real ones of the fixtures, and the production's own kind made by stash from a
 # few small generated files at every level, solid or not, with the password or without.
 mkdir -p "$scratch/pack"
+password=$(sed -n 's/.*dataArchivePassword = "\(.*\)";.*/\1/p' datafiles/data_file.h)
 cp "$data"/*.material "$data/voltcrate.scene" "$data/black.png" "$scratch/pack/"
 for level in 0 1 3 5; do
     "$stash" create "$scratch/m$level.rar" -m$level -C "$scratch/pack" . 2>/dev/null
     "$stash" create "$scratch/m${level}s.rar" -m$level -s -C "$scratch/pack" . 2>/dev/null
-    "$stash" create "$scratch/m${level}p.rar" -m$level -s -p Kd7M -C "$scratch/pack" . \
+    "$stash" create "$scratch/m${level}p.rar" -m$level -s -p "$password" -C "$scratch/pack" . \
         2>/dev/null
 done
 seed archive_lookup "$fixtures"/rar/*.rar "$scratch"/*.rar

@@ -156,7 +156,9 @@ TEST(Generation, TheSameSourcesGiveTheSameBytes)
     EXPECT_EQ(count, size_t(std::distance(fs::directory_iterator(scratch.path / "again" / "data"),
                                           fs::directory_iterator())));
     // The archive too: the files' times are fixed, so their headers are the same.
-    ASSERT_EQ(run("cd again && " STASH_PROGRAM " create stashpack -s -m5 -p Kd7M -C data ."), 0)
+    ASSERT_EQ(run(std::string("cd again && " STASH_PROGRAM " create stashpack -s -m5 -p ")
+                  + dataArchivePassword + " -C data ."),
+              0)
         << contents("errors.txt");
     EXPECT_TRUE(contents("again/stashpack") == contents(production / "stashpack"));
 }
