@@ -2,9 +2,9 @@
 #include "host/run_demo.h"
 
 #include "audio/music_stream.h"
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 #include "host/stop_signals.h"
-#include "host/timeline.h"
+#include "production/timeline.h"
 #include "platform/audio_output.h"
 #include "platform/window.h"
 

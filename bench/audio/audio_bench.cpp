@@ -4,7 +4,7 @@
 #include "audio/music_stream.h"
 #include "platform/silent_audio_output.h"
 
-#include "audio/mp3_maker.h"
+#include "support/mp3_maker.h"
 
 #include <benchmark/benchmark.h>
 

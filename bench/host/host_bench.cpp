@@ -4,11 +4,11 @@
 // build/production, with the median and the slowest; and repeated frames of it and of the
 // host tests' small production, counting the heap allocations per frame, which should be none.
 #include "audio/music_stream.h"
-#include "audio/silent_clock.h"
-#include "host/demo_fixture.h"
-#include "host/frame_animation.h"
+#include "support/silent_clock.h"
+#include "support/demo_fixture.h"
+#include "production/frame_animation.h"
 #include "host/run_demo.h"
-#include "host/timeline.h"
+#include "production/timeline.h"
 #include "platform/shared_device.h"
 
 #include <benchmark/benchmark.h>

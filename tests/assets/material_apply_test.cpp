@@ -2,7 +2,7 @@
 // state block recorded once with exactly the material's render, stage and sampler states.
 #include "assets/material.h"
 
-#include "assets/asset_fixture.h"
+#include "support/asset_fixture.h"
 #include "assets/material_manager.h"
 #include "support/recording_device.h"
 

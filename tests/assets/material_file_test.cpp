@@ -2,7 +2,7 @@
 // rules, last occurrence winning, and the failure texts.
 #include "assets/material_manager.h"
 
-#include "assets/asset_fixture.h"
+#include "support/asset_fixture.h"
 
 #include <gtest/gtest.h>
 

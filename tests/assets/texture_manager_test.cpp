@@ -2,7 +2,7 @@
 // and the failure texts for missing and undecodable files.
 #include "assets/texture_manager.h"
 
-#include "assets/asset_fixture.h"
+#include "support/asset_fixture.h"
 #include "assets/material_manager.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "audio/bass.h"
 
-#include "audio/mp3_maker.h"
-#include "audio/silent_clock.h"
+#include "support/mp3_maker.h"
+#include "support/silent_clock.h"
 #include "platform/audio_output.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "audio/mp3_decoder.h"
 
-#include "audio/mp3_maker.h"
+#include "support/mp3_maker.h"
 #include "audio/spectrum_analyser.h"
 
 #include <gtest/gtest.h>

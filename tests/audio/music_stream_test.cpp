@@ -1,7 +1,7 @@
 #include "audio/music_stream.h"
 
-#include "audio/mp3_maker.h"
-#include "audio/silent_clock.h"
+#include "support/mp3_maker.h"
+#include "support/silent_clock.h"
 #include "datafiles/data_file.h"
 #include "support/scratch_dir.h"
 

@@ -1,7 +1,7 @@
 #include "platform/sdl_audio_output.h"
 
 #include "audio/music_stream.h"
-#include "audio/mp3_maker.h"
+#include "support/mp3_maker.h"
 #include "support/scratch_dir.h"
 
 #include <gtest/gtest.h>

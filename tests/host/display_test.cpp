@@ -2,7 +2,7 @@
 // hardware transform and lighting.
 #include "host/display.h"
 
-#include "host/demo_fixture.h"
+#include "support/demo_fixture.h"
 #include "platform/shared_device.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "host/run_demo.h"
 
 #include "audio/bass.h"
-#include "audio/silent_clock.h"
-#include "host/demo_fixture.h"
+#include "support/silent_clock.h"
+#include "support/demo_fixture.h"
 #include "platform/shared_device.h"
 
 #include <gtest/gtest.h>

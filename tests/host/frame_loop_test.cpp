@@ -2,9 +2,9 @@
 #include "host/run_demo.h"
 
 #include "audio/music_stream.h"
-#include "audio/silent_clock.h"
-#include "host/demo_fixture.h"
-#include "host/frame_animation.h"
+#include "support/silent_clock.h"
+#include "support/demo_fixture.h"
+#include "production/frame_animation.h"
 #include "platform/shared_device.h"
 
 #include <gtest/gtest.h>

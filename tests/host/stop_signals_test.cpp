@@ -2,8 +2,8 @@
 // taken down in order, and the exit code is 0.
 #include "host/stop_signals.h"
 
-#include "audio/silent_clock.h"
-#include "host/demo_fixture.h"
+#include "support/silent_clock.h"
+#include "support/demo_fixture.h"
 #include "platform/shared_device.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The device calls of a blur pass's render, in order, and the state it leaves behind.
 #include "post/blur_pass.h"
 
-#include "post/call_line.h"
-#include "post/published_device.h"
+#include "call_line.h"
+#include "published_device.h"
 #include "support/recording_device.h"
 
 #include <gtest/gtest.h>

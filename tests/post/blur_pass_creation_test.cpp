@@ -1,8 +1,8 @@
 // Making a blur pass: its output, the half-texel shifted quad and the errors of bad input.
 #include "post/blur_pass.h"
 
-#include "post/call_line.h"
-#include "post/published_device.h"
+#include "call_line.h"
+#include "published_device.h"
 #include "support/recording_device.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // the texture-factor bytes that the gain gives, read back from the headless device.
 #include "post/blur_pass.h"
 
-#include "post/published_device.h"
+#include "published_device.h"
 
 #include <gtest/gtest.h>
 

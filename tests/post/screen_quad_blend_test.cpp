@@ -2,7 +2,7 @@
 // Direct3D 9's blend equation: result = source × source factor + target × target factor.
 #include "post/screen_quad.h"
 
-#include "post/published_device.h"
+#include "published_device.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // factor, the blend switch and the texture and world matrices.
 #include "post/screen_quad.h"
 
-#include "post/call_line.h"
-#include "post/published_device.h"
+#include "call_line.h"
+#include "published_device.h"
 #include "support/recording_device.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // turn of its texture about the centre.
 #include "post/screen_quad.h"
 
-#include "post/published_device.h"
+#include "published_device.h"
 
 #include <gtest/gtest.h>
 

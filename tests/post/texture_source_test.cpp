@@ -3,7 +3,7 @@
 
 #include "assets/texture.h"
 #include "post/blur_pass.h"
-#include "post/published_device.h"
+#include "published_device.h"
 #include "post/screen_quad.h"
 
 #include <gtest/gtest.h>

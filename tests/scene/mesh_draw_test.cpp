@@ -2,8 +2,8 @@
 // drawn with its own material, read back from the headless device.
 #include "scene/mesh.h"
 
-#include "assets/asset_fixture.h"
-#include "scene/mesh_file_builder.h"
+#include "support/asset_fixture.h"
+#include "mesh_file_builder.h"
 #include "scene/mesh_manager.h"
 #include "support/recording_device.h"
 

@@ -4,7 +4,7 @@
 #include "datafiles/archive_reader.h"
 #include "datafiles/archive_writer.h"
 #include "datafiles/data_file.h"
-#include "host/demo_fixture.h"
+#include "support/demo_fixture.h"
 
 #include <gtest/gtest.h>
 

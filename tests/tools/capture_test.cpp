@@ -1,5 +1,5 @@
 // capture writes the production's frames and its soundtrack, exactly as long as each other.
-#include "host/demo_fixture.h"
+#include "support/demo_fixture.h"
 #include "platform/png_image.h"
 
 #include <gtest/gtest.h>

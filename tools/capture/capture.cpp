@@ -3,7 +3,7 @@
 // its soundtrack, numbered PNG frames and a WAV, the frames at chosen moments, or a contact
 // sheet of the whole production.
 #include "audio/bass.h"
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 #include "host/run_demo.h"
 #include "platform/d3d9.h"
 #include "platform/headless_window.h"

@@ -4,7 +4,7 @@
 // changes its text, shows the credits and fades out.
 #pragma once
 
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 
 #include <cmath>
 #include <cstddef>

@@ -10,7 +10,7 @@
 // field of view and the roll over the demo time, with the beats where the text changes.
 #include "audio/bass.h"
 #include "audio/music_stream.h"
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 #include "platform/silent_audio_output.h"
 #include "tools/cratesmith/music_measures.h"
 #include "tools/cratesmith/soundtrack.h"

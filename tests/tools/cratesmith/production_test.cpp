@@ -4,7 +4,7 @@
 #include "generated_images.h"
 
 #include "datafiles/data_file.h"
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 #include "platform/png_image.h"
 #include "platform/shared_device.h"
 #include "scene/scene_manager.h"

@@ -3,7 +3,7 @@
 // kicks land, how it moves the camera, and its level.
 #include "audio/bass.h"
 #include "audio/music_stream.h"
-#include "audio/silent_clock.h"
+#include "support/silent_clock.h"
 #include "support/scratch_dir.h"
 #include "tools/cratesmith/music_measures.h"
 #include "tools/cratesmith/synth_effects.h"

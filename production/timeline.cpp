@@ -1,10 +1,10 @@
 // The production's build order, its frame and its tear-down.
-#include "host/timeline.h"
+#include "production/timeline.h"
 
 #include "assets/material.h"
 #include "assets/texture_manager.h"
 #include "audio/music_stream.h"
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 #include "post/blur_pass.h"
 #include "post/render_texture.h"
 #include "post/screen_quad.h"

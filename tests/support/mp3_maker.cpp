@@ -1,5 +1,5 @@
 // Test sound made on the spot.
-#include "audio/mp3_maker.h"
+#include "support/mp3_maker.h"
 
 #include <cmath>
 #include <memory>

@@ -3,9 +3,9 @@
 // that keep messages for the test instead of showing them.
 #pragma once
 
-#include "audio/mp3_maker.h"
+#include "support/mp3_maker.h"
 #include "host/run_demo.h"
-#include "host/timeline.h"
+#include "production/timeline.h"
 #include "platform/headless_window.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"

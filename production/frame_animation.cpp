@@ -1,7 +1,7 @@
 // The production's choreography. Every formula runs in double precision from the
 // single-precision demo time and is stored as a float, so the motion matches frame for frame
 // whatever the compiler does with intermediate precision.
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
 // What one frame of the timeline asks of the device: the scene into the glow's texture, the
 // six blur passes, the scene again to the screen, then the overlays with their blends.
-#include "host/timeline.h"
+#include "production/timeline.h"
 
 #include "audio/music_stream.h"
-#include "audio/silent_clock.h"
-#include "host/demo_fixture.h"
+#include "support/silent_clock.h"
+#include "support/demo_fixture.h"
 #include "platform/shared_device.h"
 #include "support/recording_device.h"
 

@@ -1,5 +1,5 @@
 // Which text is shown: the number of sync times the demo time has passed.
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 
 #include <gtest/gtest.h>
 

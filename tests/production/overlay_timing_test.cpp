@@ -1,5 +1,5 @@
 // When the texts, credits, fade and flashes come and how opaque they are.
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The demo time counts beats of the soundtrack from its playback position.
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Where the camera, the crates and the light are at a demo time, and how the music moves them.
-#include "host/frame_animation.h"
+#include "production/frame_animation.h"
 
 #include <gtest/gtest.h>
 
