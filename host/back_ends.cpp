@@ -1,15 +1,15 @@
 // Chooses the window and sound back-ends for the machine the production runs on.
 #include "host/back_ends.h"
 
-#include "host/real_time_audio_output.h"
-#include "platform/message_box.h"
+#include "platform/sound/real_time_audio_output.h"
+#include "platform/window/message_box.h"
 #ifdef __EMSCRIPTEN__
-#include "platform/web_audio_output.h"
+#include "platform/sound/web_audio_output.h"
 #else
-#include "platform/sdl_audio_output.h"
+#include "platform/sound/sdl_audio_output.h"
 #endif
-#include "platform/window.h"
-#include "platform/window_factory.h"
+#include "platform/window/window.h"
+#include "platform/window/window_factory.h"
 
 #include <cstdio>
 #include <cstdlib>

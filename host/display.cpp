@@ -2,8 +2,8 @@
 // down in reverse.
 #include "host/display.h"
 
-#include "platform/shared_device.h"
-#include "platform/window.h"
+#include "platform/gpu/shared_device.h"
+#include "platform/window/window.h"
 
 namespace tincrates {
 

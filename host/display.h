@@ -2,7 +2,7 @@
 // published as the shared device of the run while the display is open.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include <functional>
 #include <memory>

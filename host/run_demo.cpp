@@ -5,8 +5,8 @@
 #include "production/frame_animation.h"
 #include "host/stop_signals.h"
 #include "production/timeline.h"
-#include "platform/audio_output.h"
-#include "platform/window.h"
+#include "platform/sound/audio_output.h"
+#include "platform/window/window.h"
 
 #include <cstdio>
 #include <exception>

@@ -14,7 +14,8 @@ ctest --test-dir build --output-on-failure -j"$(nproc)"
 # post/ and the tests of the host and the tools run only in the first build, to keep this
 # command within ten minutes.
 # Without NDEBUG, so that the asserts which guard the code's own invariants run here.
-sanitized_targets=(datafiles_tests assets_tests scene_tests audio_tests fuzz_replay_tests capture)
+sanitized_targets=(datafiles_tests assets_tests scene_tests audio_tests sound_tests fuzz_replay_tests
+    capture)
 CC=clang CXX=clang++ cmake -S . -B build-sanitize -G Ninja -DTINCRATES_SANITIZE=ON \
     -DTINCRATES_BUILD_BENCH=OFF \
     "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only" \

@@ -2,7 +2,7 @@
 
 #include "support/mp3_maker.h"
 #include "support/silent_clock.h"
-#include "platform/audio_output.h"
+#include "platform/sound/audio_output.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // An input as JPEG image bytes, decoded as the texture loader decodes them.
 #include "fuzz/fuzz_target.h"
-#include "platform/jpeg_image.h"
+#include "platform/image/jpeg_image.h"
 
 TINCRATES_FUZZ_TARGET(jpeg_image)
 {

@@ -2,7 +2,7 @@
 // then its spectrum at the start and the stream freed.
 #include "audio/bass.h"
 #include "fuzz/fuzz_target.h"
-#include "platform/silent_audio_output.h"
+#include "platform/sound/silent_audio_output.h"
 
 #include <cstdio>
 #include <cstdlib>

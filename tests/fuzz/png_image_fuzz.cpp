@@ -1,6 +1,6 @@
 // An input as PNG image bytes, decoded as the texture loader decodes them.
 #include "fuzz/fuzz_target.h"
-#include "platform/png_image.h"
+#include "platform/image/png_image.h"
 
 TINCRATES_FUZZ_TARGET(png_image)
 {

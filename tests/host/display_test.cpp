@@ -3,7 +3,7 @@
 #include "host/display.h"
 
 #include "support/demo_fixture.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "audio/bass.h"
 #include "support/silent_clock.h"
 #include "support/demo_fixture.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 
 #include <gtest/gtest.h>
 

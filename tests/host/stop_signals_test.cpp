@@ -4,7 +4,7 @@
 
 #include "support/silent_clock.h"
 #include "support/demo_fixture.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 
 #include <gtest/gtest.h>
 

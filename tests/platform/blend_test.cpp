@@ -1,6 +1,6 @@
 // Alpha blending with every D3DBLEND factor, against Direct3D 9's blend formula
 // result = source × sourceFactor + destination × destinationFactor, per channel.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

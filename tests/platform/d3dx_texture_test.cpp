@@ -1,6 +1,6 @@
 // Image bytes to textures: PNG of every colour type and bit depth, alpha, the mip chain, and
 // clear failures for bytes that are not a decodable image.
-#include "platform/d3dx9.h"
+#include "platform/gpu/d3dx9.h"
 
 #include "support/headless_device.h"
 

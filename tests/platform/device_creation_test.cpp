@@ -1,5 +1,5 @@
 // Creating the device, what the adapter reports, and reference counts.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

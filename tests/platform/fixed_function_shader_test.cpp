@@ -1,11 +1,11 @@
 // Every shape of generated shader compiles and links: each texture operation and argument
 // modifier, coordinate source, transform, light kind, fog mode and alpha test.
-#include "platform/fixed_function_shader.h"
+#include "platform/gpu/fixed_function_shader.h"
 
-#include "platform/d3d9_types.h"
-#include "platform/gl_program_cache.h"
-#include "platform/gl_state_cache.h"
-#include "platform/window_factory.h"
+#include "platform/gpu/d3d9_types.h"
+#include "platform/gpu/gl_program_cache.h"
+#include "platform/gpu/gl_state_cache.h"
+#include "platform/window/window_factory.h"
 
 #include <gtest/gtest.h>
 

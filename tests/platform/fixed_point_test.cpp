@@ -2,8 +2,8 @@
 // texel and a blended source are whole levels before anything else uses them. Each case runs
 // with GL's own arithmetic (Mesa's llvmpipe works so) and with the device's shaders doing it
 // (as in the browser, whose renderers work in floating point); the bytes must be the same.
-#include "platform/d3d9.h"
-#include "platform/gl_device.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/gl_device.h"
 
 #include "support/headless_device.h"
 

@@ -1,5 +1,5 @@
 // Linear table fog by eye depth under a perspective projection.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

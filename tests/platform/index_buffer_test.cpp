@@ -1,5 +1,5 @@
 // Index buffers: made, filled, drawn from, filled again, and made while another is set.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

@@ -1,6 +1,6 @@
 // Fixed-function lighting: point lights by N·L, ambient terms, material and vertex colour
 // sources, range and the eight-light limit.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

@@ -1,5 +1,5 @@
 // Messages reach standard error, and only wait for the user where a screen can show them.
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 
 #include <gtest/gtest.h>
 

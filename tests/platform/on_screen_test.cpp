@@ -1,7 +1,7 @@
 // The on-screen path: an SDL2 window under an X server (Xvfb in the test command). What
 // Present shows is read back from the X server itself.
-#include "platform/d3d9.h"
-#include "platform/window_factory.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/window/window_factory.h"
 
 #include <gtest/gtest.h>
 

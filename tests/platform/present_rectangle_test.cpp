@@ -1,4 +1,4 @@
-#include "platform/gl_device.h"
+#include "platform/gpu/gl_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Culling, depth testing and where pixels are covered.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

@@ -1,5 +1,5 @@
 // Render states of the output stage: colour write mask and alpha test.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

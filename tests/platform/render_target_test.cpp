@@ -1,5 +1,5 @@
 // Render targets: drawing into textures, reading them back, the viewport that follows them.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

@@ -1,6 +1,6 @@
 // Textures of one colour are read from a uniform instead of sampled: the picture must not
 // tell the difference, and must follow every change that gives the texture more colours.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

@@ -1,6 +1,6 @@
 // Render targets smaller than the automatic depth buffer: they test and write the top-left
 // corner of it that they cover, as the back buffer and other targets see it.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

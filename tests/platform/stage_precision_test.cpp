@@ -1,7 +1,7 @@
 // Texture stages keep the single precision of Direct3D 9's pipeline: a LERP whose exact
 // result lies just above a rounding boundary still rounds up, pass after pass, as the glow's
 // blur chain needs to keep its brightness.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

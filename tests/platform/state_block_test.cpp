@@ -1,5 +1,5 @@
 // State blocks: recording leaves the device alone; Apply sets what was recorded.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

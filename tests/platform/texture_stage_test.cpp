@@ -1,7 +1,7 @@
 // Texture stages: operations, arguments, coordinates, transforms, addressing and filtering,
 // checked against Direct3D 9's formulas on read-back pixels.
-#include "platform/d3d9.h"
-#include "platform/gl_device.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/gl_device.h"
 
 #include "support/headless_device.h"
 

@@ -1,7 +1,7 @@
 // The blur chain's two-stage filter as the drawing code drives it: a centre tap through
 // SRCALPHA/ZERO, then mirrored taps shifted by COUNT2 texture transforms, averaged by LERP
 // with a texture factor of 0x7F7F7F and added through SRCALPHA/ONE.
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include "support/headless_device.h"
 

@@ -2,7 +2,7 @@
 // helpers the post-processing tests share.
 #pragma once
 
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 #include "post/render_texture.h"
 #include "support/headless_device.h"
 

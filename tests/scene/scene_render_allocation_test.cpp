@@ -2,7 +2,7 @@
 // device buffers and state blocks are made at the first frame only.
 #include "scene/scene.h"
 
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 #include "scene/scene_manager.h"
 #include "scene_test_files.h"
 #include "support/headless_device.h"

@@ -2,7 +2,7 @@
 // lights and objects.
 #include "scene/scene.h"
 
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 #include "support/headless_device.h"
 #include "support/recording_device.h"
 

@@ -2,7 +2,7 @@
 // from the headless device and compared with Direct3D 9's lighting and fog formulas.
 #include "scene/scene.h"
 
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 #include "scene/scene_manager.h"
 #include "scene_test_files.h"
 #include "support/headless_device.h"

@@ -2,7 +2,7 @@
 // and draw them.
 #pragma once
 
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"
 

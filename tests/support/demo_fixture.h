@@ -6,7 +6,7 @@
 #include "support/mp3_maker.h"
 #include "host/run_demo.h"
 #include "production/timeline.h"
-#include "platform/headless_window.h"
+#include "platform/window/headless_window.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"
 

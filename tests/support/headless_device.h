@@ -2,10 +2,10 @@
 // small helpers to build geometry and textures.
 #pragma once
 
-#include "platform/d3d9.h"
-#include "platform/gl_device.h"
-#include "platform/headless_window.h"
-#include "platform/window_factory.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/gl_device.h"
+#include "platform/window/headless_window.h"
+#include "platform/window/window_factory.h"
 
 #include <cstdint>
 #include <cstring>

@@ -3,7 +3,7 @@
 // Pointers are written as "null" or "ptr"; records (matrices, lights) by name only.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include <sstream>
 #include <string>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "audio/bass.h"
-#include "platform/silent_audio_output.h"
+#include "platform/sound/silent_audio_output.h"
 
 #include <memory>
 

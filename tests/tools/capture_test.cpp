@@ -1,6 +1,6 @@
 // capture writes the production's frames and its soundtrack, exactly as long as each other.
 #include "support/demo_fixture.h"
-#include "platform/png_image.h"
+#include "platform/image/png_image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Reading back the images the generator wrote, for the texture and lettering tests.
 #pragma once
 
-#include "platform/png_image.h"
+#include "platform/image/png_image.h"
 
 #include <gtest/gtest.h>
 

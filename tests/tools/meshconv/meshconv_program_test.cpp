@@ -2,7 +2,7 @@
 // the right way round; bad input ends with a message and exit code 1.
 #include "scene/mesh_manager.h"
 
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"
 

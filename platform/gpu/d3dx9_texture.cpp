@@ -1,0 +1,94 @@
+// D3DXCreateTextureFromFileInMemory over the PNG decoder and the device's own operations.
+#include "platform/gpu/d3dx9.h"
+
+#include "platform/image/jpeg_image.h"
+#include "platform/image/png_image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace tincrates {
+
+namespace {
+
+// Each level is the 2 × 2 box average of the one before; a side of 1 repeats its pixel.
+std::vector<uint32_t> halve(const std::vector<uint32_t>& source, UINT width, UINT height,
+    UINT newWidth, UINT newHeight)
+{
+    std::vector<uint32_t> result(size_t(newWidth) * newHeight);
+    for (UINT y = 0; y < newHeight; ++y) {
+        UINT y0 = std::min(2 * y, height - 1), y1 = std::min(2 * y + 1, height - 1);
+        for (UINT x = 0; x < newWidth; ++x) {
+            UINT x0 = std::min(2 * x, width - 1), x1 = std::min(2 * x + 1, width - 1);
+            uint32_t p[4] = {source[size_t(y0) * width + x0], source[size_t(y0) * width + x1],
+                source[size_t(y1) * width + x0], source[size_t(y1) * width + x1]};
+            uint32_t out = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                uint32_t sum = 2; // rounds to nearest
+                for (uint32_t q : p)
+                    sum += (q >> shift) & 0xFF;
+                out |= (sum / 4) << shift;
+            }
+            result[size_t(y) * newWidth + x] = out;
+        }
+    }
+    return result;
+}
+
+bool writeLevel(IDirect3DTexture9* texture, UINT level, const std::vector<uint32_t>& pixels,
+    UINT width, UINT height)
+{
+    D3DLOCKED_RECT locked;
+    if (FAILED(texture->LockRect(level, &locked, nullptr, 0)))
+        return false;
+    for (UINT y = 0; y < height; ++y)
+        std::memcpy(static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
+            pixels.data() + size_t(y) * width, size_t(width) * 4);
+    return SUCCEEDED(texture->UnlockRect(level));
+}
+
+} // namespace
+
+HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data,
+    UINT size, IDirect3DTexture9** texture)
+{
+    if (!texture)
+        return D3DERR_INVALIDCALL;
+    *texture = nullptr;
+    if (!device || !data)
+        return D3DERR_INVALIDCALL;
+    DecodedImage image;
+    std::string error;
+    // The format is recognised from the bytes; the file name plays no part.
+    bool isDecoded = isJpeg(data, size) ? decodeJpeg(data, size, image, error)
+                                        : decodePng(data, size, image, error);
+    if (!isDecoded)
+        return D3DXERR_INVALIDDATA;
+
+    IDirect3DTexture9* created = nullptr;
+    D3DFORMAT format = image.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    HRESULT result = device->CreateTexture(
+        image.width, image.height, 0, 0, format, D3DPOOL_MANAGED, &created, nullptr);
+    if (FAILED(result))
+        return result;
+    std::vector<uint32_t> level = std::move(image.pixels);
+    UINT width = image.width, height = image.height;
+    DWORD levelCount = created->GetLevelCount();
+    for (DWORD i = 0; i < levelCount; ++i) {
+        if (i > 0) {
+            UINT newWidth = std::max(1u, width / 2), newHeight = std::max(1u, height / 2);
+            level = halve(level, width, height, newWidth, newHeight);
+            width = newWidth;
+            height = newHeight;
+        }
+        if (!writeLevel(created, i, level, width, height)) {
+            created->Release();
+            return E_FAIL;
+        }
+    }
+    *texture = created;
+    return D3D_OK;
+}
+
+} // namespace tincrates

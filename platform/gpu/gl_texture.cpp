@@ -1,0 +1,177 @@
+// Textures: immutable GL storage for the whole chain, system copies for the managed pool.
+#include "platform/gpu/gl_texture.h"
+
+#include "platform/gpu/gl_check.h"
+#include "platform/gpu/gl_device.h"
+#include "platform/gpu/gl_surface.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tincrates::gl {
+
+namespace {
+
+UINT fullChainLength(UINT width, UINT height)
+{
+    UINT levels = 1;
+    while (width > 1 || height > 1) {
+        width = std::max(1u, width / 2);
+        height = std::max(1u, height / 2);
+        ++levels;
+    }
+    return levels;
+}
+
+} // namespace
+
+GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWORD usage,
+    D3DFORMAT format, D3DPOOL pool)
+    : GlResource(device)
+    , width(width)
+    , height(height)
+    , storageLevels(levels == 0 || (usage & D3DUSAGE_AUTOGENMIPMAP)
+              ? fullChainLength(width, height)
+              : std::min(levels, fullChainLength(width, height)))
+    , textureUsage(usage)
+    , textureFormat(format)
+    , pool(pool)
+{
+    glGenTextures(1, &texture);
+    device.stateCache().bindTexture(0, texture);
+    // Level by level rather than glTexStorage2D, which OpenGL 3.3 lacks. The level range
+    // makes the texture complete for every filter.
+    for (UINT level = 0; level < storageLevels; ++level)
+        glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, GLsizei(levelWidth(level)),
+            GLsizei(levelHeight(level)), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(storageLevels - 1));
+    if (glGetError() != GL_NO_ERROR) {
+        device.stateCache().forgetTexture(texture);
+        glDeleteTextures(1, &texture);
+        throw std::string("cannot create a texture");
+    }
+    UINT visibleLevels = GetLevelCount();
+    for (UINT level = 0; level < visibleLevels; ++level)
+        surfaces.push_back(std::make_unique<GlSurface>(device, *this, level));
+    levelCopies.resize(visibleLevels);
+    isLevelLocked.assign(visibleLevels, false);
+    levelColours.resize(storageLevels);
+    device.resourceCreated();
+}
+
+GlTexture::~GlTexture()
+{
+    device.useContext();
+    surfaces.clear();
+    device.stateCache().forgetTexture(texture);
+    glDeleteTextures(1, &texture);
+}
+
+DWORD GlTexture::GetLevelCount()
+{
+    return (textureUsage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : storageLevels;
+}
+
+UINT GlTexture::levelWidth(UINT level) const { return std::max(1u, width >> level); }
+
+UINT GlTexture::levelHeight(UINT level) const { return std::max(1u, height >> level); }
+
+HRESULT GlTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc)
+{
+    if (level >= surfaces.size() || !desc)
+        return D3DERR_INVALIDCALL;
+    return surfaces[level]->GetDesc(desc);
+}
+
+HRESULT GlTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface)
+{
+    if (level >= surfaces.size() || !surface)
+        return D3DERR_INVALIDCALL;
+    AddRef();
+    *surface = surfaces[level].get();
+    return D3D_OK;
+}
+
+HRESULT GlTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD)
+{
+    if (pool != D3DPOOL_MANAGED || level >= surfaces.size() || !lockedRect
+        || isLevelLocked[level])
+        return D3DERR_INVALIDCALL;
+    UINT w = levelWidth(level);
+    UINT h = levelHeight(level);
+    size_t offset = 0;
+    if (rect) {
+        if (rect->left < 0 || rect->top < 0 || rect->right > LONG(w) || rect->bottom > LONG(h)
+            || rect->left >= rect->right || rect->top >= rect->bottom)
+            return D3DERR_INVALIDCALL;
+        offset = size_t(rect->top) * w + rect->left;
+    }
+    std::vector<uint32_t>& copy = levelCopies[level];
+    if (copy.empty())
+        copy.assign(size_t(w) * h, 0);
+    isLevelLocked[level] = true;
+    lockedRect->Pitch = INT(w * 4);
+    lockedRect->pBits = copy.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT GlTexture::UnlockRect(UINT level)
+{
+    if (level >= surfaces.size() || !isLevelLocked[level])
+        return D3DERR_INVALIDCALL;
+    isLevelLocked[level] = false;
+    device.useContext();
+    UINT w = levelWidth(level);
+    UINT h = levelHeight(level);
+    // GL ES takes bytes R, G, B, A; Direct3D's words 0xAARRGGBB lie in memory as B, G, R, A.
+    const std::vector<uint32_t>& copy = levelCopies[level];
+    std::vector<uint32_t> converted(copy.size());
+    bool isOpaque = textureFormat == D3DFMT_X8R8G8B8;
+    uint32_t opaque = isOpaque ? 0xFF000000u : 0;
+    bool isSingleColour = true;
+    for (size_t i = 0; i < copy.size(); ++i) {
+        uint32_t p = copy[i] | opaque;
+        isSingleColour = isSingleColour && p == (copy[0] | opaque);
+        converted[i] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+    }
+    levelColours[level].reset();
+    if (isSingleColour && !copy.empty())
+        levelColours[level] = copy[0] | opaque;
+    if (level == 0)
+        isChainStale = true; // a generated chain follows level 0
+    device.stateCache().bindTexture(0, texture);
+    GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
+    GL_CHECK(glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE,
+        converted.data()));
+    return D3D_OK;
+}
+
+void GlTexture::markDrawnInto()
+{
+    isChainStale = true;
+    std::fill(levelColours.begin(), levelColours.end(), std::nullopt);
+}
+
+void GlTexture::refreshMipChain()
+{
+    if (!isChainStale)
+        return;
+    isChainStale = false;
+    if (!(textureUsage & D3DUSAGE_AUTOGENMIPMAP) || storageLevels < 2)
+        return;
+    device.stateCache().bindTexture(0, texture);
+    GL_CHECK(glGenerateMipmap(GL_TEXTURE_2D));
+}
+
+std::optional<D3DCOLOR> GlTexture::singleColour() const
+{
+    // A generated chain averages level 0, so a single colour there holds for every level.
+    size_t written = (textureUsage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : levelColours.size();
+    for (size_t level = 1; level < written; ++level)
+        if (levelColours[level] != levelColours[0])
+            return std::nullopt;
+    return levelColours[0];
+}
+
+} // namespace tincrates::gl

@@ -1,0 +1,68 @@
+// Module-internal to the GL back-end: IDirect3DTexture9 over a GL texture holding the whole
+// chain. Managed textures keep a system copy of each level, written through LockRect.
+#pragma once
+
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/gl_resource.h"
+
+#include <GLES3/gl3.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tincrates::gl {
+
+class GlDevice;
+class GlSurface;
+
+class GlTexture final : public GlResource<GlTexture, IDirect3DTexture9> {
+public:
+    // Throws a text when GL cannot make the texture. levels 0 is the whole chain.
+    GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWORD usage,
+        D3DFORMAT format, D3DPOOL pool);
+    GlTexture(const GlTexture&) = delete;
+    GlTexture& operator=(const GlTexture&) = delete;
+
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
+    DWORD GetLevelCount() override;
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* rect,
+        DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+
+    GLuint name() const { return texture; }
+    D3DFORMAT format() const { return textureFormat; }
+    DWORD usage() const { return textureUsage; }
+    UINT levelWidth(UINT level) const;
+    UINT levelHeight(UINT level) const;
+    // Called after drawing into level 0; the chain is rebuilt before the texture is next
+    // sampled when the texture was made with D3DUSAGE_AUTOGENMIPMAP.
+    void markDrawnInto();
+    void refreshMipChain();
+    // The one colour (0xAARRGGBB) of every texel of every level, where the texture's levels
+    // were all written through LockRect with a single colour each and the same one; sampling
+    // such a texture with any filter gives that colour.
+    std::optional<D3DCOLOR> singleColour() const;
+
+private:
+    friend class GlResource<GlTexture, IDirect3DTexture9>;
+    ~GlTexture();
+
+    UINT width, height;
+    UINT storageLevels;
+    DWORD textureUsage;
+    D3DFORMAT textureFormat;
+    D3DPOOL pool;
+    GLuint texture = 0;
+    std::vector<std::unique_ptr<GlSurface>> surfaces;
+    std::vector<std::vector<uint32_t>> levelCopies; // managed pool, made at the first lock
+    std::vector<bool> isLevelLocked;
+    // Per stored level: its single colour, when the last write gave it one.
+    std::vector<std::optional<D3DCOLOR>> levelColours;
+    bool isChainStale = false;
+};
+
+} // namespace tincrates::gl
