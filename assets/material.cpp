@@ -3,7 +3,7 @@
 #include "assets/material.h"
 
 #include "assets/texture.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 
 namespace tincrates {
 

@@ -1,7 +1,7 @@
 // A material: lighting colours, textures and the depth, culling and blend states of a mesh group.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 #include "math/vector_math.h"
 
 class TiXmlNode;

@@ -1,7 +1,7 @@
 // The shared texture record: one Direct3D texture made from one image file.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 namespace tincrates {
 

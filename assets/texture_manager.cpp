@@ -2,8 +2,8 @@
 #include "assets/texture_manager.h"
 
 #include "datafiles/data_file.h"
-#include "platform/d3dx9.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/d3dx9.h"
+#include "platform/gpu/shared_device.h"
 
 #include <memory>
 

@@ -3,8 +3,8 @@
 
 #include "audio/mp3_decoder.h"
 #include "audio/spectrum_analyser.h"
-#include "platform/audio_output.h"
-#include "platform/sdl_audio_output.h"
+#include "platform/sound/audio_output.h"
+#include "platform/sound/sdl_audio_output.h"
 
 #include <algorithm>
 #include <cstdio>

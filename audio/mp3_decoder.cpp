@@ -3,7 +3,7 @@
 
 #include "audio/resampler.h"
 
-#include "platform/audio_output.h"
+#include "platform/sound/audio_output.h"
 
 #include <mpg123.h>
 

@@ -2,7 +2,7 @@
 // aliasing a decoder's own crude resampling adds.
 #include "audio/resampler.h"
 
-#include "platform/audio_output.h"
+#include "platform/sound/audio_output.h"
 
 #include <soxr.h>
 

@@ -3,7 +3,7 @@
 // mirrored offsets and the blend unit summing the weighted taps.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 #include "post/render_texture.h"
 
 namespace tincrates {

@@ -3,7 +3,7 @@
 // between ordinary drawing without knowing what the current target was.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 namespace tincrates {
 

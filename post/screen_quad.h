@@ -2,7 +2,7 @@
 // mode and an opacity: the glow, the texts, the credits and the fades.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 #include "post/texture_source.h"
 
 namespace tincrates {

@@ -1,7 +1,7 @@
 // The vertex buffer of the four-vertex fans that the blur passes and screen quads draw.
 #include "post/screen_vertex.h"
 
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 
 #include <cstring>
 #include <string>

@@ -2,7 +2,7 @@
 // screen quads. Not for use outside this folder.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include <array>
 #include <cstdint>

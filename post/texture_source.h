@@ -2,7 +2,7 @@
 // The source is read again at every use, so a quad always shows the source's current content.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 namespace tincrates {
 

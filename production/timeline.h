@@ -2,7 +2,7 @@
 // drawn from the demo time.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include <array>
 #include <memory>

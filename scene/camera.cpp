@@ -1,8 +1,8 @@
 // Camera view and projection.
 #include "scene/camera.h"
 
-#include "platform/d3d9.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/shared_device.h"
 
 namespace tincrates {
 

@@ -1,8 +1,8 @@
 // Handing a scene light to the device.
 #include "scene/light.h"
 
-#include "platform/d3d9.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/shared_device.h"
 
 #include <cmath>
 #include <limits>

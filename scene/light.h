@@ -1,7 +1,7 @@
 // A point light of the scene: colours, and a position that follows its parents.
 #pragma once
 
-#include "platform/d3d9_types.h"
+#include "platform/gpu/d3d9_types.h"
 #include "scene/scene_node.h"
 
 namespace tincrates {

@@ -2,7 +2,7 @@
 #include "scene/mesh.h"
 
 #include "assets/material.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 
 #include <algorithm>
 #include <cstring>

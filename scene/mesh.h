@@ -1,7 +1,7 @@
 // Meshes: one vertex array shared by groups of indexed triangles, each drawn with a material.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/gpu/d3d9.h"
 
 #include <cstdint>
 #include <vector>

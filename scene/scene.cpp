@@ -1,8 +1,8 @@
 // Turning a scene into fixed-function device state and draws.
 #include "scene/scene.h"
 
-#include "platform/d3d9.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/shared_device.h"
 
 #include <cstring>
 

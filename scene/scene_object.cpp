@@ -1,8 +1,8 @@
 // Drawing one scene object.
 #include "scene/scene_object.h"
 
-#include "platform/d3d9.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/shared_device.h"
 #include "scene/mesh.h"
 
 namespace tincrates {

@@ -4,8 +4,8 @@
 // tincrates.showTime). The page (web/tincrates.js) starts it once the data files are in place.
 #include "host/back_ends.h"
 #include "host/run_demo.h"
-#include "platform/silent_audio_output.h"
-#include "platform/window.h"
+#include "platform/sound/silent_audio_output.h"
+#include "platform/window/window.h"
 
 #include <emscripten.h>
 

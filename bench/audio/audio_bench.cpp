@@ -2,7 +2,7 @@
 // and the spectrum fetched once per frame.
 #include "audio/mp3_decoder.h"
 #include "audio/music_stream.h"
-#include "platform/silent_audio_output.h"
+#include "platform/sound/silent_audio_output.h"
 
 #include "support/mp3_maker.h"
 

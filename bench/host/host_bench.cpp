@@ -9,7 +9,7 @@
 #include "production/frame_animation.h"
 #include "host/run_demo.h"
 #include "production/timeline.h"
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 
 #include <benchmark/benchmark.h>
 

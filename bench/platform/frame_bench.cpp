@@ -4,8 +4,8 @@
 // back buffer read back; and a frame of one lit, fogged cube. Reports frames per second;
 // the same program's figures on Wine's Direct3D 9, measured by hand, are in
 // docs/performance.md.
-#include "platform/d3d9.h"
-#include "platform/window_factory.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/window/window_factory.h"
 #include "post/render_texture.h"
 
 #include <benchmark/benchmark.h>

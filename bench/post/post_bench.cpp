@@ -2,9 +2,9 @@
 // texture, and one full-screen blended quad at 640 × 480. Each iteration ends by copying
 // the result to system memory, which waits for the drawing; the copy alone is timed too, so
 // it can be taken off.
-#include "platform/d3d9.h"
-#include "platform/shared_device.h"
-#include "platform/window_factory.h"
+#include "platform/gpu/d3d9.h"
+#include "platform/gpu/shared_device.h"
+#include "platform/window/window_factory.h"
 #include "post/blur_pass.h"
 #include "post/render_texture.h"
 #include "post/screen_quad.h"

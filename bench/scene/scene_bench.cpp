@@ -2,7 +2,7 @@
 // crates of 12 triangles each (one draw per crate, as the production draws its cubes), and the
 // same triangles as one mesh, against an empty scene. Each frame ends with the back buffer read
 // back, so the renderer has finished the frame before the clock stops.
-#include "platform/shared_device.h"
+#include "platform/gpu/shared_device.h"
 #include "scene/scene_manager.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"

@@ -1,7 +1,7 @@
 // The RIFF WAVE layout: a 44-byte header (RIFF, fmt and data chunk headers), then the samples.
 #include "tools/media/wav_writer.h"
 
-#include "platform/audio_output.h"
+#include "platform/sound/audio_output.h"
 
 #include <algorithm>
 #include <bit>

@@ -11,7 +11,7 @@
 #include "audio/bass.h"
 #include "audio/music_stream.h"
 #include "production/frame_animation.h"
-#include "platform/silent_audio_output.h"
+#include "platform/sound/silent_audio_output.h"
 #include "tools/cratesmith/music_measures.h"
 #include "tools/cratesmith/soundtrack.h"
 #include "tools/cratesmith/synth_effects.h"
