@@ -3,6 +3,7 @@
 
 #include "post/screen_vertex.h"
 #include "math/vector_math.h"
+#include "platform/gpu/d3d9_matrix.h"
 
 #include <algorithm>
 #include <array>
@@ -26,7 +27,6 @@ DWORD factorByte(double scaled)
     return DWORD(std::min(scaled, 255.0));
 }
 
-const D3DMATRIX* asD3d(const Matrix4& m) { return reinterpret_cast<const D3DMATRIX*>(&m); }
 
 } // namespace
 
@@ -74,9 +74,9 @@ void BlurPass::render(bool horizontal, float spread, float gain)
     device.SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
 
     const Matrix4 unit = identity();
-    device.SetTransform(D3DTS_PROJECTION, asD3d(unit));
-    device.SetTransform(D3DTS_VIEW, asD3d(unit));
-    device.SetTransform(D3DTS_WORLD, asD3d(unit));
+    device.SetTransform(D3DTS_PROJECTION, asD3dMatrix(unit));
+    device.SetTransform(D3DTS_VIEW, asD3dMatrix(unit));
+    device.SetTransform(D3DTS_WORLD, asD3dMatrix(unit));
     device.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device.SetRenderState(D3DRS_LIGHTING, FALSE);
 
@@ -115,10 +115,10 @@ void BlurPass::render(bool horizontal, float spread, float gain)
         Matrix4 shift = identity();
         shift.m[2][column] = offset;
         device.SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
-        device.SetTransform(D3DTS_TEXTURE0, asD3d(shift));
+        device.SetTransform(D3DTS_TEXTURE0, asD3dMatrix(shift));
         shift.m[2][column] = -offset;
         device.SetTextureStageState(1, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
-        device.SetTransform(D3DTS_TEXTURE1, asD3d(shift));
+        device.SetTransform(D3DTS_TEXTURE1, asD3dMatrix(shift));
         device.DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2);
     }
 

@@ -3,13 +3,13 @@
 
 #include "post/screen_vertex.h"
 #include "math/vector_math.h"
+#include "platform/gpu/d3d9_matrix.h"
 
 #include <array>
 
 namespace tincrates {
 namespace {
 
-const D3DMATRIX* asD3d(const Matrix4& m) { return reinterpret_cast<const D3DMATRIX*>(&m); }
 
 // For two-component texture coordinates, (u, v) is transformed as (u, v, 1), so row 2 of a
 // texture matrix carries the translation.
@@ -57,7 +57,7 @@ void ScreenQuad::draw(
                                           rotationEuler({0, 0, angle})),
             textureShift(0.5f, 0.5f));
         device.SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
-        device.SetTransform(D3DTS_TEXTURE0, asD3d(turn));
+        device.SetTransform(D3DTS_TEXTURE0, asD3dMatrix(turn));
     }
     device.SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     device.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
@@ -72,12 +72,12 @@ void ScreenQuad::draw(
     device.SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
 
     const Matrix4 unit = identity();
-    device.SetTransform(D3DTS_PROJECTION, asD3d(unit));
-    device.SetTransform(D3DTS_VIEW, asD3d(unit));
-    device.SetTransform(D3DTS_WORLD, asD3d(unit));
+    device.SetTransform(D3DTS_PROJECTION, asD3dMatrix(unit));
+    device.SetTransform(D3DTS_VIEW, asD3dMatrix(unit));
+    device.SetTransform(D3DTS_WORLD, asD3dMatrix(unit));
     // Clip space has y up, while `y` counts down the screen.
     const Matrix4 world = multiply(scaling({scaleX, scaleY, 1}), translation({x, -y, 0}));
-    device.SetTransform(D3DTS_WORLD, asD3d(world));
+    device.SetTransform(D3DTS_WORLD, asD3dMatrix(world));
     device.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device.SetRenderState(D3DRS_LIGHTING, FALSE);
 

@@ -2,6 +2,7 @@
 #include "scene/camera.h"
 
 #include "platform/gpu/d3d9.h"
+#include "platform/gpu/d3d9_matrix.h"
 #include "platform/gpu/shared_device.h"
 
 namespace tincrates {
@@ -19,8 +20,8 @@ void Camera::apply()
         return;
     Matrix4 projection = perspectiveFov(fieldOfView, aspect, nearPlane, farPlane);
     Matrix4 view = worldMatrix();
-    device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&projection));
-    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
+    device->SetTransform(D3DTS_PROJECTION, asD3dMatrix(projection));
+    device->SetTransform(D3DTS_VIEW, asD3dMatrix(view));
 }
 
 } // namespace tincrates

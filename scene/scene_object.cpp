@@ -2,6 +2,7 @@
 #include "scene/scene_object.h"
 
 #include "platform/gpu/d3d9.h"
+#include "platform/gpu/d3d9_matrix.h"
 #include "platform/gpu/shared_device.h"
 #include "scene/mesh.h"
 
@@ -13,7 +14,7 @@ void SceneObject::draw()
     if (!mesh || !visible || !device)
         return;
     Matrix4 world = multiply(pivot, worldMatrix());
-    device->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(&world));
+    device->SetTransform(D3DTS_WORLD, asD3dMatrix(world));
     mesh->draw();
 }
 

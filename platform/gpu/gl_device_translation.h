@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/gpu/d3d9.h"
+#include "platform/gpu/d3d9_matrix.h"
 
 #include <GLES3/gl3.h>
 
@@ -12,17 +13,10 @@
 
 namespace tincrates::gl {
 
+// a × b, a acting first, by the math library's product.
 inline D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b)
 {
-    D3DMATRIX result{};
-    for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 4; ++column) {
-            float sum = 0;
-            for (int k = 0; k < 4; ++k)
-                sum += a.m[row][k] * b.m[k][column];
-            result.m[row][column] = sum;
-        }
-    return result;
+    return toD3dMatrix(tincrates::multiply(toMatrix4(a), toMatrix4(b)));
 }
 
 // The matrix that carries normals for the row-vector transform m: the transposed inverse of
