@@ -5,7 +5,7 @@
 // the same program's figures on Wine's Direct3D 9, measured by hand, are in
 // docs/performance.md.
 #include "platform/gpu/d3d9.h"
-#include "platform/window/window_factory.h"
+#include "support/headless_device.h"
 #include "post/render_texture.h"
 
 #include <benchmark/benchmark.h>
@@ -68,18 +68,7 @@ D3DMATRIX perspective()
 class Frame {
 public:
     Frame()
-        : window(createWindow(WindowKind::Headless, "bench", 640, 480, false))
     {
-        direct3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 640;
-        params.BackBufferHeight = 480;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.EnableAutoDepthStencil = TRUE;
-        params.AutoDepthStencilFormat = D3DFMT_D24S8;
-        direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.get(),
-            D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device);
         for (DWORD s = 0; s < 8; ++s)
             for (auto filter : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
                 device->SetSamplerState(s, filter, D3DTEXF_LINEAR);
@@ -107,8 +96,6 @@ public:
         crateTexture->Release();
         indices->Release();
         vertices->Release();
-        device->Release();
-        direct3d->Release();
     }
 
     // One lit, fogged cube per frame: the device's cost per frame with next to no drawing.
@@ -384,9 +371,8 @@ private:
         device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     }
 
-    std::shared_ptr<Window> window;
-    IDirect3D9* direct3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
+    testing::HeadlessDevice headless{640, 480, D3DFMT_X8R8G8B8};
+    IDirect3DDevice9* device = headless.get();
     IDirect3DVertexBuffer9* vertices = nullptr;
     IDirect3DIndexBuffer9* indices = nullptr;
     UINT vertexCount = 0, indexCount = 0;

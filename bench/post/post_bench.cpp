@@ -4,7 +4,7 @@
 // it can be taken off.
 #include "platform/gpu/d3d9.h"
 #include "platform/gpu/shared_device.h"
-#include "platform/window/window_factory.h"
+#include "support/headless_device.h"
 #include "post/blur_pass.h"
 #include "post/render_texture.h"
 #include "post/screen_quad.h"
@@ -25,21 +25,7 @@ constexpr DWORD renderTargetUsage = D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPM
 class BenchDevice {
 public:
     BenchDevice()
-        : window(createWindow(WindowKind::Headless, "bench", 640, 480, false))
     {
-        direct3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 640;
-        params.BackBufferHeight = 480;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        params.EnableAutoDepthStencil = TRUE;
-        params.AutoDepthStencilFormat = D3DFMT_D24S8;
-        if (!direct3d
-            || FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.get(),
-                D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device)))
-            throw std::string("CreateDevice() failed");
         publishSharedDevice(device);
         for (DWORD s = 0; s < 8; ++s)
             for (auto filter : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
@@ -47,12 +33,7 @@ public:
     }
     BenchDevice(const BenchDevice&) = delete;
     BenchDevice& operator=(const BenchDevice&) = delete;
-    ~BenchDevice()
-    {
-        publishSharedDevice(nullptr);
-        device->Release();
-        direct3d->Release();
-    }
+    ~BenchDevice() { publishSharedDevice(nullptr); }
 
     // A system-memory copy target the size of `target`; owned by the caller.
     IDirect3DSurface9* copyTargetFor(IDirect3DSurface9* target)
@@ -65,9 +46,8 @@ public:
         return copy;
     }
 
-    std::shared_ptr<Window> window;
-    IDirect3D9* direct3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
+    testing::HeadlessDevice headless{640, 480, D3DFMT_X8R8G8B8};
+    IDirect3DDevice9* device = headless.get();
 };
 
 // The scene texture with something to blur, and the production's chain of six passes.
