@@ -21,7 +21,6 @@ constexpr const char* title = "flickering tin crates";
 constexpr int screenWidth = 640;
 constexpr int screenHeight = 480;
 constexpr const char* soundtrackFileName = "soundtrk.mp3";
-constexpr float endTime = 232.0f; // beats; the production is over after this
 
 // Whether the soundtrack has been played to its end: no sound is left to copy from its
 // position.

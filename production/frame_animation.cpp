@@ -3,6 +3,8 @@
 // whatever the compiler does with intermediate precision.
 #include "production/frame_animation.h"
 
+#include "platform/sound/audio_output.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -21,6 +23,11 @@ Vector3 vector(double x, double y, double z) { return {float(x), float(y), float
 } // namespace
 
 float demoTimeAt(double positionSeconds) { return float(positionSeconds * beatsPerSecond); }
+
+uint64_t soundOffsetAt(double t)
+{
+    return uint64_t(std::ceil(t / beatsPerSecond * double(audioSampleRate))) * audioBytesPerFrame;
+}
 
 unsigned advanceTextIndex(unsigned textIndex, float t)
 {

@@ -5,6 +5,8 @@
 
 #include "math/vector_math.h"
 
+#include <cstdint>
+
 namespace tincrates {
 
 // An overlay to draw this frame, with its opacity before the quad clamps it to [0, 1].
@@ -42,8 +44,15 @@ constexpr float syncTimes[syncTimeCount] = {16, 24, 32, 40, 56, 64.5f, 72, 80, 8
 // tool count the same beats.
 inline constexpr double beatsPerSecond = 2.149000040690104;
 
+// The demo time in beats after which the production is over.
+inline constexpr float endTime = 232.0f;
+
 // The demo time in beats of the soundtrack (128.94 per minute) at a playback position.
 float demoTimeAt(double positionSeconds);
+
+// Where demo time `t` falls in the decoded soundtrack: the byte offset of the first sound frame
+// at or after it, which a clock that moves by whole frames of sound stops on to show `t`.
+uint64_t soundOffsetAt(double t);
 
 // Moves `textIndex` past every sync time that lies strictly before `t`; it never goes back
 // (a stall of the music followed by a jump passes several at once) and stops at 22.

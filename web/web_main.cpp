@@ -4,6 +4,7 @@
 // tincrates.showTime). The page (web/tincrates.js) starts it once the data files are in place.
 #include "host/back_ends.h"
 #include "host/run_demo.h"
+#include "production/frame_animation.h"
 #include "platform/sound/silent_audio_output.h"
 #include "platform/window/window.h"
 
@@ -20,8 +21,6 @@ namespace {
 
 using namespace tincrates;
 
-constexpr double beatsPerSecond = 2.149000040690104; // 128.94 per minute, as the host counts
-constexpr double endTime = 232.0;                    // beats
 
 // What the page is told as the run goes: each frame shown, each still frame, the end.
 EM_JS(void, reportFrame, (double demoTime), {
@@ -39,13 +38,6 @@ EM_JS(void, reportEnd, (int exitCode), {
 EM_ASYNC_JS(double, showStillAndWait, (double demoTime), {
     return await Module.onStillFrame(demoTime);
 });
-
-// The first whole sample frame at which the demo time has reached `t`, as a byte offset: the
-// moment capture --at renders.
-uint64_t byteOffsetOf(double t)
-{
-    return uint64_t(std::ceil(t / beatsPerSecond * double(audioSampleRate))) * audioBytesPerFrame;
-}
 
 int play()
 {
@@ -77,14 +69,14 @@ int showStills(double firstTime)
     services.framePresented = [&](IDirect3DDevice9&, float t) {
         if (isFinished)
             return;
-        uint64_t target = byteOffsetOf(wanted);
+        uint64_t target = soundOffsetAt(wanted);
         if (clock->position() == target) {
             wanted = showStillAndWait(double(t));
             if (wanted < 0) {
                 isFinished = true;
                 return;
             }
-            target = byteOffsetOf(wanted);
+            target = soundOffsetAt(wanted);
         }
         if (target > clock->position())
             clock->advance(target - clock->position());

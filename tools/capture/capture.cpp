@@ -72,12 +72,6 @@ bool isVideoName(const std::string& name)
     return extension == ".mp4";
 }
 
-// The first whole sample frame at which the demo time has reached `t`, as a byte offset.
-uint64_t byteOffsetOf(double t)
-{
-    return uint64_t(std::ceil(t / beatsPerSecond * double(audioSampleRate))) * audioBytesPerFrame;
-}
-
 // "12.5,60" into rising times; false for anything else.
 bool parseTimes(const std::string& text, std::vector<double>& times)
 {
@@ -87,7 +81,7 @@ bool parseTimes(const std::string& text, std::vector<double>& times)
         std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
         char* end = nullptr;
         double t = std::strtod(item.c_str(), &end);
-        if (item.empty() || *end || !(t >= 0) || t > 232)
+        if (item.empty() || *end || !(t >= 0) || t > endTime)
             return false;
         times.push_back(t);
         if (comma == std::string::npos)
@@ -304,7 +298,7 @@ int captureEveryFrame(const Options& options)
     }
 
     // The production ends at beat 232, a little before the music does.
-    double seconds = options.seconds.value_or(232.0 / beatsPerSecond);
+    double seconds = options.seconds.value_or(endTime / beatsPerSecond);
     uint64_t lastFrame = uint64_t(seconds * options.framesPerSecond + 0.5);
     ProgressMeter progress("capture:", lastFrame, "frames");
     std::unique_ptr<VideoFile> video;
@@ -373,7 +367,7 @@ int captureMoments(const std::vector<double>& times,
     FrameReader reader;
     int result = play([&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
         uint64_t position = clock.position();
-        if (next < times.size() && position == byteOffsetOf(times[next])) {
+        if (next < times.size() && position == soundOffsetAt(times[next])) {
             UINT width = 0;
             UINT height = 0;
             std::vector<uint32_t>& pixels = reader.read(device, width, height);
@@ -383,7 +377,7 @@ int captureMoments(const std::vector<double>& times,
         }
         if (next >= times.size() || !clock.isPlaying())
             return false;
-        uint64_t wanted = byteOffsetOf(times[next]);
+        uint64_t wanted = soundOffsetAt(times[next]);
         if (wanted > position)
             clock.advance(wanted - position);
         return clock.position() == wanted; // short of it: past the end of the soundtrack

@@ -1,5 +1,7 @@
 #include "tools/capture/contact_sheet.h"
 
+#include "production/frame_animation.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -77,7 +79,7 @@ void writeLabel(ContactSheet& sheet, uint32_t x, uint32_t y, const char* text, u
 std::vector<double> contactSheetTimes()
 {
     std::vector<double> times;
-    for (int beat = 0; beat < 232; beat += 8)
+    for (int beat = 0; beat < int(endTime); beat += 8)
         times.push_back(beat + 0.5);
     times.push_back(231.5);
     return times;
