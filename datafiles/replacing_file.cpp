@@ -28,6 +28,17 @@ mode_t newFileMode()
     return 0666 & ~mask;
 }
 
+// Renames the whole file `from` to `to`, which is atomic within a folder; on failure removes
+// `from` and names `target` in the error.
+void moveInto(const std::string& from, const std::string& to, const std::string& target)
+{
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        int code = errno;
+        ::unlink(from.c_str());
+        throw systemError("cannot write", target, code);
+    }
+}
+
 } // namespace
 
 ReplacingFile::ReplacingFile(const std::string& target)
@@ -82,14 +93,24 @@ void ReplacingFile::commit()
         isWritten = false;
         code = errno;
     }
-    if (isWritten && std::rename(temporaryPath.c_str(), finalPath.c_str()) != 0) {
-        isWritten = false;
-        code = errno;
-    }
     if (!isWritten) {
         ::unlink(temporaryPath.c_str());
         throw systemError("cannot write", target, code);
     }
+    moveInto(temporaryPath, finalPath, target);
+}
+
+void replaceWithWritten(const std::string& written, const std::string& target)
+{
+    struct stat existing {};
+    mode_t mode = ::stat(target.c_str(), &existing) == 0 ? existing.st_mode & 07777
+                                                        : newFileMode();
+    if (::chmod(written.c_str(), mode) != 0) {
+        int code = errno;
+        ::unlink(written.c_str());
+        throw systemError("cannot write", target, code);
+    }
+    moveInto(written, target, target);
 }
 
 } // namespace tincrates

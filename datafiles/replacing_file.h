@@ -33,4 +33,10 @@ private:
     std::FILE* file = nullptr;
 };
 
+// Puts `written`, a whole file beside `target` that another writer made (a child process, say),
+// in the target's place, with the permissions the target had or, for a new file, those of a
+// file created now. When it cannot, removes `written` and throws std::runtime_error "cannot
+// write TARGET: reason"; the target is then unchanged.
+void replaceWithWritten(const std::string& written, const std::string& target);
+
 } // namespace tincrates

@@ -168,24 +168,6 @@ private:
     std::vector<uint32_t> pixels;
 };
 
-// Writes a PNG under a temporary name first, so that a failed write leaves no broken file.
-void writePngWhole(const fs::path& path, uint32_t width, uint32_t height,
-                   const std::vector<uint32_t>& pixels)
-{
-    fs::path part = path.parent_path() / ("." + path.filename().string() + ".part");
-    try {
-        writePngFile(part.string(), width, height, pixels);
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(part, ignored);
-        throw;
-    }
-    std::error_code error;
-    fs::rename(part, path, error);
-    if (error)
-        throw "cannot write " + path.string() + ": " + error.message();
-}
-
 // Parses the command line; returns false after printing the reason (or the help).
 bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
 {
@@ -317,7 +299,7 @@ int captureEveryFrame(const Options& options)
         } else {
             char name[32];
             std::snprintf(name, sizeof name, "frame%05llu.png", (unsigned long long)frameNumber);
-            writePngWhole(folder / name, width, height, pixels);
+            writePngFile(folder / name, width, height, pixels);
             if (!soundtrack)
                 soundtrack = std::make_unique<WavWriter>((folder / "soundtrack.wav").string());
         }
@@ -404,7 +386,7 @@ int captureChosenFrames(const Options& options)
         [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
             char name[32];
             std::snprintf(name, sizeof name, "t%07.3f.png", t);
-            writePngWhole(folder / name, width, height, pixels);
+            writePngFile(folder / name, width, height, pixels);
         });
     if (result == 0)
         std::printf("%zu frames in %s\n", options.times.size(), folder.c_str());
@@ -431,7 +413,7 @@ int captureContactSheet(const std::string& path)
             std::error_code error;
             fs::create_directories(target.parent_path(), error);
         }
-        writePngWhole(target, sheet.width, sheet.height, sheet.pixels);
+        writePngFile(target, sheet.width, sheet.height, sheet.pixels);
     } catch (const std::string& text) {
         std::fprintf(stderr, "capture: %s\n", text.c_str());
         return 1;

@@ -3,12 +3,15 @@
 // and puts the index at the front of the file, so that it plays as it loads.
 #include "tools/capture/video_file.h"
 
+#include "datafiles/replacing_file.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -192,10 +195,11 @@ void VideoFile::finish()
                              -1, logPath);
     if (!succeeded(join))
         throw encoderReason();
-    std::error_code error;
-    fs::rename(joinedPath, target, error);
-    if (error)
-        throw "cannot write " + target.string() + ": " + error.message();
+    try {
+        replaceWithWritten(joinedPath.string(), target.string());
+    } catch (const std::runtime_error& error) {
+        throw std::string(error.what());
+    }
 }
 
 } // namespace tincrates

@@ -1,7 +1,11 @@
 // PNG encoding through libpng's simplified interface.
 #include "tools/media/png_writer.h"
 
+#include "datafiles/replacing_file.h"
+
 #include <png.h>
+
+#include <stdexcept>
 
 namespace tincrates {
 
@@ -25,10 +29,16 @@ void writePngFile(const std::string& path, uint32_t width, uint32_t height,
     image.width = width;
     image.height = height;
     image.format = keepAlpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr)) {
-        std::string reason = image.message;
-        png_image_free(&image);
-        throw "cannot write " + path + ": " + reason;
+    try {
+        ReplacingFile file(path);
+        if (!png_image_write_to_stdio(&image, file.stream(), 0, bytes.data(), 0, nullptr)) {
+            std::string reason = image.message;
+            png_image_free(&image);
+            throw "cannot write " + path + ": " + reason;
+        }
+        file.commit();
+    } catch (const std::runtime_error& error) {
+        throw std::string(error.what());
     }
 }
 

@@ -1,0 +1,88 @@
+// Writing beside a target and moving in only when whole: an interrupted write leaves the old
+// file as it was and no temporary behind, and a file another writer made takes the target's
+// place with the target's permissions.
+#include "datafiles/replacing_file.h"
+
+#include "support/scratch_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+
+namespace tincrates {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+size_t entriesIn(const fs::path& folder)
+{
+    return size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+mode_t modeOf(const fs::path& path)
+{
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
+
+TEST(ReplacingFile, TakesTheTargetsPlaceOnlyWhenCommitted)
+{
+    testing::ScratchDir scratch;
+    scratch.write("out.bin", "old");
+    {
+        ReplacingFile file("out.bin");
+        std::fputs("half", file.stream());
+        EXPECT_EQ(contents("out.bin"), "old");
+    } // never committed
+    EXPECT_EQ(contents("out.bin"), "old");
+    EXPECT_EQ(entriesIn(scratch.path), 1u);
+
+    ReplacingFile file("out.bin");
+    std::fputs("new", file.stream());
+    file.commit();
+    EXPECT_EQ(contents("out.bin"), "new");
+    EXPECT_EQ(entriesIn(scratch.path), 1u);
+}
+
+TEST(ReplacingFile, AWrittenFileKeepsTheTargetsPermissions)
+{
+    testing::ScratchDir scratch;
+    scratch.write("video.mp4", "old");
+    ::chmod("video.mp4", 0640);
+    scratch.write(".video.mp4.part", "new");
+    ::chmod(".video.mp4.part", 0600);
+    replaceWithWritten(".video.mp4.part", "video.mp4");
+    EXPECT_EQ(contents("video.mp4"), "new");
+    EXPECT_EQ(modeOf("video.mp4"), 0640u);
+    EXPECT_EQ(entriesIn(scratch.path), 1u);
+}
+
+TEST(ReplacingFile, AWrittenFileThatCannotMoveInIsRemovedAndNamed)
+{
+    testing::ScratchDir scratch;
+    scratch.write(".part", "new");
+    try {
+        replaceWithWritten(".part", "no/such/folder/video.mp4");
+        FAIL() << "no error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("cannot write no/such/folder/video.mp4: ", 0),
+                  0u)
+            << error.what();
+    }
+    EXPECT_EQ(entriesIn(scratch.path), 0u);
+}
+
+} // namespace
+} // namespace tincrates
