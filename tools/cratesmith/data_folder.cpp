@@ -47,9 +47,9 @@ void DataFolder::writeImage(const std::string& name, const Image& image)
     writePngFile(claim(name).string(), image.width, image.height, image.pixels, image.hasAlpha);
 }
 
-void DataFolder::writeMesh(const std::string& name, const meshconv::MeshData& mesh)
+void DataFolder::writeMesh(const std::string& name, const MeshData& mesh)
 {
-    writeBytes(name, meshconv::encodeMesh1(mesh));
+    writeBytes(name, encodeMesh1(mesh));
 }
 
 void DataFolder::fixTimes() const

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "tools/cratesmith/image.h"
-#include "tools/meshconv/mesh_data.h"
+#include "scene/mesh1_file.h"
 
 #include <filesystem>
 #include <string>
@@ -21,7 +21,7 @@ public:
     // the writers' text) when the file cannot be written; a name written twice is an error.
     void writeBytes(const std::string& name, std::string_view bytes);
     void writeImage(const std::string& name, const Image& image);
-    void writeMesh(const std::string& name, const meshconv::MeshData& mesh);
+    void writeMesh(const std::string& name, const MeshData& mesh);
 
     // Gives every file written the same fixed modification time, so that the archive, which
     // stores it, comes out byte for byte the same on every run.

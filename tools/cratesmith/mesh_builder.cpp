@@ -145,7 +145,7 @@ size_t MeshBuilder::triangleCount() const
     return count;
 }
 
-const meshconv::MeshData& MeshBuilder::finish()
+const MeshData& MeshBuilder::finish()
 {
     if (mesh.vertices.size() > maxVertices)
         throw std::runtime_error("mesh needs " + std::to_string(mesh.vertices.size())

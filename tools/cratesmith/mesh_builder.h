@@ -7,7 +7,7 @@
 #pragma once
 
 #include "math/vector_math.h"
-#include "tools/meshconv/mesh_data.h"
+#include "scene/mesh1_file.h"
 
 #include <array>
 #include <string>
@@ -64,10 +64,10 @@ public:
 
     // The mesh built so far. Throws std::runtime_error when it needs more vertices than
     // 16-bit indices can reach.
-    const meshconv::MeshData& finish();
+    const MeshData& finish();
 
 private:
-    meshconv::MeshData mesh;
+    MeshData mesh;
     size_t group = 0;
     bool hasGroup = false;
 };

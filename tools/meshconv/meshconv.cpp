@@ -11,6 +11,7 @@
 
 namespace {
 
+using namespace tincrates;
 using namespace tincrates::meshconv;
 
 constexpr const char* usage =

@@ -1,7 +1,7 @@
 // Wavefront OBJ text to a mesh of MESH1 groups.
 #pragma once
 
-#include "tools/meshconv/mesh_data.h"
+#include "scene/mesh1_file.h"
 
 #include <string>
 #include <string_view>

@@ -35,7 +35,7 @@ TEST(MeshBuilder, TheEngineDrawsTheFacesThatLookTowardsTheCamera)
     MeshBuilder builder;
     CrateLook look{4, 0.3f, "tin.material", "bracket.material", ""};
     addCrate(builder, look, identity());
-    const meshconv::MeshData& mesh = builder.finish();
+    const MeshData& mesh = builder.finish();
 
     // Eyes off the planes of the faces, where a face would be seen edge on.
     for (Vector3 eye : {Vector3{3.3f, 4.1f, -9.2f}, Vector3{-7.4f, -2.6f, 5.3f},
