@@ -11,7 +11,7 @@
 #include "tools/capture/contact_sheet.h"
 #include "tools/capture/video_file.h"
 #include "tools/media/png_writer.h"
-#include "tools/media/progress_meter.h"
+#include "tools/progress/progress_meter.h"
 #include "tools/media/wav_writer.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 #include "tools/stash/stash_create.h"
 
 #include "datafiles/archive_writer.h"
-#include "tools/media/progress_meter.h"
+#include "tools/progress/progress_meter.h"
 
 #include <algorithm>
 #include <cstdio>

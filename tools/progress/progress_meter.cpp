@@ -1,4 +1,4 @@
-#include "tools/media/progress_meter.h"
+#include "tools/progress/progress_meter.h"
 
 #include <algorithm>
 #include <cstdio>
