@@ -5,6 +5,7 @@
 #include "assets/texture_manager.h"
 #include "audio/music_stream.h"
 #include "production/frame_animation.h"
+#include "production/scene_objects.h"
 #include "post/blur_pass.h"
 #include "post/render_texture.h"
 #include "post/screen_quad.h"
@@ -22,9 +23,8 @@ namespace {
 
 constexpr const char* sceneFileName = "voltcrate.scene";
 
-// The scene objects the production moves, by their place in the scene file.
-constexpr size_t leadCrate = 1;        // sits at the look point; its material fades in
-constexpr size_t movedObjectCount = 5;
+using sceneObjects::leadCrate;
+using sceneObjects::movedCount;
 
 // Texts and credits cover the centre 352 × 120 pixels of the 640 × 480 screen.
 constexpr float captionScaleX = 0.55f;
@@ -116,7 +116,7 @@ void Timeline::build()
     std::string failure = std::string("Failed to load ") + sceneFileName + "\n";
     if (!loaded)
         throw failure + "No scene";
-    if (loaded->objects.size() < movedObjectCount)
+    if (loaded->objects.size() < movedCount)
         throw failure + "The production moves five objects; the scene has "
             + std::to_string(loaded->objects.size());
     Mesh* leadMesh = loaded->objects[leadCrate]->mesh;
@@ -127,8 +127,8 @@ void Timeline::build()
 
     // A quarter turn about x, with the half angle as a float: (sin h, 0, 0, cos h).
     constexpr float halfAngle = 0.7853981852531433f;
-    scene->objects[0]->transform.rotation = {float(std::sin(double(halfAngle))), 0.0f, 0.0f,
-        float(std::cos(double(halfAngle)))};
+    scene->objects[sceneObjects::scaffold]->transform.rotation
+        = {float(std::sin(double(halfAngle))), 0.0f, 0.0f, float(std::cos(double(halfAngle)))};
 
     scene->cameras.push_back(camera.get());
     scene->lights.push_back(light.get());
@@ -150,7 +150,7 @@ void Timeline::renderFrame(float t)
     camera->transform.position = frame.cameraPosition;
     targetNode->transform.position = frame.lookPoint;
     scene->objects[leadCrate]->transform.position = frame.lookPoint;
-    for (size_t i = leadCrate; i < movedObjectCount; ++i)
+    for (size_t i = leadCrate; i < movedCount; ++i)
         scene->objects[i]->transform.rotation = frame.tumble;
     camera->roll = frame.cameraRoll;
     light->transform.position = frame.lightPosition;

@@ -1,7 +1,7 @@
 // The production's data folder as the generator fills it.
 #pragma once
 
-#include "tools/cratesmith/image.h"
+#include "tools/cratesmith/pictures/image.h"
 #include "scene/mesh1_file.h"
 
 #include <filesystem>

@@ -12,9 +12,9 @@
 #include "audio/music_stream.h"
 #include "production/frame_animation.h"
 #include "platform/sound/silent_audio_output.h"
-#include "tools/cratesmith/music_measures.h"
-#include "tools/cratesmith/soundtrack.h"
-#include "tools/cratesmith/synth_effects.h"
+#include "tools/cratesmith/sound/music_measures.h"
+#include "tools/cratesmith/sound/soundtrack.h"
+#include "tools/cratesmith/sound/synth_effects.h"
 #include "tools/media/png_writer.h"
 
 #include <algorithm>

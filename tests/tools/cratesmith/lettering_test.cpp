@@ -1,6 +1,6 @@
 // The generated lettering: white type with a dark halo on a transparent ground, set large, long
 // lines broken in two, the same bytes on every run, and a clear error without a font.
-#include "tools/cratesmith/lettering.h"
+#include "tools/cratesmith/pictures/lettering.h"
 
 #include "tools/cratesmith/data_folder.h"
 

@@ -1,7 +1,7 @@
 // The generator's meshes as the engine draws them: through its mirrored view and its default
 // culling, a crate shows exactly the faces that look towards the camera.
-#include "tools/cratesmith/crate_meshes.h"
-#include "tools/cratesmith/mesh_builder.h"
+#include "tools/cratesmith/meshes/crate_meshes.h"
+#include "tools/cratesmith/meshes/mesh_builder.h"
 
 #include "math/vector_math.h"
 

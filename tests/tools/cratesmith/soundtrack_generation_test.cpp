@@ -1,5 +1,5 @@
 // Making the soundtrack: the same bytes every time, and an MP3 of the agreed format.
-#include "tools/cratesmith/soundtrack.h"
+#include "tools/cratesmith/sound/soundtrack.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "audio/music_stream.h"
 #include "support/silent_clock.h"
 #include "support/scratch_dir.h"
-#include "tools/cratesmith/music_measures.h"
-#include "tools/cratesmith/synth_effects.h"
+#include "tools/cratesmith/sound/music_measures.h"
+#include "tools/cratesmith/sound/synth_effects.h"
 
 #include <gtest/gtest.h>
 

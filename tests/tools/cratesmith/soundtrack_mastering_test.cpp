@@ -1,6 +1,6 @@
 // The synthesiser's measuring and mastering against signals whose answers are known: the
 // loudness of a calibration tone, the peak between samples, the limiter's ceiling.
-#include "tools/cratesmith/synth_effects.h"
+#include "tools/cratesmith/sound/synth_effects.h"
 
 #include <gtest/gtest.h>
 

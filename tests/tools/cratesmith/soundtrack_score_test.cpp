@@ -1,6 +1,6 @@
 // The composition against the picture's timeline: its beats are the picture's beats, the
 // kick follows the flash, the accents and hits fall on the sync times, and it stays in key.
-#include "tools/cratesmith/music_score.h"
+#include "tools/cratesmith/sound/music_score.h"
 
 #include <gtest/gtest.h>
 

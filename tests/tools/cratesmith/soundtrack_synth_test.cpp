@@ -1,9 +1,9 @@
 // The synthesiser's parts the soundtrack relies on: oscillators, the kick and hats as the
 // picture hears them, the echo and the room, and the measures the other tests use.
-#include "tools/cratesmith/music_measures.h"
-#include "tools/cratesmith/music_score.h"
-#include "tools/cratesmith/synth_effects.h"
-#include "tools/cratesmith/synth_voices.h"
+#include "tools/cratesmith/sound/music_measures.h"
+#include "tools/cratesmith/sound/music_score.h"
+#include "tools/cratesmith/sound/synth_effects.h"
+#include "tools/cratesmith/sound/synth_voices.h"
 
 #include "audio/spectrum_analyser.h"
 

@@ -1,6 +1,6 @@
 // The generated textures: the files and sizes the materials expect, textures that tile without a
 // seam, brightness that suits how they are drawn, and the same bytes on every run.
-#include "tools/cratesmith/textures.h"
+#include "tools/cratesmith/pictures/textures.h"
 
 #include "tools/cratesmith/data_folder.h"
 

@@ -1,8 +1,8 @@
 // Crate geometry. Faces are panelled squares; neighbouring faces meet in a bevelled fold and
 // three folds in a small corner triangle, so every edge catches the light.
-#include "tools/cratesmith/crate_meshes.h"
+#include "tools/cratesmith/meshes/crate_meshes.h"
 
-#include "tools/cratesmith/geometry.h"
+#include "tools/cratesmith/meshes/geometry.h"
 
 #include <array>
 

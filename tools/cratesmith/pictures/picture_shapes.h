@@ -2,7 +2,7 @@
 // distance gives. Pictures are drawn by taking the coverage of a shape at each pixel centre.
 #pragma once
 
-#include "tools/cratesmith/picture_plane.h"
+#include "tools/cratesmith/pictures/picture_plane.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
 // Effects and mastering for the synthesiser's buffers.
-#include "tools/cratesmith/synth_effects.h"
+#include "tools/cratesmith/sound/synth_effects.h"
 
 #include <algorithm>
 #include <array>

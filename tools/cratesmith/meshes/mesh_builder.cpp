@@ -1,7 +1,7 @@
 // Flat pieces into MESH1 groups.
-#include "tools/cratesmith/mesh_builder.h"
+#include "tools/cratesmith/meshes/mesh_builder.h"
 
-#include "tools/cratesmith/geometry.h"
+#include "tools/cratesmith/meshes/geometry.h"
 
 #include <stdexcept>
 #include <utility>

@@ -1,5 +1,5 @@
 // The synthesiser's building blocks.
-#include "tools/cratesmith/synth_dsp.h"
+#include "tools/cratesmith/sound/synth_dsp.h"
 
 #include <algorithm>
 

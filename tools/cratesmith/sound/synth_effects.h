@@ -2,7 +2,7 @@
 // the loudness meter and the peak limiter. Each works on a whole buffer at once, offline.
 #pragma once
 
-#include "tools/cratesmith/synth_dsp.h"
+#include "tools/cratesmith/sound/synth_dsp.h"
 
 #include <vector>
 

@@ -1,5 +1,5 @@
 // The soundtrack's instruments.
-#include "tools/cratesmith/synth_voices.h"
+#include "tools/cratesmith/sound/synth_voices.h"
 
 #include <algorithm>
 #include <array>

@@ -2,18 +2,19 @@
 // between -30 and 30, so the scene is laid out around that orbit: a
 // ring of scaffold frames it flies through, lamps above its path, crates stacked below it and
 // in a yard that reaches into the fog, and the tumbling crates the timeline moves.
-#include "tools/cratesmith/scenery.h"
+#include "tools/cratesmith/scenery/scenery.h"
 
-#include "tools/cratesmith/crate_meshes.h"
+#include "production/scene_objects.h"
 #include "tools/cratesmith/data_folder.h"
-#include "tools/cratesmith/geometry.h"
+#include "tools/cratesmith/meshes/crate_meshes.h"
+#include "tools/cratesmith/meshes/geometry.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <numbers>
 #include <string>
-#include <vector>
 
 namespace tincrates::cratesmith {
 
@@ -286,31 +287,14 @@ const char* materials[][2] = {
 )"},
 };
 
+// The scene file around the objects the production moves, which go where the @ stands.
 const char* sceneTemplate = R"(<scene>
     <!-- The production moves the first five objects: it turns the scaffold a quarter turn
          about x, carries the lead crate on the camera's look point, and tumbles the lead crate
          and the next three about one moving axis. The three stand where the camera's gaze
          passes close: the big one in the middle of the ring, the others beside the orbit. -->
     <ambient r="0.02" g="0.03" b="0.07"/>
-    <object mesh="scaffold.mesh"/>
-    <object mesh="leadcrate.mesh">
-        <!-- A warm lantern that travels with the lead crate. -->
-        <light>
-            <diffuse r="0.9" g="0.5" b="0.15"/>
-            <ambient r="0.03" g="0.02" b="0.01"/>
-            <position x="0" y="10" z="0"/>
-        </light>
-    </object>
-    <object mesh="bigcrate.mesh">
-        <position x="@" y="@" z="@"/>
-    </object>
-    <object mesh="crate.mesh">
-        <position x="@" y="@" z="@"/>
-    </object>
-    <object mesh="crate.mesh">
-        <position x="@" y="@" z="@"/>
-    </object>
-    <object mesh="yard.mesh"/>
+@    <object mesh="yard.mesh"/>
     <!-- The lamps' warmth from above the middle, and the cold of the hall far away. -->
     <light>
         <diffuse r="0.45" g="0.25" b="0.07"/>
@@ -325,20 +309,36 @@ const char* sceneTemplate = R"(<scene>
 </scene>
 )";
 
-// The scene file, with the tumbling crates' positions in place of its @ marks, in order.
+std::string tumblerObject(const char* mesh, Vector3 p)
+{
+    char position[128];
+    std::snprintf(position, sizeof position, "        <position x=\"%g\" y=\"%g\" z=\"%g\"/>\n",
+                  double(p.x), double(p.y), double(p.z));
+    return std::string("    <object mesh=\"") + mesh + "\">\n" + position + "    </object>\n";
+}
+
+// The scene file: the objects the production moves in the places it expects them.
 std::string sceneText()
 {
+    std::array<std::string, sceneObjects::movedCount> moved;
+    moved[sceneObjects::scaffold] = "    <object mesh=\"scaffold.mesh\"/>\n";
+    moved[sceneObjects::leadCrate] = R"(    <object mesh="leadcrate.mesh">
+        <!-- A warm lantern that travels with the lead crate. -->
+        <light>
+            <diffuse r="0.9" g="0.5" b="0.15"/>
+            <ambient r="0.03" g="0.02" b="0.01"/>
+            <position x="0" y="10" z="0"/>
+        </light>
+    </object>
+)";
+    moved[sceneObjects::firstTumbler] = tumblerObject("bigcrate.mesh", bigTumbler.position);
+    moved[sceneObjects::firstTumbler + 1] = tumblerObject("crate.mesh", sideTumblers[0].position);
+    moved[sceneObjects::firstTumbler + 2] = tumblerObject("crate.mesh", sideTumblers[1].position);
+    std::string objects;
+    for (const std::string& object : moved)
+        objects += object;
     std::string text = sceneTemplate;
-    std::vector<float> numbers;
-    for (Vector3 p : {bigTumbler.position, sideTumblers[0].position, sideTumblers[1].position})
-        numbers.insert(numbers.end(), {p.x, p.y, p.z});
-    size_t at = 0;
-    for (float number : numbers) {
-        at = text.find('@', at);
-        char digits[32];
-        std::snprintf(digits, sizeof digits, "%g", double(number));
-        text.replace(at, 1, digits);
-    }
+    text.replace(text.find('@'), 1, objects);
     return text;
 }
 

@@ -1,5 +1,5 @@
 // Plane operations: blur, dilation, lighting of height fields, packing of pixels.
-#include "tools/cratesmith/picture_plane.h"
+#include "tools/cratesmith/pictures/picture_plane.h"
 
 #include <cmath>
 

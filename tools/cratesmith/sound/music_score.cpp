@@ -3,7 +3,7 @@
 // (Dm - E, F - G - Em - Am) and two builds. Sections change on the beats where the picture
 // changes its text; the kick falls on every whole beat from beat 8, where the picture starts
 // to flash; the last part fades out with the picture and is silent at beat 232.
-#include "tools/cratesmith/music_score.h"
+#include "tools/cratesmith/sound/music_score.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // Type set with FreeType into coverage planes.
 #pragma once
 
-#include "tools/cratesmith/picture_plane.h"
+#include "tools/cratesmith/pictures/picture_plane.h"
 
 #include <memory>
 #include <string>

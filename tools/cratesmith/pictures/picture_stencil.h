@@ -2,7 +2,7 @@
 // broken by the bridges that hold the stencil's islands in place.
 #pragma once
 
-#include "tools/cratesmith/picture_plane.h"
+#include "tools/cratesmith/pictures/picture_plane.h"
 
 #include <string_view>
 

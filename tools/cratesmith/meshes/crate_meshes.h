@@ -2,7 +2,7 @@
 // corner brackets for the crates the camera comes close to.
 #pragma once
 
-#include "tools/cratesmith/mesh_builder.h"
+#include "tools/cratesmith/meshes/mesh_builder.h"
 
 #include <string>
 

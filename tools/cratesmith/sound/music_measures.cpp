@@ -1,8 +1,8 @@
 // Measures of the soundtrack as the picture hears it.
-#include "tools/cratesmith/music_measures.h"
+#include "tools/cratesmith/sound/music_measures.h"
 
-#include "tools/cratesmith/synth_dsp.h"
-#include "tools/cratesmith/synth_voices.h"
+#include "tools/cratesmith/sound/synth_dsp.h"
+#include "tools/cratesmith/sound/synth_voices.h"
 
 #include <algorithm>
 #include <cmath>

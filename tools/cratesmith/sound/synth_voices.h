@@ -4,7 +4,7 @@
 // with the same arguments add the same samples; noise comes from `seed`.
 #pragma once
 
-#include "tools/cratesmith/synth_dsp.h"
+#include "tools/cratesmith/sound/synth_dsp.h"
 
 #include <cstdint>
 #include <vector>

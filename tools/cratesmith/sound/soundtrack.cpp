@@ -1,11 +1,11 @@
 // The production's soundtrack: the score played by the synthesiser's voices, mixed part by
 // part with ducking under the kick, echo and room, then mastered to a fixed loudness under a
 // peak ceiling and encoded.
-#include "tools/cratesmith/soundtrack.h"
+#include "tools/cratesmith/sound/soundtrack.h"
 
-#include "tools/cratesmith/music_score.h"
-#include "tools/cratesmith/synth_effects.h"
-#include "tools/cratesmith/synth_voices.h"
+#include "tools/cratesmith/sound/music_score.h"
+#include "tools/cratesmith/sound/synth_effects.h"
+#include "tools/cratesmith/sound/synth_voices.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // tiles. All integer arithmetic of our own, so every run and every machine gets the same numbers.
 #pragma once
 
-#include "tools/cratesmith/picture_plane.h"
+#include "tools/cratesmith/pictures/picture_plane.h"
 
 #include <cstdint>
 

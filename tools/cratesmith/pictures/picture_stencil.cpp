@@ -1,7 +1,7 @@
 // The stencil letters, drawn from square-ended strokes in a cell of cap height 1.
-#include "tools/cratesmith/picture_stencil.h"
+#include "tools/cratesmith/pictures/picture_stencil.h"
 
-#include "tools/cratesmith/picture_shapes.h"
+#include "tools/cratesmith/pictures/picture_shapes.h"
 
 #include <limits>
 #include <stdexcept>

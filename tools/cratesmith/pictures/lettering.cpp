@@ -1,11 +1,11 @@
 // The lettering: white type with a soft dark halo, so it reads over the glow and the white
 // flashes, on a transparent ground. Each image is shown at half size (352 × 120 on the 640 × 480
 // screen), so the type is set large and the halo wide enough to survive the minification.
-#include "tools/cratesmith/lettering.h"
+#include "tools/cratesmith/pictures/lettering.h"
 
 #include "tools/cratesmith/data_folder.h"
-#include "tools/cratesmith/picture_plane.h"
-#include "tools/cratesmith/picture_type.h"
+#include "tools/cratesmith/pictures/picture_plane.h"
+#include "tools/cratesmith/pictures/picture_type.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Hash, number stream and tiling value noise.
-#include "tools/cratesmith/picture_noise.h"
+#include "tools/cratesmith/pictures/picture_noise.h"
 
 #include <cmath>
 #include <vector>

@@ -1,5 +1,5 @@
 // Typeface over FreeType: glyphs rendered as 8-bit antialiased coverage.
-#include "tools/cratesmith/picture_type.h"
+#include "tools/cratesmith/pictures/picture_type.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

@@ -2,13 +2,13 @@
 // modulates its texture with the lit vertex colour, so the metal faces are kept mid-bright and
 // leave the light and shade to the lighting; the environment map is added on top, so it is dark
 // apart from a few lamps.
-#include "tools/cratesmith/textures.h"
+#include "tools/cratesmith/pictures/textures.h"
 
 #include "tools/cratesmith/data_folder.h"
-#include "tools/cratesmith/picture_noise.h"
-#include "tools/cratesmith/picture_plane.h"
-#include "tools/cratesmith/picture_shapes.h"
-#include "tools/cratesmith/picture_stencil.h"
+#include "tools/cratesmith/pictures/picture_noise.h"
+#include "tools/cratesmith/pictures/picture_plane.h"
+#include "tools/cratesmith/pictures/picture_shapes.h"
+#include "tools/cratesmith/pictures/picture_stencil.h"
 
 #include <cmath>
 #include <functional>
