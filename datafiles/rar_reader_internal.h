@@ -1,5 +1,6 @@
-// Internal to the archive reader: shared by its block walker (archive_reader.cpp) and its
-// decompressor (rar20_unpacker.cpp). Nothing outside datafiles/ includes this header.
+// Internal to the archive reader: shared by its block walker (archive_reader.cpp), its lookups
+// (archive_lookup.cpp) and its decompressor (rar20_unpacker.cpp). Nothing outside datafiles/
+// includes this header.
 #pragma once
 
 #include "datafiles/archive_reader.h"
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -104,6 +106,25 @@ private:
     std::unique_ptr<FILE, FileCloser> file;
     Rar20Cipher cipher;
 };
+
+class Rar20Unpacker;
+
+// Called with each member a walk extracts (its output when it was wanted); returns whether
+// to go on.
+using MemberSink = std::function<bool(const ArchiveEntry&, ArchiveError, OutputBlock&)>;
+
+// Runs one member through the reader: a wanted member into `output` with its CRC-32 checked,
+// another (in a solid archive) only through the decoder, so that its successor finds the
+// state it continues.
+ArchiveError processMember(ArchiveReader& reader, Rar20Unpacker* unpacker, const char* password,
+                           bool isWanted, OutputBlock& output);
+
+// The extraction loop: walks the archive from its start, extracts the members `isWanted`
+// picks and hands each to `sink`. Returns noSuchMember when the blocks end; on damagedHeader
+// *stoppedAt (when given) receives the offset of the block where the walk stopped.
+ArchiveError walkArchive(const char* archiveFileName, const char* password,
+                         const MemberFilter& isWanted, const MemberSink& sink,
+                         uint64_t* stoppedAt = nullptr, const MemberWriter* writer = nullptr);
 
 // ---- rar20_unpacker.cpp: the RAR 2.0 decompressor ----
 
