@@ -5,7 +5,7 @@
 
 #include "datafiles/data_file.h"
 #include "support/scratch_dir.h"
-#include "writer_test_support.h"
+#include "support/writer_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "datafiles/crc32.h"
 #include "datafiles/rar_format.h"
 #include "support/scratch_dir.h"
-#include "writer_test_support.h"
+#include "support/writer_test_support.h"
 
 #include <gtest/gtest.h>
 

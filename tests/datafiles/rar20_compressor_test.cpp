@@ -2,7 +2,7 @@
 // result decodes.
 #include "datafiles/rar20_compressor.h"
 
-#include "writer_test_support.h"
+#include "support/writer_test_support.h"
 
 #include <gtest/gtest.h>
 

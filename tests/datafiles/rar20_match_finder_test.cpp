@@ -1,6 +1,6 @@
 #include "datafiles/rar20_match_finder.h"
 
-#include "writer_test_support.h"
+#include "support/writer_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // afresh.
 #include "datafiles/archive_reader.h"
 #include "datafiles/archive_writer.h"
-#include "writer_test_support.h"
+#include "support/writer_test_support.h"
 
 #include "support/scratch_dir.h"
 

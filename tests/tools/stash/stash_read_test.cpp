@@ -3,7 +3,7 @@
 #include "datafiles/archive_writer.h"
 #include "support/rar_test_archive.h"
 #include "support/scratch_dir.h"
-#include "writer_test_support.h"
+#include "support/writer_test_support.h"
 
 #include <gtest/gtest.h>
 
