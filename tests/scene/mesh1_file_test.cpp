@@ -1,21 +1,14 @@
 // MESH1 bytes written and read back, and damaged files refused with the engine's texts.
 #include "scene/mesh1_file.h"
 
+#include "support/sample_mesh.h"
+
 #include <gtest/gtest.h>
 
 namespace tincrates {
 namespace {
 
-MeshData sampleMesh()
-{
-    MeshData mesh;
-    mesh.vertices.push_back({-1, 0, 2, 0, 0, -1, 0xFFFFFFFF, 0, 1});
-    mesh.vertices.push_back({1, 0, 2, 0, 0, -1, 0xFFFFFFFF, 1, 1});
-    mesh.vertices.push_back({0, 3, -2, 0, 0, -1, 0xFFFFFFFF, 0.5f, 0});
-    mesh.groups.push_back({"crate.mat", {0, 2, 1}});
-    mesh.groups.push_back({"empty.mat", {}});
-    return mesh;
-}
+using testing::sampleMesh;
 
 std::string failureOf(const std::string& bytes)
 {

@@ -1,21 +1,14 @@
 // The summary meshconv prints of a MESH1 mesh.
 #include "tools/meshconv/mesh_data.h"
 
+#include "support/sample_mesh.h"
+
 #include <gtest/gtest.h>
 
 namespace tincrates::meshconv {
 namespace {
 
-MeshData sampleMesh()
-{
-    MeshData mesh;
-    mesh.vertices.push_back({-1, 0, 2, 0, 0, -1, 0xFFFFFFFF, 0, 1});
-    mesh.vertices.push_back({1, 0, 2, 0, 0, -1, 0xFFFFFFFF, 1, 1});
-    mesh.vertices.push_back({0, 3, -2, 0, 0, -1, 0xFFFFFFFF, 0.5f, 0});
-    mesh.groups.push_back({"crate.mat", {0, 2, 1}});
-    mesh.groups.push_back({"empty.mat", {}});
-    return mesh;
-}
+using testing::sampleMesh;
 
 TEST(Mesh1Data, the_summary_gives_counts_bounds_and_groups)
 {
