@@ -2,11 +2,11 @@
 #include "host/run_demo.h"
 
 #include "audio/music_stream.h"
-#include "production/frame_animation.h"
 #include "host/stop_signals.h"
-#include "production/timeline.h"
 #include "platform/sound/audio_output.h"
 #include "platform/window/window.h"
+#include "production/frame_animation.h"
+#include "production/timeline.h"
 
 #include <cstdio>
 #include <exception>

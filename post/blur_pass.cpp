@@ -1,9 +1,9 @@
 // Blur passes: the fixed-function two-stage filter that makes the glow.
 #include "post/blur_pass.h"
 
-#include "post/screen_vertex.h"
 #include "math/vector_math.h"
 #include "platform/gpu/d3d9_matrix.h"
+#include "post/screen_vertex.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 // Screen quads: textures laid over the picture with a blend mode and an opacity.
 #include "post/screen_quad.h"
 
-#include "post/screen_vertex.h"
 #include "math/vector_math.h"
 #include "platform/gpu/d3d9_matrix.h"
+#include "post/screen_vertex.h"
 
 #include <array>
 

@@ -4,9 +4,9 @@
 // tincrates.showTime). The page (web/tincrates.js) starts it once the data files are in place.
 #include "host/back_ends.h"
 #include "host/run_demo.h"
-#include "production/frame_animation.h"
 #include "platform/sound/silent_audio_output.h"
 #include "platform/window/window.h"
+#include "production/frame_animation.h"
 
 #include <emscripten.h>
 

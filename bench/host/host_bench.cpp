@@ -4,12 +4,12 @@
 // build/production, with the median and the slowest; and repeated frames of it and of the
 // host tests' small production, counting the heap allocations per frame, which should be none.
 #include "audio/music_stream.h"
-#include "support/silent_clock.h"
-#include "support/demo_fixture.h"
-#include "production/frame_animation.h"
 #include "host/run_demo.h"
-#include "production/timeline.h"
 #include "platform/gpu/shared_device.h"
+#include "production/frame_animation.h"
+#include "production/timeline.h"
+#include "support/demo_fixture.h"
+#include "support/silent_clock.h"
 
 #include <benchmark/benchmark.h>
 

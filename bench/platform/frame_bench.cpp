@@ -5,8 +5,8 @@
 // the same program's figures on Wine's Direct3D 9, measured by hand, are in
 // docs/performance.md.
 #include "platform/gpu/d3d9.h"
-#include "support/headless_device.h"
 #include "post/render_texture.h"
+#include "support/headless_device.h"
 
 #include <benchmark/benchmark.h>
 

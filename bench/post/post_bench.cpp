@@ -4,10 +4,10 @@
 // it can be taken off.
 #include "platform/gpu/d3d9.h"
 #include "platform/gpu/shared_device.h"
-#include "support/headless_device.h"
 #include "post/blur_pass.h"
 #include "post/render_texture.h"
 #include "post/screen_quad.h"
+#include "support/headless_device.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "platform/gpu/d3d9.h"
-#include "platform/gpu/gl_resource.h"
 #include "platform/gpu/gl_device_state.h"
+#include "platform/gpu/gl_resource.h"
 
 namespace tincrates::gl {
 

@@ -2,8 +2,8 @@
 // state block recorded once with exactly the material's render, stage and sampler states.
 #include "assets/material.h"
 
-#include "support/asset_fixture.h"
 #include "assets/material_manager.h"
+#include "support/asset_fixture.h"
 #include "support/recording_device.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // and the failure texts for missing and undecodable files.
 #include "assets/texture_manager.h"
 
-#include "support/asset_fixture.h"
 #include "assets/material_manager.h"
+#include "support/asset_fixture.h"
 
 #include <gtest/gtest.h>
 

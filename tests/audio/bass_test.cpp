@@ -1,8 +1,8 @@
 #include "audio/bass.h"
 
+#include "platform/sound/audio_output.h"
 #include "support/mp3_maker.h"
 #include "support/silent_clock.h"
-#include "platform/sound/audio_output.h"
 
 #include <gtest/gtest.h>
 

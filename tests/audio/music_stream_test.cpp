@@ -1,9 +1,9 @@
 #include "audio/music_stream.h"
 
-#include "support/mp3_maker.h"
-#include "support/silent_clock.h"
 #include "datafiles/data_file.h"
+#include "support/mp3_maker.h"
 #include "support/scratch_dir.h"
+#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 

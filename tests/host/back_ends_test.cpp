@@ -2,8 +2,8 @@
 // keeps real time without a sound device.
 #include "host/back_ends.h"
 
-#include "platform/sound/real_time_audio_output.h"
 #include "platform/sound/audio_output.h"
+#include "platform/sound/real_time_audio_output.h"
 #include "platform/window/window.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // hardware transform and lighting.
 #include "host/display.h"
 
-#include "support/demo_fixture.h"
 #include "platform/gpu/shared_device.h"
+#include "support/demo_fixture.h"
 
 #include <gtest/gtest.h>
 

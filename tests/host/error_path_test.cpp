@@ -3,9 +3,9 @@
 #include "host/run_demo.h"
 
 #include "audio/bass.h"
-#include "support/silent_clock.h"
-#include "support/demo_fixture.h"
 #include "platform/gpu/shared_device.h"
+#include "support/demo_fixture.h"
+#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // taken down in order, and the exit code is 0.
 #include "host/stop_signals.h"
 
-#include "support/silent_clock.h"
-#include "support/demo_fixture.h"
 #include "platform/gpu/shared_device.h"
+#include "support/demo_fixture.h"
+#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 

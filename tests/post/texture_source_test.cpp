@@ -3,8 +3,8 @@
 
 #include "assets/texture.h"
 #include "post/blur_pass.h"
-#include "published_device.h"
 #include "post/screen_quad.h"
+#include "published_device.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "production/timeline.h"
 
 #include "audio/music_stream.h"
-#include "support/silent_clock.h"
-#include "support/demo_fixture.h"
 #include "platform/gpu/shared_device.h"
+#include "support/demo_fixture.h"
 #include "support/recording_device.h"
+#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 

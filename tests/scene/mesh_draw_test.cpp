@@ -2,9 +2,9 @@
 // drawn with its own material, read back from the headless device.
 #include "scene/mesh.h"
 
-#include "support/asset_fixture.h"
 #include "mesh_file_builder.h"
 #include "scene/mesh_manager.h"
+#include "support/asset_fixture.h"
 #include "support/recording_device.h"
 
 #include <gtest/gtest.h>

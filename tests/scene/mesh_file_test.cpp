@@ -2,8 +2,8 @@
 // files that are not MESH1, are cut short, claim more than they hold or index past the vertices.
 #include "scene/mesh_manager.h"
 
-#include "support/asset_fixture.h"
 #include "mesh_file_builder.h"
+#include "support/asset_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // that sub-assets stay alive as long as any manager holds the mesh that uses them.
 #include "scene/mesh_manager.h"
 
-#include "support/asset_fixture.h"
 #include "mesh_file_builder.h"
+#include "support/asset_fixture.h"
 
 #include <gtest/gtest.h>
 

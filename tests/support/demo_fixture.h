@@ -5,8 +5,8 @@
 
 #include "support/mp3_maker.h"
 #include "host/run_demo.h"
-#include "production/timeline.h"
 #include "platform/window/headless_window.h"
+#include "production/timeline.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"
 

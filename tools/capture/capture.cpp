@@ -3,16 +3,16 @@
 // its soundtrack, numbered PNG frames and a WAV, the frames at chosen moments, or a contact
 // sheet of the whole production.
 #include "audio/bass.h"
-#include "production/frame_animation.h"
 #include "host/run_demo.h"
 #include "platform/gpu/d3d9.h"
-#include "platform/window/headless_window.h"
 #include "platform/sound/silent_audio_output.h"
+#include "platform/window/headless_window.h"
+#include "production/frame_animation.h"
 #include "tools/capture/contact_sheet.h"
 #include "tools/capture/video_file.h"
 #include "tools/media/png_writer.h"
-#include "tools/progress/progress_meter.h"
 #include "tools/media/wav_writer.h"
+#include "tools/progress/progress_meter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 // cratesmith: makes the production's data folder from the generator's own sources.
 #include "tools/cratesmith/data_folder.h"
 #include "tools/cratesmith/pictures/lettering.h"
+#include "tools/cratesmith/pictures/textures.h"
 #include "tools/cratesmith/scenery/scenery.h"
 #include "tools/cratesmith/sound/soundtrack.h"
-#include "tools/cratesmith/pictures/textures.h"
 
 #include <chrono>
 #include <cstdio>

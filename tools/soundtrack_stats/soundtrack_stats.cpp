@@ -10,8 +10,8 @@
 // field of view and the roll over the demo time, with the beats where the text changes.
 #include "audio/bass.h"
 #include "audio/music_stream.h"
-#include "production/frame_animation.h"
 #include "platform/sound/silent_audio_output.h"
+#include "production/frame_animation.h"
 #include "tools/cratesmith/sound/music_measures.h"
 #include "tools/cratesmith/sound/soundtrack.h"
 #include "tools/cratesmith/sound/synth_effects.h"

@@ -4,9 +4,9 @@
 #include "generated_images.h"
 
 #include "datafiles/data_file.h"
-#include "production/frame_animation.h"
-#include "platform/image/png_image.h"
 #include "platform/gpu/shared_device.h"
+#include "platform/image/png_image.h"
+#include "production/frame_animation.h"
 #include "scene/scene_manager.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"

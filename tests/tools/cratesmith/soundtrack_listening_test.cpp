@@ -3,8 +3,8 @@
 // kicks land, how it moves the camera, and its level.
 #include "audio/bass.h"
 #include "audio/music_stream.h"
-#include "support/silent_clock.h"
 #include "support/scratch_dir.h"
+#include "support/silent_clock.h"
 #include "tools/cratesmith/sound/music_measures.h"
 #include "tools/cratesmith/sound/synth_effects.h"
 
