@@ -31,6 +31,7 @@ fi
 
 scripts/web-libs.sh
 
+mkdir -p "$web_build"
 tree=$web_build/cmake
 if [ ! -f "$tree/build.ninja" ]; then
     "${web_pkg_config[@]}" cmake -S . -B "$tree" -G Ninja \

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds the libraries of the web build for WebAssembly, from the Debian source packages that
-# scripts/web-sources.sh fetches, into build-web/deps (a prefix with lib/, include/ and
-# pkg-config files). Each library is built once; delete build-web/deps/NAME.built to build it
-# again. Runs under nice: the machine is shared.
+# scripts/web-sources.sh fetches, into the cache that scripts/web-env.sh names (a prefix with
+# lib/, include/ and pkg-config files). Each library is built once; delete its NAME.built
+# there to build it again. Runs under nice: the machine is shared.
 set -euo pipefail
 source "$(dirname "$0")/web-env.sh"
+if [ -f "$web_deps/all.built" ]; then
+    exit 0 # all built before, from the same sources and scripts: nothing to fetch
+fi
 "$web_root/scripts/web-sources.sh"
 
 sources=$web_build/sources
@@ -137,3 +140,4 @@ Cflags:
 Libs:
 PC
 done
+touch "$web_deps/all.built"
