@@ -28,6 +28,13 @@ mode_t newFileMode()
     return 0666 & ~mask;
 }
 
+// The permissions a file replacing `path` gets: those it has, or those of a file made now.
+mode_t modeFor(const std::string& path)
+{
+    struct stat existing {};
+    return ::stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : newFileMode();
+}
+
 // Renames the whole file `from` to `to`, which is atomic within a folder; on failure removes
 // `from` and names `target` in the error.
 void moveInto(const std::string& from, const std::string& to, const std::string& target)
@@ -82,10 +89,7 @@ void ReplacingFile::commit()
 {
     if (!file)
         return;
-    struct stat existing {};
-    mode_t mode = ::stat(finalPath.c_str(), &existing) == 0 ? existing.st_mode & 07777
-                                                           : newFileMode();
-    bool isWritten = std::fflush(file) == 0 && ::fchmod(::fileno(file), mode) == 0;
+    bool isWritten = std::fflush(file) == 0 && ::fchmod(::fileno(file), modeFor(finalPath)) == 0;
     int code = errno;
     std::FILE* closing = file;
     file = nullptr;
@@ -102,10 +106,7 @@ void ReplacingFile::commit()
 
 void replaceWithWritten(const std::string& written, const std::string& target)
 {
-    struct stat existing {};
-    mode_t mode = ::stat(target.c_str(), &existing) == 0 ? existing.st_mode & 07777
-                                                        : newFileMode();
-    if (::chmod(written.c_str(), mode) != 0) {
+    if (::chmod(written.c_str(), modeFor(target)) != 0) {
         int code = errno;
         ::unlink(written.c_str());
         throw systemError("cannot write", target, code);

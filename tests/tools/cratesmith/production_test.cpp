@@ -120,6 +120,9 @@ TEST_F(ArchiveOnly, TheCameraNeverPassesInsideACrate)
         Scene* scene = scenes.get("voltcrate.scene");
         ASSERT_GE(scene->objects.size(), 5u);
         float leadReach = reachOf(*scene->objects[1]->mesh);
+        float tumblerReach[5] = {};
+        for (size_t i = 2; i < 5; ++i)
+            tumblerReach[i] = reachOf(*scene->objects[i]->mesh);
         const float silence[256] = {};
         float closestLead = 1e9f, closestTumbler = 1e9f;
         for (float t = 0; t <= 232; t += 0.02f) {
@@ -129,11 +132,9 @@ TEST_F(ArchiveOnly, TheCameraNeverPassesInsideACrate)
                 return std::hypot(p.x - eye.x, p.y - eye.y, p.z - eye.z);
             };
             closestLead = std::min(closestLead, distance(frame.lookPoint) - leadReach);
-            for (size_t i = 2; i < 5; ++i) {
-                const SceneObject* crate = scene->objects[i];
-                closestTumbler = std::min(closestTumbler, distance(crate->transform.position)
-                                                              - reachOf(*crate->mesh));
-            }
+            for (size_t i = 2; i < 5; ++i)
+                closestTumbler = std::min(closestTumbler,
+                    distance(scene->objects[i]->transform.position) - tumblerReach[i]);
         }
         EXPECT_GT(closestLead, 1.0f);
         EXPECT_GT(closestTumbler, 1.0f);
