@@ -2,8 +2,10 @@
 // down in reverse.
 #include "host/display.h"
 
+#include "math/fit_rectangle.h"
 #include "platform/gpu/shared_device.h"
 #include "platform/window/window.h"
+#include "production/picture_size.h"
 
 namespace tincrates {
 
@@ -17,9 +19,10 @@ Display::Display(DisplayServices services)
 Display::~Display() { close(); }
 
 void Display::open(const std::string& title, int width, int height, D3DFORMAT backBufferFormat,
-    bool fullScreen)
+    bool fullScreen, bool isSizedToWindow)
 {
     close();
+    this->isSizedToWindow = isSizedToWindow;
     try {
         window = services.createWindow(title, width, height, fullScreen);
     } catch (const std::string& reason) {
@@ -61,6 +64,15 @@ void Display::open(const std::string& title, int width, int height, D3DFORMAT ba
     // A failed query leaves the capabilities empty, which asks for the slower but always
     // available software vertex processing.
     direct3d->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps);
+    largestWidth = caps.MaxTextureWidth ? caps.MaxTextureWidth : UINT(width);
+    largestHeight = caps.MaxTextureHeight ? caps.MaxTextureHeight : UINT(height);
+    if (isSizedToWindow) {
+        sizeToWindow(params.BackBufferWidth, params.BackBufferHeight);
+    } else if (params.BackBufferWidth > largestWidth || params.BackBufferHeight > largestHeight) {
+        throw "Picture size " + std::to_string(width) + "x" + std::to_string(height)
+            + " is larger than this device can draw: at most " + std::to_string(largestWidth)
+            + "x" + std::to_string(largestHeight);
+    }
     bool hasHardwareVertexProcessing = (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
     if (!hasHardwareVertexProcessing && services.showMessage)
         services.showMessage("Your GPU is from Poland!", "Warning");
@@ -74,6 +86,41 @@ void Display::open(const std::string& title, int width, int height, D3DFORMAT ba
         throw std::string("CreateDevice() failed");
     device = created;
     publishSharedDevice(device);
+    presentParameters = params;
+    refusedWidth = refusedHeight = 0;
+}
+
+void Display::sizeToWindow(UINT& width, UINT& height) const
+{
+    PictureSize size = pictureSizeFor(window->drawableWidth(), window->drawableHeight());
+    FittedRectangle within = fitRectangle(size.width, size.height, int(largestWidth),
+        int(largestHeight));
+    if (UINT(size.width) > largestWidth || UINT(size.height) > largestHeight)
+        size = {within.width, within.height};
+    width = UINT(size.width);
+    height = UINT(size.height);
+}
+
+bool Display::fitToWindow()
+{
+    if (!isSizedToWindow || !device)
+        return false;
+    UINT width = 0;
+    UINT height = 0;
+    sizeToWindow(width, height);
+    if ((width == presentParameters.BackBufferWidth && height == presentParameters.BackBufferHeight)
+        || (width == refusedWidth && height == refusedHeight))
+        return false;
+    D3DPRESENT_PARAMETERS params = presentParameters;
+    params.BackBufferWidth = width;
+    params.BackBufferHeight = height;
+    if (FAILED(device->Reset(&params))) {
+        refusedWidth = width;
+        refusedHeight = height;
+        return false;
+    }
+    presentParameters = params;
+    return true;
 }
 
 void Display::close()

@@ -41,8 +41,24 @@ public:
     // whatever was made before the failure is kept until close(). An adapter without hardware
     // transform and lighting gets the warning "Your GPU is from Poland!" and a device with
     // software vertex processing.
+    //
+    // With isSizedToWindow the window still opens at width × height (or covers the screen),
+    // but the back buffer takes the size the picture is shown at: the largest 4:3 rectangle
+    // of the window (pictureSizeFor), so that nothing is scaled when it is presented. A size
+    // beyond what the device can draw throws "Picture size WxH is larger than this device can
+    // draw ..." when asked for, and is brought within it when taken from the window.
     void open(const std::string& title, int width, int height, D3DFORMAT backBufferFormat,
-        bool fullScreen);
+        bool fullScreen, bool isSizedToWindow = false);
+
+    // When the back buffer is sized to the window and the window now asks for another size
+    // (it was resized, or the screen's resolution changed), gives the device a back buffer of
+    // that size. Returns true when it did: every device state is then back at its default.
+    // Call between frames. A size the device refuses is not asked for again.
+    bool fitToWindow();
+
+    // The size of the back buffer.
+    int backBufferWidth() const { return int(presentParameters.BackBufferWidth); }
+    int backBufferHeight() const { return int(presentParameters.BackBufferHeight); }
 
     // Withdraws the shared device, then releases the device, the Direct3D object and the
     // window, and shows the cursor again. Safe at any time, also after a failed open.
@@ -54,7 +70,15 @@ public:
     std::shared_ptr<Window> window;
 
 private:
+    // The size the back buffer should have for the window's size now, within what the
+    // device can draw.
+    void sizeToWindow(UINT& width, UINT& height) const;
+
     DisplayServices services;
+    D3DPRESENT_PARAMETERS presentParameters{};
+    bool isSizedToWindow = false;
+    UINT largestWidth = 0, largestHeight = 0; // what the device can draw
+    UINT refusedWidth = 0, refusedHeight = 0; // the last size the device would not make
 };
 
 } // namespace tincrates

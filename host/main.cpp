@@ -1,19 +1,34 @@
 // The production's entry: plays it on this machine's screen and sound card, or without them.
 #include "host/back_ends.h"
 #include "host/run_demo.h"
+#include "production/picture_size.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
-const char* usage = "usage: tincrates [--windowed]\n"
-                    "\n"
-                    "Plays the production of the current folder (the archive stashpack or the\n"
-                    "folder data/): full screen where there is a screen, headless where there is\n"
-                    "none. Escape or closing the window ends it; any other key prints the time.\n"
-                    "\n"
-                    "  --windowed  a window of 640 x 480 that can be resized, instead of full screen\n";
+const char* usage
+    = "usage: tincrates [--windowed] [--size WIDTHxHEIGHT]\n"
+      "\n"
+      "Plays the production of the current folder (the archive stashpack or the\n"
+      "folder data/): full screen where there is a screen, headless where there is\n"
+      "none. Escape or closing the window ends it; any other key prints the time.\n"
+      "The picture is drawn at the size it is shown at: the largest 4:3 rectangle of\n"
+      "the screen or window (1440 x 1080 on a 1920 x 1080 screen).\n"
+      "\n"
+      "  --windowed  a window that can be resized (640 x 480 at first), instead of\n"
+      "              full screen; the picture follows its size\n"
+      "  --size WIDTHxHEIGHT\n"
+      "              draw the picture at this fixed 4:3 size and scale it to the\n"
+      "              screen: --size 640x480 gives the original's pixels\n";
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "tincrates: %s\n", message.c_str());
+    return 1;
+}
 
 } // namespace
 
@@ -23,6 +38,17 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--windowed") == 0) {
             services.isWindowed = true;
+        } else if (std::strcmp(argv[i], "--size") == 0) {
+            if (i + 1 >= argc)
+                return fail("--size needs a value such as 640x480");
+            tincrates::PictureSize size;
+            std::string reason = tincrates::readPictureSize(argv[++i], "--size", size);
+            if (!reason.empty())
+                return fail(reason);
+            if (size.width * 3 != size.height * 4)
+                return fail(std::string("--size takes a 4:3 size such as 640x480 or 1440x1080, not ")
+                    + argv[i]);
+            services.pictureSize = size;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(usage, stdout);
             return 0;

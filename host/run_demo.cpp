@@ -18,8 +18,6 @@ namespace tincrates {
 namespace {
 
 constexpr const char* title = "flickering tin crates";
-constexpr int screenWidth = 640;
-constexpr int screenHeight = 480;
 constexpr const char* soundtrackFileName = "soundtrk.mp3";
 
 // Whether the soundtrack has been played to its end: no sound is left to copy from its
@@ -50,7 +48,9 @@ void playDemo(const DemoServices& services)
 {
     StopSignals stopSignals;
     Display display(services.display);
-    display.open(title, screenWidth, screenHeight, D3DFMT_X8R8G8B8, !services.isWindowed);
+    PictureSize size = services.pictureSize.value_or(originalPictureSize);
+    display.open(title, size.width, size.height, D3DFMT_X8R8G8B8, !services.isWindowed,
+        !services.pictureSize);
     IDirect3DDevice9& device = *display.device;
 
     useLinearFiltering(device);
@@ -97,6 +97,10 @@ void playDemo(const DemoServices& services)
         }
         if (window.isEscapeDown())
             isStopping = true;
+        // A new back buffer comes with every state at its default: the filtering set at
+        // start-up is set again; the production sets everything else it draws with itself.
+        if (display.fitToWindow())
+            useLinearFiltering(device);
         if (t > endTime || stopSignals.isStopRequested())
             isStopping = true;
         if (services.endsWithTheMusic && isMusicOver(*music))

@@ -4,9 +4,11 @@
 
 #include "audio/bass.h"
 #include "host/display.h"
+#include "production/picture_size.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tincrates {
 
@@ -29,9 +31,13 @@ struct DemoServices {
     // standing still on the last frame: for runs without a screen, where no key or window
     // could end them.
     bool endsWithTheMusic = false;
-    // A resizable window of the picture's size instead of full screen; the picture scales to
-    // the window as it does to a screen.
+    // A resizable window instead of full screen; it opens at 640 × 480, or at pictureSize.
     bool isWindowed = false;
+    // A back buffer of this fixed size, scaled to the window or screen when shown. When
+    // empty, the picture is drawn at the size it is shown at: the largest 4:3 rectangle of
+    // the screen or window, following the window when it is resized (640 × 480 without a
+    // screen).
+    std::optional<PictureSize> pictureSize;
 };
 
 // Every texture of the production is sampled with linear filtering between texels and

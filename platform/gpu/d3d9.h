@@ -166,6 +166,13 @@ public:
 
     // Managed resources stay valid; the call only drops copies the device may rebuild.
     virtual HRESULT EvictManagedResources() = 0;
+    // Gives the device a back buffer of the new size (0 takes the window's), as when its
+    // window is resized. Outside a scene only, and only while the application holds no
+    // reference to the back buffer. As in Direct3D 9 the back buffer becomes render target 0
+    // with a viewport over all of it, and every state returns to its default, bindings
+    // included. Unlike Direct3D 9 (as in 9Ex), resources in D3DPOOL_DEFAULT survive it and
+    // need not be released first.
+    virtual HRESULT Reset(D3DPRESENT_PARAMETERS* params) = 0;
 
 protected:
     ~IDirect3DDevice9() = default;

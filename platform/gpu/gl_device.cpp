@@ -3,6 +3,7 @@
 #include "platform/gpu/gl_device.h"
 #include "platform/gpu/gl_internal_references.h"
 
+#include "math/fit_rectangle.h"
 #include "platform/gpu/gl_buffer.h"
 #include "platform/gpu/gl_check.h"
 #include "platform/gpu/gl_state_block.h"
@@ -260,23 +261,6 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
     return D3D_OK;
 }
 
-PresentRectangle presentRectangle(int pictureWidth, int pictureHeight, int windowWidth,
-    int windowHeight)
-{
-    if (pictureWidth <= 0 || pictureHeight <= 0 || windowWidth <= 0 || windowHeight <= 0)
-        return {0, 0, std::max(windowWidth, 0), std::max(windowHeight, 0)};
-    PresentRectangle shown{0, 0, windowWidth, windowHeight};
-    int64_t wide = int64_t(windowWidth) * pictureHeight;
-    int64_t tall = int64_t(windowHeight) * pictureWidth;
-    if (wide > tall)
-        shown.width = int((tall + pictureHeight / 2) / pictureHeight);
-    else if (wide < tall)
-        shown.height = int((wide + pictureWidth / 2) / pictureWidth);
-    shown.x = (windowWidth - shown.width) / 2;
-    shown.y = (windowHeight - shown.height) / 2;
-    return shown;
-}
-
 HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
     const RGNDATA* dirtyRegion)
 {
@@ -300,7 +284,7 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
     GL_CHECK(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0));
     // The picture keeps its proportions: the largest rectangle of them that fits, centred,
     // with black bars beside or above and below it.
-    PresentRectangle shown = presentRectangle(width, height, windowWidth, windowHeight);
+    FittedRectangle shown = fitRectangle(width, height, windowWidth, windowHeight);
     if (shown.width != windowWidth || shown.height != windowHeight) {
         GL_CHECK(glClearColor(0.0f, 0.0f, 0.0f, 1.0f));
         GL_CHECK(glClear(GL_COLOR_BUFFER_BIT));
@@ -313,6 +297,71 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
     window->swapBuffers();
     if (renderTarget)
         cache.bindFramebuffer(renderTarget->framebuffer);
+    return D3D_OK;
+}
+
+HRESULT GlDevice::Reset(D3DPRESENT_PARAMETERS* params)
+{
+    useContext();
+    if (isReleased || !params || isInScene || recording)
+        return D3DERR_INVALIDCALL;
+    // A render texture that is bound holds the back buffer to put it back later.
+    if (backBuffer->publicCount() != 0)
+        return D3DERR_INVALIDCALL;
+    UINT width = params->BackBufferWidth ? params->BackBufferWidth : UINT(window->drawableWidth());
+    UINT height
+        = params->BackBufferHeight ? params->BackBufferHeight : UINT(window->drawableHeight());
+    if (width == 0 || height == 0)
+        return D3DERR_INVALIDCALL;
+
+    GlSurface* made = nullptr;
+    try {
+        made = new GlSurface(*this, GlSurface::Kind::BackBuffer, width, height,
+            presentParameters.BackBufferFormat);
+    } catch (const std::string&) {
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    if (depthStencil && (width > depthWidth || height > depthHeight)) {
+        UINT grownWidth = std::max(width, depthWidth);
+        UINT grownHeight = std::max(height, depthHeight);
+        GL_CHECK(glBindRenderbuffer(GL_RENDERBUFFER, depthStencil));
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, GLsizei(grownWidth),
+            GLsizei(grownHeight));
+        if (glGetError() != GL_NO_ERROR) {
+            // The old storage is gone with the failed call; put one of the old size back.
+            glRenderbufferStorage(
+                GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, GLsizei(depthWidth), GLsizei(depthHeight));
+            made->Release();
+            return D3DERR_OUTOFVIDEOMEMORY;
+        }
+        depthWidth = grownWidth;
+        depthHeight = grownHeight;
+    }
+    if (framebufferFor(*made) == 0) {
+        made->Release();
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+
+    for (auto*& texture : state.textures)
+        replaceHeld(texture, static_cast<IDirect3DBaseTexture9*>(nullptr));
+    replaceHeld(state.streamBuffer, static_cast<IDirect3DVertexBuffer9*>(nullptr));
+    replaceHeld(state.indices, static_cast<IDirect3DIndexBuffer9*>(nullptr));
+    replaceHeld(renderTarget, made);
+    replaceHeld(backBuffer, made);
+    made->Release(); // the device's two holds are internal
+    state = defaultDeviceState(depthStencil != 0);
+    cache.bindFramebuffer(backBuffer->framebuffer);
+    viewport = {0, 0, width, height, 0.0f, 1.0f};
+    applyViewport();
+
+    presentParameters.BackBufferWidth = width;
+    presentParameters.BackBufferHeight = height;
+    presentParameters.PresentationInterval = params->PresentationInterval;
+    window->setSwapInterval(
+        presentParameters.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    params->BackBufferWidth = width;
+    params->BackBufferHeight = height;
+    params->BackBufferFormat = presentParameters.BackBufferFormat;
     return D3D_OK;
 }
 

@@ -31,14 +31,6 @@ class GlSurface;
 class GlTexture;
 class GlStateBlock;
 
-// Where Present shows a picture in a window: the largest rectangle of the picture's
-// proportions that fits, centred; x and y count from the window's top-left corner.
-struct PresentRectangle {
-    int x, y, width, height;
-};
-PresentRectangle presentRectangle(int pictureWidth, int pictureHeight, int windowWidth,
-    int windowHeight);
-
 class GlDevice final : public IDirect3DDevice9 {
 public:
     // Makes the window's context current and builds the back buffer and depth buffer.
@@ -100,6 +92,10 @@ public:
     HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
         UINT minVertexIndex, UINT numVertices, UINT startIndex, UINT count) override;
     HRESULT EvictManagedResources() override;
+    // The depth buffer grows with the back buffer but never shrinks, so that every render
+    // target that was drawing with it keeps doing so; a smaller back buffer draws into its
+    // top-left corner, as Direct3D 9 allows.
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
 
     // For the back-end's own objects. Resources and state blocks count themselves here so the
     // device, and with it the GL context, outlives the last of them.

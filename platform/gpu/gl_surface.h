@@ -41,6 +41,8 @@ public:
     void holdInternally();
     void releaseInternally();
 
+    // The references the application holds (not the internal ones).
+    ULONG publicCount() const { return containerTexture ? 0 : refCount; }
     Kind kind() const { return surfaceKind; }
     UINT width() const { return surfaceWidth; }
     UINT height() const { return surfaceHeight; }

@@ -114,6 +114,7 @@ public:
         return E_FAIL;
     }
     HRESULT EvictManagedResources() override { return E_FAIL; }
+    HRESULT Reset(D3DPRESENT_PARAMETERS*) override { return E_FAIL; }
 
     IDirect3DVertexBuffer9* buffer = nullptr; // handed out when set; not owned
 

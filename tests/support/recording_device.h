@@ -220,6 +220,11 @@ public:
         log("EvictManagedResources");
         return inner.EvictManagedResources();
     }
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override
+    {
+        log("Reset");
+        return inner.Reset(params);
+    }
 
 private:
     template <class T>

@@ -4,10 +4,12 @@
 // sheet of the whole production.
 #include "audio/bass.h"
 #include "host/run_demo.h"
+#include "math/fit_rectangle.h"
 #include "platform/gpu/d3d9.h"
 #include "platform/sound/silent_audio_output.h"
 #include "platform/window/headless_window.h"
 #include "production/frame_animation.h"
+#include "production/picture_size.h"
 #include "tools/capture/contact_sheet.h"
 #include "tools/capture/video_file.h"
 #include "tools/media/png_writer.h"
@@ -36,7 +38,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* usage =
     "usage: capture [-C DIR] [-r FRAMES_PER_SECOND] [-t SECONDS] [-o FILE.mp4 | -o FOLDER]\n"
-    "               [--at T1,T2,...] [--contact-sheet FILE.png]\n"
+    "               [--size WIDTHxHEIGHT] [--at T1,T2,...] [--contact-sheet FILE.png]\n"
     "\n"
     "Plays the production of the current folder (the archive stashpack or the folder data/)\n"
     "without a screen or sound card, on a clock that moves by exactly one frame's worth of\n"
@@ -48,6 +50,9 @@ constexpr const char* usage =
     "                        exactly as long as the frames; the default is the folder capture\n"
     "  -r FRAMES_PER_SECOND  1 to 240, default 30\n"
     "  -t SECONDS            stop after this much of the soundtrack (default: the end)\n"
+    "  --size WIDTHxHEIGHT   frames of this size, such as 1920x1080 (default 640x480, the\n"
+    "                        original's pixels): the picture is drawn at the largest 4:3\n"
+    "                        size that fits, with black bars beside or above and below it\n"
     "  --at T1,T2,...        only the frames at these demo times (in beats, 0 to 232), as\n"
     "                        FOLDER/t012.500.png and so on; no sound is written\n"
     "  --contact-sheet FILE.png\n"
@@ -62,6 +67,7 @@ struct Options {
     std::vector<double> times; // --at: only these demo times, in rising order
     std::optional<std::string> contactSheet;
     std::optional<std::string> dataFolder;
+    std::optional<PictureSize> frameSize; // --size
 };
 
 bool isVideoName(const std::string& name)
@@ -113,9 +119,15 @@ private:
 // Reads frames back from the device into one system-memory surface and one pixel buffer that
 // every frame reuses: a fresh 1.2 MB of each per frame cost the main thread page faults and
 // zeroing that held the renderer up. (The device outlives a surface released after the run.)
+// A frame larger than the picture gets the picture in its middle and black around it.
 class FrameReader {
 public:
+    // Frames of the back buffer's own size.
     FrameReader() = default;
+    explicit FrameReader(std::optional<PictureSize> frameSize)
+        : frameSize(frameSize)
+    {
+    }
     FrameReader(const FrameReader&) = delete;
     FrameReader& operator=(const FrameReader&) = delete;
     ~FrameReader()
@@ -151,18 +163,35 @@ public:
         target->Release();
         if (!isRead)
             throw std::string("cannot read the frame back");
-        pixels.resize(size_t(desc.Width) * desc.Height);
+        width = desc.Width;
+        height = desc.Height;
+        UINT left = 0;
+        UINT top = 0;
+        if (frameSize && (UINT(frameSize->width) != width || UINT(frameSize->height) != height)) {
+            FittedRectangle shown = fitRectangle(
+                int(width), int(height), frameSize->width, frameSize->height);
+            if (UINT(shown.width) != width || UINT(shown.height) != height) {
+                copy->UnlockRect();
+                throw std::string("the picture does not fit the frame");
+            }
+            left = UINT(shown.x);
+            top = UINT(shown.y);
+            width = UINT(frameSize->width);
+            height = UINT(frameSize->height);
+        }
+        // A moved-away buffer comes back empty; bars are painted only when it is new.
+        if (pixels.size() != size_t(width) * height)
+            pixels.assign(size_t(width) * height, 0xFF000000u);
         for (UINT y = 0; y < desc.Height; ++y)
-            std::memcpy(pixels.data() + size_t(y) * desc.Width,
+            std::memcpy(pixels.data() + size_t(top + y) * width + left,
                 static_cast<const uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
                 size_t(desc.Width) * 4);
         copy->UnlockRect();
-        width = desc.Width;
-        height = desc.Height;
         return pixels;
     }
 
 private:
+    std::optional<PictureSize> frameSize;
     IDirect3DSurface9* copy = nullptr;
     D3DSURFACE_DESC copyDesc{};
     std::vector<uint32_t> pixels;
@@ -184,7 +213,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
             return false;
         }
         bool takesValue = argument == "-r" || argument == "-t" || argument == "-o"
-            || argument == "--at" || argument == "--contact-sheet" || argument == "-C";
+            || argument == "--at" || argument == "--contact-sheet" || argument == "-C"
+            || argument == "--size";
         if (!takesValue) {
             std::fprintf(stderr, "capture: unknown option %s (see capture --help)\n",
                 argument.c_str());
@@ -203,6 +233,12 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
             options.output = value;
         } else if (argument == "-C") {
             options.dataFolder = value;
+        } else if (argument == "--size") {
+            PictureSize size;
+            std::string reason = readPictureSize(value, "--size", size);
+            if (!reason.empty())
+                return fail(reason.c_str());
+            options.frameSize = size;
         } else if (argument == "--contact-sheet") {
             options.contactSheet = value;
         } else if (argument == "--at") {
@@ -237,7 +273,8 @@ void shareCoresWithTheEncoder()
 
 // Plays the production once on a silent clock. After each frame, `framePresented` gets the
 // device and the clock, and says whether the run should go on.
-int play(const std::function<bool(IDirect3DDevice9&, SilentAudioOutput&)>& framePresented)
+int play(const Options& options,
+    const std::function<bool(IDirect3DDevice9&, SilentAudioOutput&)>& framePresented)
 {
     std::shared_ptr<CaptureWindow> window;
     SilentAudioOutput* clock = nullptr; // owned by the audio layer while the music exists
@@ -261,6 +298,12 @@ int play(const std::function<bool(IDirect3DDevice9&, SilentAudioOutput&)>& frame
         if (!framePresented(device, *clock))
             window->isFinished = true;
     };
+    // The picture is drawn at the largest 4:3 size that fits the frame, never scaled.
+    if (options.frameSize) {
+        FittedRectangle shown = fitRectangle(originalPictureSize.width,
+            originalPictureSize.height, options.frameSize->width, options.frameSize->height);
+        services.pictureSize = PictureSize{shown.width, shown.height};
+    }
     return runDemo(services);
 }
 
@@ -286,8 +329,8 @@ int captureEveryFrame(const Options& options)
     std::unique_ptr<VideoFile> video;
     std::unique_ptr<WavWriter> soundtrack;
     uint64_t frameNumber = 0;
-    FrameReader reader;
-    int result = play([&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
+    FrameReader reader(options.frameSize);
+    int result = play(options, [&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
         UINT width = 0;
         UINT height = 0;
         const std::vector<uint32_t>& pixels = reader.read(device, width, height);
@@ -341,13 +384,13 @@ int captureEveryFrame(const Options& options)
 // The frames at chosen demo times. The clock jumps from one to the next; the production sees
 // a stalled music stream, so its texts advance as if every frame between had been shown.
 // `keep` gets each frame with its time.
-int captureMoments(const std::vector<double>& times,
+int captureMoments(const Options& options, const std::vector<double>& times,
                    const std::function<void(double t, std::vector<uint32_t>&, UINT, UINT)>& keep)
 {
     size_t next = 0;
     ProgressMeter progress("capture:", times.size(), "frames");
-    FrameReader reader;
-    int result = play([&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
+    FrameReader reader(options.frameSize);
+    int result = play(options, [&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
         uint64_t position = clock.position();
         if (next < times.size() && position == soundOffsetAt(times[next])) {
             UINT width = 0;
@@ -382,7 +425,7 @@ int captureChosenFrames(const Options& options)
             error.message().c_str());
         return 1;
     }
-    int result = captureMoments(options.times,
+    int result = captureMoments(options, options.times,
         [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
             char name[32];
             std::snprintf(name, sizeof name, "t%07.3f.png", t);
@@ -393,12 +436,12 @@ int captureChosenFrames(const Options& options)
     return result;
 }
 
-int captureContactSheet(const std::string& path)
+int captureContactSheet(const Options& options, const std::string& path)
 {
     std::vector<SheetFrame> frames;
     UINT frameWidth = 0;
     UINT frameHeight = 0;
-    int result = captureMoments(contactSheetTimes(),
+    int result = captureMoments(options, contactSheetTimes(),
         [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
             frames.push_back({t, std::move(pixels)});
             frameWidth = width;
@@ -439,7 +482,7 @@ int capture(const Options& options)
     else if (options.output || !options.contactSheet)
         result = captureEveryFrame(options);
     if (result == 0 && options.contactSheet)
-        result = captureContactSheet(*options.contactSheet);
+        result = captureContactSheet(options, *options.contactSheet);
     return result;
 }
 

@@ -1,0 +1,32 @@
+// The size the production's picture is drawn at. Nothing in the picture depends on it but
+// its sharpness: the camera's aspect is 4:3, overlays are placed in clip space and the glow
+// has render targets of its own size. So a screen or a video of any size gets the largest
+// 4:3 picture that fits it, drawn at that size.
+#pragma once
+
+#include <string>
+
+namespace tincrates {
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const PictureSize&, const PictureSize&) = default;
+};
+
+// The size the production was made for, and what runs without a screen draw.
+inline constexpr PictureSize originalPictureSize{640, 480};
+
+// Below this the glow's 256-pixel render targets would outgrow the depth buffer.
+inline constexpr PictureSize smallestPictureSize{320, 240};
+
+// The largest picture of the production's 4:3 proportions that fits in width × height, never
+// smaller than the original 640 × 480: a smaller area shows that, scaled down.
+PictureSize pictureSizeFor(int areaWidth, int areaHeight);
+
+// Reads "WIDTHxHEIGHT" (such as 1920x1080) into `size`. Returns an empty text when it is a
+// size of at least the smallest, else the reason for `option` in one line ("--size takes
+// ..."). Whether the device can make a picture that large is the display's to say.
+std::string readPictureSize(const std::string& text, const std::string& option, PictureSize& size);
+
+} // namespace tincrates
