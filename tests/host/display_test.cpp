@@ -81,6 +81,8 @@ struct DisplayFixture : ::testing::Test {
             log.push_back("window " + title + " " + std::to_string(width) + "x"
                 + std::to_string(height) + (fullScreen ? " full screen" : " windowed"));
             window = std::make_shared<ScriptedWindow>();
+            window->shownWidth = shownWidth;
+            window->shownHeight = shownHeight;
             return window;
         };
         made.createDirect3D = [=, this](UINT version) -> IDirect3D9* {
@@ -96,6 +98,8 @@ struct DisplayFixture : ::testing::Test {
     }
 
     std::vector<std::string> log;
+    int shownWidth = 0; // the size of the windows made, as a screen shows them
+    int shownHeight = 0;
     std::shared_ptr<ScriptedWindow> window;
     AdapterStandIn* adapter = nullptr; // owned by the display
 };
@@ -134,6 +138,88 @@ TEST_F(DisplayFixture, OpensA640By480DeviceAndPublishesItUntilClosed)
     EXPECT_EQ(display.direct3d, nullptr);
     EXPECT_EQ(display.window, nullptr);
     EXPECT_EQ(log.back(), "Direct3D released");
+}
+
+D3DSURFACE_DESC backBufferOf(IDirect3DDevice9* device)
+{
+    IDirect3DSurface9* backBuffer = nullptr;
+    device->GetBackBuffer(0, 0, 0, &backBuffer);
+    D3DSURFACE_DESC desc{};
+    backBuffer->GetDesc(&desc);
+    backBuffer->Release();
+    return desc;
+}
+
+TEST_F(DisplayFixture, ABackBufferSizedToTheWindowIsItsLargest4By3RectangleAndFollowsIt)
+{
+    shownWidth = 1920;
+    shownHeight = 1080;
+    Display display(services());
+    display.open("t", 640, 480, D3DFMT_X8R8G8B8, true, true);
+    EXPECT_EQ(log.front(), "window t 640x480 full screen");
+    EXPECT_EQ(adapter->presentParameters.BackBufferWidth, 1440u);
+    EXPECT_EQ(adapter->presentParameters.BackBufferHeight, 1080u);
+    EXPECT_EQ(backBufferOf(display.device).Width, 1440u);
+    EXPECT_FALSE(display.fitToWindow()); // nothing changed
+
+    struct Step {
+        int shownWidth, shownHeight;
+        int width, height;
+    } steps[] = {
+        {1024, 768, 1024, 768},
+        {3840, 2160, 2880, 2160},
+        {300, 200, 640, 480},      // smaller than the original: drawn at 640 × 480, shrunk
+        {20000, 15000, 8192, 6144}, // no more than the device can draw
+    };
+    for (const Step& step : steps) {
+        window->shownWidth = step.shownWidth;
+        window->shownHeight = step.shownHeight;
+        display.device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+        EXPECT_TRUE(display.fitToWindow()) << step.shownWidth;
+        EXPECT_EQ(display.backBufferWidth(), step.width);
+        EXPECT_EQ(display.backBufferHeight(), step.height);
+        D3DSURFACE_DESC desc = backBufferOf(display.device);
+        EXPECT_EQ(int(desc.Width), step.width);
+        EXPECT_EQ(int(desc.Height), step.height);
+        EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+        // A new back buffer comes with the device's default states; the caller sets its own.
+        DWORD filter = 0;
+        display.device->GetSamplerState(0, D3DSAMP_MAGFILTER, &filter);
+        EXPECT_EQ(filter, DWORD(D3DTEXF_POINT));
+    }
+    EXPECT_EQ(sharedDevice(), display.device);
+}
+
+TEST_F(DisplayFixture, AFixedBackBufferStaysAndATooLargeOneIsRefusedInOneLine)
+{
+    shownWidth = 1920;
+    shownHeight = 1080;
+    Display display(services());
+    display.open("t", 800, 600, D3DFMT_X8R8G8B8, true);
+    EXPECT_EQ(backBufferOf(display.device).Width, 800u);
+    window->shownWidth = 1280;
+    window->shownHeight = 1024;
+    EXPECT_FALSE(display.fitToWindow());
+    EXPECT_EQ(backBufferOf(display.device).Width, 800u);
+
+    Display tooLarge(services());
+    try {
+        tooLarge.open("t", 9000, 6750, D3DFMT_X8R8G8B8, true);
+        FAIL() << "a back buffer beyond the device's textures was made";
+    } catch (const std::string& text) {
+        EXPECT_EQ(text,
+            "Picture size 9000x6750 is larger than this device can draw: at most 8192x8192");
+    }
+    EXPECT_EQ(tooLarge.device, nullptr);
+}
+
+TEST_F(DisplayFixture, WithoutAScreenTheBackBufferSizedToTheWindowIsTheOriginal640By480)
+{
+    Display display(services());
+    display.open("t", 640, 480, D3DFMT_X8R8G8B8, false, true);
+    EXPECT_EQ(backBufferOf(display.device).Width, 640u);
+    EXPECT_EQ(backBufferOf(display.device).Height, 480u);
+    EXPECT_FALSE(display.fitToWindow());
 }
 
 TEST_F(DisplayFixture, FullScreenHidesTheCursorUntilClosed)

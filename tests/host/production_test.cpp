@@ -134,6 +134,43 @@ TEST_F(Production, ShowsTheTextsCreditsFlashesAndFadeOnTime)
     expectColour(pixel(last, 100, 300), 0, 0, 0, "scene at the end");
 }
 
+TEST_F(Production, AWindowResizedWhilePlayingShowsWhatOneOfThatSizeWouldShow)
+{
+    // The same moments, once in a window of 800 × 600 from the start and once in one that
+    // is 640 × 480 until the first frame has been shown: the new back buffer comes with
+    // every device state at its default, and the production must set again all it draws with.
+    auto playIn = [this](int width, int height, bool isResizedLater) {
+        frames.clear();
+        DisplayServices display = test.services.display;
+        test.services.display.createWindow = [&, display](const std::string& title, int w,
+                                                 int h, bool fullScreen) {
+            auto made = display.createWindow(title, w, h, fullScreen);
+            test.window->shownWidth = isResizedLater ? 640 : width;
+            test.window->shownHeight = isResizedLater ? 480 : height;
+            return made;
+        };
+        size_t next = 0;
+        std::vector<double> times = {9.5, 100.5, 196.5};
+        test.services.framePresented = [&](IDirect3DDevice9& device, float t) {
+            frames.push_back({t, readBackBuffer(device)});
+            test.window->shownWidth = width;
+            test.window->shownHeight = height;
+            clock.output->seek(bytesAtDemoTime(next < times.size() ? times[next++] : 233.0));
+        };
+        EXPECT_EQ(runDemo(test.services), 0);
+        test.services.display = display;
+    };
+    playIn(800, 600, false);
+    std::vector<Frame> fromTheStart = std::move(frames);
+    playIn(800, 600, true);
+    ASSERT_EQ(frames.size(), fromTheStart.size());
+    EXPECT_EQ(frames[0].pixels.size(), 640u * 480u);
+    for (size_t i = 1; i < frames.size(); ++i) {
+        ASSERT_EQ(frames[i].pixels.size(), 800u * 600u) << "frame " << i;
+        EXPECT_TRUE(frames[i].pixels == fromTheStart[i].pixels) << "at t=" << frames[i].t;
+    }
+}
+
 TEST_F(Production, TheScenesCratesAreDrawnAndGlow)
 {
     // Before beat 8 nothing covers the scene.

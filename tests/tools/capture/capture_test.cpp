@@ -259,5 +259,28 @@ TEST_F(Capture, ReportsAMissingProductionAndBadOptions)
     EXPECT_EQ(contents("output.txt").substr(0, 14), "usage: capture");
 }
 
+TEST_F(Capture, SizesThatAreNotWidthByHeightTooSmallOrTooLargeAreOneLineOfError)
+{
+    struct Case {
+        const char* size;
+        const char* error;
+    } cases[] = {
+        {"1920", "capture: --size takes a size in pixels such as 1920x1080, not \"1920\"\n"},
+        {"1920x", "capture: --size takes a size in pixels such as 1920x1080, not \"1920x\"\n"},
+        {"x1080", "capture: --size takes a size in pixels such as 1920x1080, not \"x1080\"\n"},
+        {"-640x480", "capture: --size takes a size in pixels such as 1920x1080, not \"-640x480\"\n"},
+        {"640X480", "capture: --size takes a size in pixels such as 1920x1080, not \"640X480\"\n"},
+        {"0x0", "capture: --size 0x0 is too small: at least 320x240\n"},
+        {"200x150", "capture: --size 200x150 is too small: at least 320x240\n"},
+        {"40000x30000", "capture: Picture size 40000x30000 is larger than this device can draw: "
+                        "at most 8192x8192\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(std::string("--size ") + c.size + " --at 9 -o out"), 1) << c.size;
+        EXPECT_EQ(contents("errors.txt"), c.error);
+    }
+    EXPECT_FALSE(std::filesystem::exists("out/t009.000.png"));
+}
+
 } // namespace
 } // namespace tincrates

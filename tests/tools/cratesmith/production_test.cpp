@@ -173,14 +173,15 @@ TEST(Generation, AMissingFontIsACleanError)
 
 // Frames of the generated production, rendered by capture.
 struct Frames : ::testing::Test {
-    // The frames at the given demo times, rendered by one run of capture.
-    std::vector<DecodedImage> framesAt(const std::vector<double>& times)
+    // The frames at the given demo times, rendered by one run of capture with `options`.
+    std::vector<DecodedImage> framesAt(const std::vector<double>& times,
+                                       const std::string& options = "")
     {
         std::string list;
         for (double time : times)
             list += (list.empty() ? "" : ",") + std::to_string(time);
-        std::string command = "cd " + production.string() + " && " CAPTURE_PROGRAM " --at "
-                              + list + " -o " + scratch.path.string();
+        std::string command = "cd " + production.string() + " && " CAPTURE_PROGRAM " " + options
+                              + " --at " + list + " -o " + scratch.path.string();
         EXPECT_EQ(run(command), 0) << contents("errors.txt");
         std::vector<DecodedImage> frames;
         for (double time : times) {
@@ -308,6 +309,55 @@ TEST_F(Frames, TheTextOfTheMomentReadsOverTheScene)
     DecodedImage frame = frameAt("20.6");
     ASSERT_EQ(frame.width, 640u);
     EXPECT_GT(shareBetween(frame, 144, 180, 496, 300, 240, 255), 0.03);
+}
+
+// The mean difference, over all channels, between a frame and one twice its size averaged
+// down by 2 × 2 boxes.
+double meanDifferenceHalved(const DecodedImage& small, const DecodedImage& large)
+{
+    double sum = 0;
+    for (uint32_t y = 0; y < small.height; ++y)
+        for (uint32_t x = 0; x < small.width; ++x)
+            for (int shift : {0, 8, 16}) {
+                int box = 0;
+                for (uint32_t dy = 0; dy < 2; ++dy)
+                    for (uint32_t dx = 0; dx < 2; ++dx)
+                        box += int(large.pixels[size_t(2 * y + dy) * large.width + 2 * x + dx]
+                                   >> shift & 0xFF);
+                int own = int(small.pixels[size_t(y) * small.width + x] >> shift & 0xFF);
+                sum += std::abs(own - box / 4.0);
+            }
+    return sum / (3.0 * small.width * small.height);
+}
+
+TEST_F(Frames, DrawnLargerItIsTheSamePictureOnlySharper)
+{
+    // A text, the flash at its peak, the credits and the fade: same framing, placement and
+    // grade at twice the size, so averaged down it is the picture of 640 × 480 again but for
+    // the edges that the larger one draws more finely.
+    const std::vector<double> times = {20.6, 60.01, 196.5, 216.6};
+    std::vector<DecodedImage> original = framesAt(times);
+    std::vector<DecodedImage> larger = framesAt(times, "--size 1280x960");
+    for (size_t i = 0; i < times.size(); ++i) {
+        ASSERT_EQ(original[i].width, 640u);
+        ASSERT_EQ(larger[i].width, 1280u);
+        ASSERT_EQ(larger[i].height, 960u);
+        double difference = meanDifferenceHalved(original[i], larger[i]);
+        std::printf("t %g: mean difference %.2f\n", times[i], difference);
+        EXPECT_LT(difference, 3.0) << "at t " << times[i];
+    }
+}
+
+TEST_F(Frames, AWideFrameHasThePictureInItsMiddleWithBlackBesideIt)
+{
+    DecodedImage frame = framesAt({100.5}, "--size 1920x1080")[0];
+    ASSERT_EQ(frame.width, 1920u);
+    ASSERT_EQ(frame.height, 1080u);
+    EXPECT_EQ(shareBetween(frame, 0, 0, 240, 1080, 0, 0), 1.0);
+    EXPECT_EQ(shareBetween(frame, 1680, 0, 1920, 1080, 0, 0), 1.0);
+    // The picture reaches both edges of its 1440 columns.
+    EXPECT_LT(shareBetween(frame, 240, 0, 241, 1080, 0, 0), 0.5);
+    EXPECT_LT(shareBetween(frame, 1679, 0, 1680, 1080, 0, 0), 0.5);
 }
 
 } // namespace
