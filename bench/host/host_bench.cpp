@@ -1,8 +1,9 @@
-// Times frames of the production's timeline at 640 × 480 on the headless device (two scene
-// renders, six blur passes, the overlays, and a read-back so the renderer's work is counted):
-// every frame of the whole timeline of the production cratesmith generates into
-// build/production, with the median and the slowest; and repeated frames of it and of the
-// host tests' small production, counting the heap allocations per frame, which should be none.
+// Times frames of the production's timeline on the headless device (two scene renders, six
+// blur passes, the overlays, and a read-back so the renderer's work is counted): every frame
+// of the whole timeline of the production cratesmith generates into build/production at
+// 640 × 480, with the median and the slowest; and repeated frames of it, at 640 × 480 and at
+// the sizes of today's screens (1440 × 1080 for 1080 lines, 1920 × 1440), and of the host
+// tests' small production, counting the heap allocations per frame, which should be none.
 #include "audio/music_stream.h"
 #include "host/run_demo.h"
 #include "platform/gpu/shared_device.h"
@@ -54,7 +55,8 @@ enum class Production { test, generated };
 // that the benchmark moves. `isReady` is false when the generated production was not built.
 class ProductionRun {
 public:
-    explicit ProductionRun(Production production)
+    explicit ProductionRun(Production production, UINT width = 640, UINT height = 480)
+        : device(width, height, D3DFMT_X8R8G8B8)
     {
         std::error_code error;
         if (production == Production::generated)
@@ -73,7 +75,7 @@ public:
         timeline.emplace(*device.get(), *music);
         timeline->build();
         device->CreateOffscreenPlainSurface(
-            640, 480, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr);
+            width, height, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr);
         device->GetRenderTarget(0, &backBuffer);
     }
     ~ProductionRun()
@@ -104,7 +106,7 @@ public:
     SilentClock clock;
 
 private:
-    HeadlessDevice device{640, 480, D3DFMT_X8R8G8B8};
+    HeadlessDevice device;
     std::optional<MusicStream> music;
     std::optional<Timeline> timeline;
     IDirect3DSurface9* copy = nullptr;
@@ -116,7 +118,7 @@ constexpr const char* missingProduction
 
 void timelineFrame(benchmark::State& state, Production production)
 {
-    ProductionRun run(production);
+    ProductionRun run(production, UINT(state.range(0)), UINT(state.range(1)));
     if (!run.isReady) {
         state.SkipWithError(missingProduction);
         return;
@@ -186,9 +188,13 @@ void wholeTimeline(benchmark::State& state)
 BENCHMARK(wholeTimeline)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 BENCHMARK_CAPTURE(timelineFrame, testProduction, Production::test)
+    ->Args({640, 480})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(timelineFrame, generatedProduction, Production::generated)
+    ->Args({640, 480})
+    ->Args({1440, 1080})
+    ->Args({1920, 1440})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
