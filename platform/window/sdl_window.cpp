@@ -35,9 +35,11 @@ SdlWindow::SdlWindow(const std::string& title, int width, int height, bool fullS
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     // Full screen covers the desktop at its own resolution rather than asking the display for
-    // a mode of the picture's size, which today's flat panels show badly or refuse; Present
-    // scales the picture to the screen. A window can be resized and scales the same way.
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+    // a mode of the picture's size, which today's flat panels show badly or refuse; the
+    // picture is drawn at the size it is shown at, or scaled by Present when its size is
+    // fixed. A window can be resized. On screens of high density the drawable size counts
+    // the screen's own pixels, not the desktop's scaled units.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI;
     int windowWidth = width;
     int windowHeight = height;
     if (fullScreen) {
