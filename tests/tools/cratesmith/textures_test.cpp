@@ -259,43 +259,16 @@ double fineDetail(const DecodedImage& image)
     return sum / double((image.width - 2) * (image.height - 2));
 }
 
-// The image twice as wide and high, filtered bilinearly as a texture is when it is enlarged.
-DecodedImage enlarged(const DecodedImage& image)
-{
-    DecodedImage large;
-    large.width = 2 * image.width;
-    large.height = 2 * image.height;
-    large.pixels.resize(size_t(large.width) * large.height);
-    auto clampTo = [](int i, uint32_t size) { return uint32_t(std::clamp(i, 0, int(size) - 1)); };
-    for (uint32_t y = 0; y < large.height; ++y)
-        for (uint32_t x = 0; x < large.width; ++x) {
-            double fx = (x + 0.5) / 2 - 0.5, fy = (y + 0.5) / 2 - 0.5;
-            int x0 = int(std::floor(fx)), y0 = int(std::floor(fy));
-            double tx = fx - x0, ty = fy - y0;
-            uint32_t pixel = 0;
-            for (int shift : {0, 8, 16, 24}) {
-                auto at = [&](int i, int j) {
-                    return channel(pixelAt(image, clampTo(i, image.width),
-                                           clampTo(j, image.height)), shift);
-                };
-                double value = (at(x0, y0) * (1 - tx) + at(x0 + 1, y0) * tx) * (1 - ty)
-                               + (at(x0, y0 + 1) * (1 - tx) + at(x0 + 1, y0 + 1) * tx) * ty;
-                pixel |= uint32_t(std::lround(value)) << shift;
-            }
-            large.pixels[size_t(y) * large.width + x] = pixel;
-        }
-    return large;
-}
-
 TEST_F(Textures, TexturesDrawnFinerCarryDetailTheirHalfSizeCannotHold)
 {
-    // A texture drawn at half the size and enlarged has about as little detail finer than two
-    // pixels as its own half-size copy enlarged again (at most 1.45 times as much, measured).
+    // A texture enlarged from half its size keeps about a third of the fine detail its half-size
+    // copy has (0.32 to 0.35, measured on the textures drawn at that size and enlarged
+    // bilinearly); one drawn at its size has half of it or more.
     for (const char* name : {"tinplate.png", "leadtin.png", "rust.png", "hazard.png",
                              "lamp.png"}) {
         DecodedImage texture = image(name);
         ASSERT_FALSE(texture.pixels.empty()) << name;
-        EXPECT_GT(fineDetail(texture), 1.6 * fineDetail(enlarged(halved(texture)))) << name;
+        EXPECT_GT(fineDetail(texture), 0.42 * fineDetail(halved(texture))) << name;
     }
 }
 

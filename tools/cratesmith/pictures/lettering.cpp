@@ -29,7 +29,8 @@ constexpr int imageWidth = layoutWidth * imageScale, imageHeight = layoutHeight 
 constexpr float marginX = 20.0f, marginY = 18.0f;
 // Baseline to baseline, in ems of the two lines' mean size: tight, as display type is set.
 constexpr float lineSpacing = 1.1f;
-constexpr int largestSize = 150; // layout pixels per em; single short words would grow beyond reason
+// Layout pixels per em; single short words would grow beyond reason.
+constexpr int largestSize = 150;
 
 // Each line lands on a sync time of the music: 0 is up from beat 8, line k from the k-th sync
 // time on. Lines 16 to 21 count the beats left to the last sync time; 18 to 21 stand for a
@@ -68,8 +69,8 @@ struct Line {
     float spaceBefore = 0.0f;
 };
 
-// How far the lines reach when set at `size` layout pixels per em: the widest line's advance, and the
-// height from the first line's ascent to the last line's descent.
+// How far the lines reach when set at `size` layout pixels per em: the widest line's advance, and
+// the height from the first line's ascent to the last line's descent.
 struct Extent {
     float width = 0.0f;
     float height = 0.0f;
@@ -174,7 +175,8 @@ Image setLines(Typeface& face, const std::vector<Line>& lines)
         }
 
     // The halo: the type grown by a few pixels, then softened, a little heavier below.
-    Plane halo = blurred(dilated(type, 4 * imageScale, Edge::clamp), 7.0f * imageScale, Edge::clamp);
+    Plane halo = blurred(dilated(type, 4 * imageScale, Edge::clamp), 7.0f * imageScale,
+                         Edge::clamp);
     const int shadowDrop = 3 * imageScale;
     // Transparent pixels take the halo's colour too: filtering and mipmaps mix the colour of
     // neighbouring pixels regardless of their alpha, and a white ground would fringe the type.

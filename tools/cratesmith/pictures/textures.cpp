@@ -404,7 +404,7 @@ Image rust()
     const int size = grid.pixels();
     const float scale = float(grid.scale);
     Plane broad = noisePlane(size, size, 4, 4, 6, 0.6f, 4000);
-    Plane scale_ = noisePlane(size, size, 24, 24, 4, 0.55f, 4001);
+    Plane scales = noisePlane(size, size, 24, 24, 4, 0.55f, 4001);
     Plane flakes = noisePlane(size, size, 48, 48, 2, 0.4f, 4002);
     Plane ragged = fineNoise(grid, 4, 4003);
     Plane pits = fineNoise(grid, 2, 4004);
@@ -412,7 +412,7 @@ Image rust()
     for (size_t i = 0; i < height.values.size(); ++i) {
         flakes.values[i] += 0.05f * (ragged.values[i] - 0.5f);
         float pit = smoothstep(0.8f, 0.9f, pits.values[i]);
-        height.values[i] = 5.0f * broad.values[i] + 2.0f * scale_.values[i]
+        height.values[i] = 5.0f * broad.values[i] + 2.0f * scales.values[i]
                            - 1.5f * smoothstep(0.75f, 0.85f, flakes.values[i]) - 0.6f * pit;
     }
     Plane light = lit(height, 1.0f * scale, Edge::wrap);
@@ -420,7 +420,7 @@ Image rust()
     const Rgb rustDark = rgbBytes(60, 28, 16), rustLight = rgbBytes(128, 62, 28);
     return fillImage(size, size, [&](int x, int y) {
         size_t i = size_t(y) * size_t(size) + size_t(x);
-        Rgb colour = mix(rustDark, rustLight, smoothstep(0.15f, 0.85f, scale_.values[i]));
+        Rgb colour = mix(rustDark, rustLight, smoothstep(0.15f, 0.85f, scales.values[i]));
         colour = mix(colour, steel, 0.8f * smoothstep(0.2f, 0.12f, broad.values[i]));
         colour = colour * (1.0f - 0.3f * smoothstep(0.75f, 0.85f, flakes.values[i]));
         return colour * std::min(light.values[i], 1.4f);
@@ -518,7 +518,8 @@ Image lamp()
         lens = lens * (1.0f - 0.35f * grilleShade.values[i]);
         Rgb outside = mix(housing * (0.8f + 0.4f * housingNoise.values[i]),
                           rimMetal * rimLight.values[i], clamp01(rimHeight.values[i]));
-        Rgb screw = screwMetal * std::min(screwLight.values[i], 1.8f) * (1.0f - 0.7f * slots.values[i]);
+        Rgb screw = screwMetal * std::min(screwLight.values[i], 1.8f)
+                    * (1.0f - 0.7f * slots.values[i]);
         outside = mix(outside, screw, screwHeads.values[i]);
         Rgb colour = mix(outside, lens, grid.sharp((r - lensRadius) / 1.5f));
         return mix(colour, barMetal * (0.8f + 0.4f * housingNoise.values[i]), grille.values[i]);
