@@ -44,4 +44,28 @@ inline double lumaOf(uint32_t pixel)
 
 inline bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
+// The image at half its width and height, each pixel the mean of the 2 × 2 it stands for (every
+// channel alike, alpha too), as a mipmap's next level is made. Odd last rows and columns drop.
+inline DecodedImage halved(const DecodedImage& image)
+{
+    DecodedImage half;
+    half.width = image.width / 2;
+    half.height = image.height / 2;
+    half.hasAlpha = image.hasAlpha;
+    half.pixels.resize(size_t(half.width) * half.height);
+    for (uint32_t y = 0; y < half.height; ++y)
+        for (uint32_t x = 0; x < half.width; ++x) {
+            uint32_t pixel = 0;
+            for (int shift : {0, 8, 16, 24}) {
+                int sum = channel(pixelAt(image, 2 * x, 2 * y), shift)
+                          + channel(pixelAt(image, 2 * x + 1, 2 * y), shift)
+                          + channel(pixelAt(image, 2 * x, 2 * y + 1), shift)
+                          + channel(pixelAt(image, 2 * x + 1, 2 * y + 1), shift);
+                pixel |= uint32_t((sum + 2) / 4) << shift;
+            }
+            half.pixels[size_t(y) * half.width + x] = pixel;
+        }
+    return half;
+}
+
 } // namespace tincrates::cratesmith::testing

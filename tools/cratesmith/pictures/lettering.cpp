@@ -1,6 +1,9 @@
 // The lettering: white type with a soft dark halo, so it reads over the glow and the white
-// flashes, on a transparent ground. Each image is shown at half size (352 × 120 on the 640 × 480
-// screen), so the type is set large and the halo wide enough to survive the minification.
+// flashes, on a transparent ground. Each image is stretched over the middle 352 × 120 of a
+// 640 × 480 picture, which is 792 × 270 pixels on a 1080-line screen and 1584 × 540 on a
+// 2160-line one: the images are 1408 × 480, sharp at 1080 lines and nearly so at 2160, and
+// smooth when drawn smaller, through the mipmaps. The type is set large and the halo wide enough
+// to survive the minification to 640 × 480.
 #include "tools/cratesmith/pictures/lettering.h"
 
 #include "tools/cratesmith/data_folder.h"
@@ -15,12 +18,19 @@ namespace tincrates::cratesmith {
 
 namespace {
 
-constexpr int imageWidth = 704, imageHeight = 240;
-// Room kept free round the type for the halo.
+// The lines are laid out on a grid of 704 × 240 and drawn `imageScale` times finer: type sizes and
+// positions on that grid are what they were when the images had that size, so the picture at
+// 640 × 480 stays as it was. The image keeps the quad's shape, 352:120, or the type would be
+// stretched.
+constexpr int layoutWidth = 704, layoutHeight = 240;
+constexpr int imageScale = 2;
+constexpr int imageWidth = layoutWidth * imageScale, imageHeight = layoutHeight * imageScale;
+// Room kept free round the type for the halo, on the layout grid.
 constexpr float marginX = 20.0f, marginY = 18.0f;
 // Baseline to baseline, in ems of the two lines' mean size: tight, as display type is set.
 constexpr float lineSpacing = 1.1f;
-constexpr int largestSize = 150; // pixels per em; single short words would grow beyond reason
+// Layout pixels per em; single short words would grow beyond reason.
+constexpr int largestSize = 150;
 
 // Each line lands on a sync time of the music: 0 is up from beat 8, line k from the k-th sync
 // time on. Lines 16 to 21 count the beats left to the last sync time; 18 to 21 stand for a
@@ -59,14 +69,14 @@ struct Line {
     float spaceBefore = 0.0f;
 };
 
-// How far the lines reach when set at `size` pixels per em: the widest line's advance, and the
-// height from the first line's ascent to the last line's descent.
+// How far the lines reach when set at `size` layout pixels per em: the widest line's advance, and
+// the height from the first line's ascent to the last line's descent.
 struct Extent {
     float width = 0.0f;
     float height = 0.0f;
 };
 
-// From the baseline of line i - 1 to that of line i, in pixels.
+// From the baseline of line i - 1 to that of line i, in layout pixels.
 float lineStep(const std::vector<Line>& lines, size_t i, int size)
 {
     const Line& above = lines[i - 1];
@@ -88,10 +98,10 @@ Extent measure(Typeface& face, const std::vector<Line>& lines, int size)
     return extent;
 }
 
-// The largest size (pixels per em) at which the lines fit the image inside its margins.
+// The largest size (layout pixels per em) at which the lines fit the image inside its margins.
 int fittingSize(Typeface& face, const std::vector<Line>& lines)
 {
-    const float width = imageWidth - 2.0f * marginX, height = imageHeight - 2.0f * marginY;
+    const float width = layoutWidth - 2.0f * marginX, height = layoutHeight - 2.0f * marginY;
     // Type grows almost in proportion to its size: estimate from one setting, then step down
     // past what hinting rounds up.
     const int probe = 100;
@@ -137,13 +147,14 @@ Image setLines(Typeface& face, const std::vector<Line>& lines)
     // Set on a larger plane first, then moved so the ink's bounding box sits in the middle.
     const int pad = imageHeight;
     Plane ink(imageWidth + 2 * pad, imageHeight + 2 * pad);
-    float baseline = float(pad);
+    float baseline = 0.0f; // on the layout grid
     for (size_t i = 0; i < lines.size(); ++i) {
         int lineSize = int(std::lround(float(size) * lines[i].scale));
         baseline += i == 0 ? face.ascent(lineSize) : lineStep(lines, i, size);
         float width = face.advance(lines[i].text, lineSize);
-        float left = float(pad) + 0.5f * (float(imageWidth) - width);
-        face.draw(ink, lines[i].text, lineSize, left, baseline);
+        float left = 0.5f * (float(layoutWidth) - width);
+        face.draw(ink, lines[i].text, lineSize * imageScale, float(pad) + left * imageScale,
+                  float(pad) + baseline * imageScale);
     }
     int left = ink.width, top = ink.height, right = -1, bottom = -1;
     for (int y = 0; y < ink.height; ++y)
@@ -164,7 +175,9 @@ Image setLines(Typeface& face, const std::vector<Line>& lines)
         }
 
     // The halo: the type grown by a few pixels, then softened, a little heavier below.
-    Plane halo = blurred(dilated(type, 4, Edge::clamp), 7.0f, Edge::clamp);
+    Plane halo = blurred(dilated(type, 4 * imageScale, Edge::clamp), 7.0f * imageScale,
+                         Edge::clamp);
+    const int shadowDrop = 3 * imageScale;
     // Transparent pixels take the halo's colour too: filtering and mipmaps mix the colour of
     // neighbouring pixels regardless of their alpha, and a white ground would fringe the type.
     const Rgb white{1.0f, 1.0f, 1.0f}, dark = rgbBytes(10, 4, 18);
@@ -173,7 +186,7 @@ Image setLines(Typeface& face, const std::vector<Line>& lines)
     for (int y = 0; y < imageHeight; ++y)
         for (int x = 0; x < imageWidth; ++x) {
             float typeAlpha = type.at(x, y);
-            float shadow = y >= 3 ? halo.at(x, y - 3) : 0.0f;
+            float shadow = y >= shadowDrop ? halo.at(x, y - shadowDrop) : 0.0f;
             float haloAlpha = 0.8f * clamp01(1.8f * std::max(halo.at(x, y), shadow));
             float alpha = typeAlpha + haloAlpha * (1.0f - typeAlpha);
             Rgb colour = alpha > 0.0f ? mix(dark, white, typeAlpha / alpha) : dark;
