@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds (which also generates the production's own data into
 # build/production), then shows the production: with a screen, it plays full screen with
-# sound; without one, it writes out/tincrates.mp4 (H.264 and AAC) and out/contact-sheet.png.
+# sound; without one, it writes out/tincrates.mp4 (1920 x 1080, H.264 and AAC) and
+# out/contact-sheet.png.
 # With FOLDER it plays the production in FOLDER instead (a folder holding the archive
 # "stashpack" or a folder "data/" with the production's files).
 set -euo pipefail
@@ -21,7 +22,9 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 echo "play: no screen here, so the production becomes a video and a contact sheet" >&2
 mkdir -p "$root/out"
-"$root/build/bin/capture" -C "$root/build/production" -o "$root/out/tincrates.mp4" \
+"$root/build/bin/capture" -C "$root/build/production" --size 1920x1080 \
+    -o "$root/out/tincrates.mp4" >/dev/null
+"$root/build/bin/capture" -C "$root/build/production" \
     --contact-sheet "$root/out/contact-sheet.png" >/dev/null
 echo "video:         $root/out/tincrates.mp4"
 echo "contact sheet: $root/out/contact-sheet.png"
