@@ -1,0 +1,41 @@
+// The program's own options: a picture size that is not a 4:3 size in pixels is refused in
+// one line before anything opens.
+#include "support/scratch_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace tincrates {
+namespace {
+
+using testing::ScratchDir;
+
+TEST(ProgramOptions, APictureSizeThatIsNotA4By3SizeInPixelsIsOneLineOfError)
+{
+    ScratchDir folder;
+    struct Case {
+        const char* arguments;
+        const char* error;
+    } cases[] = {
+        {"--size 800x500", "tincrates: --size takes a 4:3 size such as 640x480 or 1440x1080, "
+                           "not 800x500\n"},
+        {"--size big", "tincrates: --size takes a size in pixels such as 1920x1080, not \"big\"\n"},
+        {"--size 0x0", "tincrates: --size 0x0 is too small: at least 320x240\n"},
+        {"--size", "tincrates: --size needs a value such as 640x480\n"},
+    };
+    for (const Case& c : cases) {
+        std::string command = std::string(TINCRATES_PROGRAM) + " " + c.arguments
+            + " >output.txt 2>errors.txt";
+        int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.arguments;
+        std::ifstream errors("errors.txt");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(errors), {}), c.error);
+    }
+}
+
+} // namespace
+} // namespace tincrates
