@@ -204,6 +204,22 @@ BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD)
     return succeed(1);
 }
 
+BOOL BASS_ChannelPause(DWORD handle)
+{
+    Stream* stream = findStream(handle);
+    if (!stream)
+        return 0;
+    if (handle != layer->playingHandle)
+        return fail(BASS_ERROR_NOPLAY, 0);
+    layer->output->pause();
+    return succeed(1);
+}
+
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
+{
+    return BASS_StreamPlay(handle, restart, 0);
+}
+
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos)
 {
     Stream* stream = findStream(handle);
@@ -217,6 +233,14 @@ BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos)
     else
         stream->restingPosition = pos;
     return succeed(1);
+}
+
+QWORD BASS_ChannelGetLength(DWORD handle)
+{
+    Stream* stream = findStream(handle);
+    if (!stream)
+        return QWORD(-1);
+    return succeed(QWORD(stream->bytes().size()));
 }
 
 QWORD BASS_ChannelGetPosition(DWORD handle)

@@ -29,6 +29,7 @@ constexpr int BASS_ERROR_DRIVER = 3;
 constexpr int BASS_ERROR_HANDLE = 5;
 constexpr int BASS_ERROR_FORMAT = 6;
 constexpr int BASS_ERROR_POSITION = 7;
+constexpr int BASS_ERROR_NOPLAY = 24;
 constexpr int BASS_ERROR_INIT = 8;
 constexpr int BASS_ERROR_ALREADY = 14;
 constexpr int BASS_ERROR_ILLPARAM = 20;
@@ -88,9 +89,19 @@ BOOL BASS_Start();
 // stream that was playing stops. `flags` are unused: streams never loop.
 BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags);
 
+// Pauses `handle` where it is being heard; BASS_ChannelPlay goes on from there. Zero with
+// BASS_ERROR_NOPLAY when it is not playing.
+BOOL BASS_ChannelPause(DWORD handle);
+
+// Plays `handle` again after a pause, from where it stopped (from the start with `restart`).
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
+
 // Moves `handle` to byte `pos`, rounded down to a whole frame. Zero with
 // BASS_ERROR_POSITION beyond the end of the stream.
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos);
+
+// The length of `handle`'s decoded sound in bytes. (QWORD)-1 for an unknown handle.
+QWORD BASS_ChannelGetLength(DWORD handle);
 
 // The byte position of the sound being heard now; stays at the end once reached.
 // (QWORD)-1 for an unknown handle.

@@ -3,6 +3,7 @@
 
 #include "datafiles/data_file.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace tincrates {
@@ -105,6 +106,29 @@ void MusicStream::play()
                                                       : uint32_t(bytes);
         BASS_ChannelSetPosition(stream, uint64_t(byteOffset));
     }
+}
+
+void MusicStream::pause()
+{
+    if (stream != 0)
+        BASS_ChannelPause(stream);
+}
+
+void MusicStream::resume()
+{
+    if (stream != 0)
+        BASS_ChannelPlay(stream, 0);
+}
+
+void MusicStream::seekSeconds(double seconds)
+{
+    if (stream == 0)
+        return;
+    // Whole sound frames; a time past the end stops at the end, before the start at 0.
+    QWORD length = BASS_ChannelGetLength(stream);
+    double bytes = std::max(0.0, seconds) * bytesPerSecond;
+    QWORD offset = bytes >= double(length) ? length : QWORD(bytes);
+    BASS_ChannelSetPosition(stream, offset - offset % 4);
 }
 
 double MusicStream::positionSeconds()

@@ -37,6 +37,12 @@ public:
     // growing at the end of the soundtrack.
     virtual double positionSeconds();
 
+    // For makers, who stop time and move in it: pause() holds the position, resume() plays on
+    // from it, and seekSeconds moves it (playing or not stays as it was), within the sound.
+    void pause();
+    void resume();
+    void seekSeconds(double seconds);
+
     // Refreshes `spectrum` from the sound at the current position.
     void fetchSpectrum();
 

@@ -26,6 +26,17 @@ void AudioFeed::play()
     isPlaying = true;
 }
 
+void AudioFeed::pause(Clock::time_point now)
+{
+    std::lock_guard lock(mutex);
+    if (!isPlaying)
+        return;
+    // What the device still holds is dropped: playing again goes on from what was heard.
+    handedBytes = positionLocked(now);
+    lastBufferBytes = 0;
+    isPlaying = false;
+}
+
 void AudioFeed::seek(uint64_t byteOffset)
 {
     std::lock_guard lock(mutex);
@@ -37,6 +48,11 @@ void AudioFeed::seek(uint64_t byteOffset)
 uint64_t AudioFeed::position(Clock::time_point now) const
 {
     std::lock_guard lock(mutex);
+    return positionLocked(now);
+}
+
+uint64_t AudioFeed::positionLocked(Clock::time_point now) const
+{
     if (lastBufferBytes == 0)
         return handedBytes;
     auto elapsed = std::chrono::duration<double>(now - lastFillTime).count();

@@ -28,6 +28,7 @@ public:
     // Same contracts as AudioOutput's operations of those names.
     void setSound(std::span<const uint8_t> pcm);
     void play();
+    void pause(Clock::time_point now);
     void seek(uint64_t byteOffset);
     uint64_t position(Clock::time_point now) const;
 
@@ -36,6 +37,9 @@ public:
     void fill(uint8_t* destination, size_t byteCount, Clock::time_point now);
 
 private:
+    // position() with the mutex held.
+    uint64_t positionLocked(Clock::time_point now) const;
+
     const uint32_t bytesPerSecond;
 
     mutable std::mutex mutex;

@@ -26,6 +26,9 @@ public:
     // Starts (or keeps) playing the sound from the current position. Never loops.
     virtual void play() = 0;
 
+    // Stops playing; the position stays at what was heard last, where play() goes on from.
+    virtual void pause() = 0;
+
     // Moves the position to `byteOffset`, which the caller keeps within the sound and on a
     // whole 4-byte frame. Playing or not stays as it was.
     virtual void seek(uint64_t byteOffset) = 0;

@@ -26,6 +26,14 @@ void RealTimeAudioOutput::play()
     startTime = now();
 }
 
+void RealTimeAudioOutput::pause()
+{
+    if (!isPlaying)
+        return;
+    startBytes = position();
+    isPlaying = false;
+}
+
 void RealTimeAudioOutput::seek(uint64_t byteOffset)
 {
     startBytes = std::min(byteOffset - byteOffset % audioBytesPerFrame, soundSize);

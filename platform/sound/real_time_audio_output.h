@@ -22,6 +22,7 @@ public:
 
     void setSound(std::span<const uint8_t> pcm) override;
     void play() override;
+    void pause() override;
     void seek(uint64_t byteOffset) override;
     // Where playing would be now: whole 4-byte frames of the time since play() or the last
     // seek, added to where it started; it stops at the end of the sound.

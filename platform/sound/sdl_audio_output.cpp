@@ -60,6 +60,7 @@ SdlAudioOutput::~SdlAudioOutput()
 void SdlAudioOutput::setSound(std::span<const uint8_t> pcm) { feed.setSound(pcm); }
 
 void SdlAudioOutput::play() { feed.play(); }
+void SdlAudioOutput::pause() { feed.pause(AudioFeed::Clock::now()); }
 
 void SdlAudioOutput::seek(uint64_t byteOffset) { feed.seek(byteOffset); }
 

@@ -14,6 +14,8 @@ void SilentAudioOutput::setSound(std::span<const uint8_t> pcm)
 
 void SilentAudioOutput::play() { playing = true; }
 
+void SilentAudioOutput::pause() { playing = false; }
+
 void SilentAudioOutput::seek(uint64_t byteOffset)
 {
     positionBytes = std::min<uint64_t>(byteOffset, sound.size());

@@ -18,6 +18,7 @@ public:
 
     void setSound(std::span<const uint8_t> pcm) override;
     void play() override;
+    void pause() override;
     void seek(uint64_t byteOffset) override;
     uint64_t position() const override;
 

@@ -146,6 +146,15 @@ void WebAudioOutput::play()
     startFrom(position() / audioBytesPerFrame);
 }
 
+void WebAudioOutput::pause()
+{
+    if (!isPlaying)
+        return;
+    uint64_t heard = position() / audioBytesPerFrame;
+    isPlaying = false;
+    startFrom(heard);
+}
+
 void WebAudioOutput::seek(uint64_t byteOffset)
 {
     startFrom(byteOffset / audioBytesPerFrame);

@@ -131,6 +131,30 @@ TEST_F(MusicStreamTest, PositionIsTheClockInSeconds)
     EXPECT_NEAR(music.positionSeconds(), 3.0, 1e-9); // stands still at the end
 }
 
+TEST_F(MusicStreamTest, PauseHoldsTheClockAndSeekMovesItWithinTheSound)
+{
+    dir.write("data/soundtrk.mp3", threeSecondMp3());
+    music.load("soundtrk.mp3", 0.0);
+    music.play();
+    clock.output->advance(176400);
+    music.pause();
+    clock.output->advance(176400); // a paused clock passes no sound
+    EXPECT_EQ(music.positionSeconds(), 1.0);
+    music.seekSeconds(2.0);
+    EXPECT_EQ(music.positionSeconds(), 2.0);
+    clock.output->advance(176400);
+    EXPECT_EQ(music.positionSeconds(), 2.0); // still paused after the seek
+    music.resume();
+    clock.output->advance(176400 / 2);
+    EXPECT_EQ(music.positionSeconds(), 2.5);
+    music.seekSeconds(-4.0);
+    EXPECT_EQ(music.positionSeconds(), 0.0);
+    music.seekSeconds(1e9); // past the end: at the end
+    EXPECT_EQ(BASS_ChannelGetPosition(music.stream), BASS_ChannelGetLength(music.stream));
+    music.seekSeconds(1.0000001); // whole sound frames only
+    EXPECT_EQ(BASS_ChannelGetPosition(music.stream) % 4, 0u);
+}
+
 TEST_F(MusicStreamTest, PlayStartsAtTheStartOffset)
 {
     dir.write("data/soundtrk.mp3", threeSecondMp3());

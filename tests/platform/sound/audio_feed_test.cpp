@@ -62,6 +62,21 @@ TEST_F(AudioFeedTest, StopsAtTheEndOfTheSound)
     EXPECT_EQ(feed.position(start + 10s), 1000u);
 }
 
+TEST_F(AudioFeedTest, PauseHoldsWhatWasHeardAndPlayGoesOnFromThere)
+{
+    feed.play();
+    feed.fill(buffer.data(), buffer.size(), start);
+    feed.pause(start + 100ms);
+    // The 300 bytes still queued are dropped, not counted as heard.
+    EXPECT_EQ(feed.position(start + 5s), 100u);
+    feed.fill(buffer.data(), buffer.size(), start + 400ms);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0), 400);
+    EXPECT_EQ(feed.position(start + 6s), 100u);
+    feed.play();
+    feed.fill(buffer.data(), buffer.size(), start + 7s);
+    EXPECT_EQ(buffer[0], uint8_t(101));
+}
+
 TEST_F(AudioFeedTest, SeekMovesTheClockAtOnce)
 {
     feed.play();

@@ -54,6 +54,25 @@ TEST(RealTimeAudioOutput, StopsAtTheEndOfTheSound)
     EXPECT_EQ(output.position(), sound.size());
 }
 
+TEST(RealTimeAudioOutput, PauseStopsTheClockUntilPlayedAgain)
+{
+    FakeClock clock;
+    RealTimeAudioOutput output(clock.function());
+    std::vector<uint8_t> sound(audioBytesPerSecond * 4);
+    output.setSound(sound);
+    output.play();
+    clock.now += 1s;
+    output.pause();
+    clock.now += 10s;
+    EXPECT_EQ(output.position(), audioBytesPerSecond);
+    output.seek(0); // moved while paused: stays put
+    clock.now += 1s;
+    EXPECT_EQ(output.position(), 0u);
+    output.play();
+    clock.now += 2s;
+    EXPECT_EQ(output.position(), 2 * audioBytesPerSecond);
+}
+
 TEST(RealTimeAudioOutput, SeekMovesTheStartAndKeepsPlaying)
 {
     FakeClock clock;
