@@ -120,14 +120,11 @@ void MusicStream::resume()
         BASS_ChannelPlay(stream, 0);
 }
 
-void MusicStream::seekSeconds(double seconds)
+void MusicStream::seekBytes(uint64_t offset)
 {
     if (stream == 0)
         return;
-    // Whole sound frames; a time past the end stops at the end, before the start at 0.
-    QWORD length = BASS_ChannelGetLength(stream);
-    double bytes = std::max(0.0, seconds) * bytesPerSecond;
-    QWORD offset = bytes >= double(length) ? length : QWORD(bytes);
+    offset = std::min<uint64_t>(offset, BASS_ChannelGetLength(stream));
     BASS_ChannelSetPosition(stream, offset - offset % 4);
 }
 

@@ -38,10 +38,11 @@ public:
     virtual double positionSeconds();
 
     // For makers, who stop time and move in it: pause() holds the position, resume() plays on
-    // from it, and seekSeconds moves it (playing or not stays as it was), within the sound.
+    // from it, and seekBytes moves it to a byte offset of the decoded sound (rounded down to
+    // a whole frame, and no further than its end); playing or not stays as it was.
     void pause();
     void resume();
-    void seekSeconds(double seconds);
+    void seekBytes(uint64_t offset);
 
     // Refreshes `spectrum` from the sound at the current position.
     void fetchSpectrum();

@@ -10,7 +10,7 @@
 namespace {
 
 const char* usage
-    = "usage: tincrates [--windowed] [--size WIDTHxHEIGHT]\n"
+    = "usage: tincrates [--windowed] [--size WIDTHxHEIGHT] [--maker]\n"
       "\n"
       "Plays the production of the current folder (the archive stashpack or the\n"
       "folder data/): full screen where there is a screen, headless where there is\n"
@@ -22,7 +22,14 @@ const char* usage
       "              full screen; the picture follows its size\n"
       "  --size WIDTHxHEIGHT\n"
       "              draw the picture at this fixed 4:3 size and scale it to the\n"
-      "              screen: --size 640x480 gives the original's pixels\n";
+      "              screen: --size 640x480 gives the original's pixels\n"
+      "  --maker     the maker's mode: Space pauses and resumes, Left and Right step a\n"
+      "              beat, Page Up and Page Down eight, Home goes to the start, [ and ]\n"
+      "              to the sync time before or after, L loops the phrase of eight\n"
+      "              beats, F1 hides the status line; a data file changed on disk is\n"
+      "              loaded again at once. Without a screen the commands come from\n"
+      "              standard input, one a line: space, left, right, pageup, pagedown,\n"
+      "              home, [, ], l, f1, beat T (go to beat T), quit\n";
 
 int fail(const std::string& message)
 {
@@ -38,6 +45,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--windowed") == 0) {
             services.isWindowed = true;
+        } else if (std::strcmp(argv[i], "--maker") == 0) {
+            services.isMaker = true;
         } else if (std::strcmp(argv[i], "--size") == 0) {
             if (i + 1 >= argc)
                 return fail("--size needs a value such as 640x480");

@@ -2,6 +2,8 @@
 #include "host/run_demo.h"
 
 #include "audio/music_stream.h"
+#include "host/command_input.h"
+#include "host/maker_mode.h"
 #include "host/stop_signals.h"
 #include "platform/sound/audio_output.h"
 #include "platform/window/window.h"
@@ -60,18 +62,34 @@ void playDemo(const DemoServices& services)
     auto music = std::make_unique<MusicStream>(display.window.get());
     music->load(soundtrackFileName, 0.0);
 
-    std::unique_ptr<Timeline> timeline = services.createTimeline
-        ? services.createTimeline(device, *music)
-        : std::make_unique<Timeline>(device, *music);
-    if (!timeline)
-        throw std::string("No production to play");
+    auto makeTimeline = [&]() -> std::unique_ptr<Timeline> {
+        std::unique_ptr<Timeline> made = services.createTimeline
+            ? services.createTimeline(device, *music)
+            : std::make_unique<Timeline>(device, *music);
+        if (!made)
+            throw std::string("No production to play");
+        return made;
+    };
+    std::unique_ptr<Timeline> timeline = makeTimeline();
+    std::optional<MakerMode> maker;
+    if (services.isMaker) {
+        maker.emplace(*music);
+        timeline->textFollowsTime = true;
+    }
     timeline->build();
 
     music->play();
 
     Window& window = *display.window;
+    // Without a screen a maker types commands instead of keys.
+    std::optional<CommandInput> commands;
+    if (maker && !window.isOnScreen())
+        commands.emplace(services.commandInput);
+    bool isReportDue = false;
     bool isStopping = false;
     while (!isStopping) {
+        if (maker)
+            maker->beforeFrame(demoTimeAt(music->positionSeconds()), timeline, makeTimeline);
         const float t = demoTimeAt(music->positionSeconds());
 
         device.BeginScene();
@@ -81,6 +99,11 @@ void playDemo(const DemoServices& services)
             throw std::string("Lost device.");
         if (services.framePresented)
             services.framePresented(device, t);
+        if (isReportDue) {
+            std::printf("%s\n", maker->statusText(t, *timeline, std::nullopt).c_str());
+            std::fflush(stdout);
+            isReportDue = false;
+        }
 
         // Every pending event is taken, even after one has asked to stop.
         WindowEvent event;
@@ -88,12 +111,39 @@ void playDemo(const DemoServices& services)
             if (event.type == WindowEventType::CloseRequested) {
                 isStopping = true;
             } else if (event.type == WindowEventType::KeyDown) {
-                std::printf("time %f\n", double(t));
-                std::fflush(stdout);
+                std::optional<MakerCommand> command;
+                if (maker)
+                    command = commandForKey(event.key);
+                if (command) {
+                    if (!maker->apply(*command, t))
+                        isStopping = true;
+                } else {
+                    std::printf("time %f\n", double(t));
+                    std::fflush(stdout);
+                }
                 // A tap of Escape that is over before the key state is read still counts.
                 if (event.isEscape)
                     isStopping = true;
             }
+        }
+        if (commands) {
+            // One command a frame, so that each one's frame is drawn before the next.
+            std::string error;
+            while (std::optional<std::string> line = commands->nextLine()) {
+                std::optional<MakerCommand> command = parseMakerCommand(*line, error);
+                if (!error.empty()) {
+                    std::fprintf(stderr, "tincrates: %s\n", error.c_str());
+                    continue;
+                }
+                if (!command)
+                    continue;
+                if (!maker->apply(*command, t))
+                    isStopping = true;
+                isReportDue = true;
+                break;
+            }
+            if (commands->isAtEnd() && !isReportDue)
+                isStopping = true;
         }
         if (window.isEscapeDown())
             isStopping = true;
@@ -101,9 +151,11 @@ void playDemo(const DemoServices& services)
         // start-up is set again; the production sets everything else it draws with itself.
         if (display.fitToWindow())
             useLinearFiltering(device);
-        if (t > endTime || stopSignals.isStopRequested())
+        if (stopSignals.isStopRequested())
             isStopping = true;
-        if (services.endsWithTheMusic && isMusicOver(*music))
+        if (!maker && t > endTime)
+            isStopping = true;
+        if (!maker && services.endsWithTheMusic && isMusicOver(*music))
             isStopping = true;
     }
 

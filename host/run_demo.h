@@ -38,6 +38,14 @@ struct DemoServices {
     // the screen or window, following the window when it is resized (640 × 480 without a
     // screen).
     std::optional<PictureSize> pictureSize;
+    // The maker's mode: Space pauses, the arrows and Page keys step by beats, Home, [ and ]
+    // jump, L loops a phrase, F1 hides the status line shown in a corner; the data files are
+    // loaded again when they change on disk; the texts follow the time both ways; at the end
+    // the production stands still instead of ending. Without a screen the same commands come
+    // from `commandInput` (standard input when null), one per line and one per frame, each
+    // answered with the status line on standard output; the run ends with the input.
+    bool isMaker = false;
+    int commandInput = 0;
 };
 
 // Every texture of the production is sampled with linear filtering between texels and

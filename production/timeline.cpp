@@ -141,7 +141,9 @@ void Timeline::build()
 
 void Timeline::renderFrame(float t)
 {
-    textIndex = advanceTextIndex(textIndex, t);
+    // A viewer's time only runs forward; a maker's jumps back too, and then the text of
+    // that moment shows again.
+    textIndex = advanceTextIndex(textFollowsTime ? 0 : textIndex, t);
     music.fetchSpectrum();
     const FrameAnimation frame = animateFrame(t, textIndex, music.spectrum);
 

@@ -51,8 +51,13 @@ public:
     // meshes, materials and textures) last. Safe to call more than once.
     virtual void destroy();
 
-    // How many of the sync times the demo time has passed; only grows.
+    // How many of the sync times the demo time has passed; only grows, unless
+    // textFollowsTime.
     unsigned textIndex = 0;
+
+    // For makers, whose time jumps back and forth: the text index is worked out from each
+    // frame's time alone, in both directions.
+    bool textFollowsTime = false;
 
 private:
     IDirect3DDevice9& device; // not owned

@@ -15,6 +15,24 @@ std::string sdlError(const char* what)
     return std::string("SDL: ") + what + ": " + SDL_GetError();
 }
 
+Key keyOf(SDL_Keycode code)
+{
+    switch (code) {
+    case SDLK_ESCAPE: return Key::Escape;
+    case SDLK_SPACE: return Key::Space;
+    case SDLK_LEFT: return Key::Left;
+    case SDLK_RIGHT: return Key::Right;
+    case SDLK_PAGEUP: return Key::PageUp;
+    case SDLK_PAGEDOWN: return Key::PageDown;
+    case SDLK_HOME: return Key::Home;
+    case SDLK_LEFTBRACKET: return Key::BracketLeft;
+    case SDLK_RIGHTBRACKET: return Key::BracketRight;
+    case SDLK_l: return Key::L;
+    case SDLK_F1: return Key::F1;
+    default: return Key::Other;
+    }
+}
+
 } // namespace
 
 SdlWindow::VideoSubsystem::VideoSubsystem()
@@ -122,7 +140,8 @@ bool SdlWindow::pollEvent(WindowEvent& event)
             return true;
         }
         if (sdlEvent.type == SDL_KEYDOWN && !sdlEvent.key.repeat) {
-            event = {WindowEventType::KeyDown, sdlEvent.key.keysym.sym == SDLK_ESCAPE};
+            event = {WindowEventType::KeyDown, sdlEvent.key.keysym.sym == SDLK_ESCAPE,
+                keyOf(sdlEvent.key.keysym.sym)};
             return true;
         }
     }

@@ -9,9 +9,14 @@ namespace tincrates {
 
 enum class WindowEventType { CloseRequested, KeyDown };
 
+// The keys a maker steers the production with; every other key is Other.
+enum class Key { Other, Escape, Space, Left, Right, PageUp, PageDown, Home, BracketLeft,
+    BracketRight, L, F1 };
+
 struct WindowEvent {
     WindowEventType type;
-    bool isEscape; // for KeyDown
+    bool isEscape;         // for KeyDown
+    Key key = Key::Other;  // for KeyDown
 };
 
 class Window : public std::enable_shared_from_this<Window> {

@@ -140,19 +140,19 @@ TEST_F(MusicStreamTest, PauseHoldsTheClockAndSeekMovesItWithinTheSound)
     music.pause();
     clock.output->advance(176400); // a paused clock passes no sound
     EXPECT_EQ(music.positionSeconds(), 1.0);
-    music.seekSeconds(2.0);
+    music.seekBytes(2 * 176400);
     EXPECT_EQ(music.positionSeconds(), 2.0);
     clock.output->advance(176400);
     EXPECT_EQ(music.positionSeconds(), 2.0); // still paused after the seek
     music.resume();
     clock.output->advance(176400 / 2);
     EXPECT_EQ(music.positionSeconds(), 2.5);
-    music.seekSeconds(-4.0);
+    music.seekBytes(0);
     EXPECT_EQ(music.positionSeconds(), 0.0);
-    music.seekSeconds(1e9); // past the end: at the end
+    music.seekBytes(uint64_t(1) << 40); // past the end: at the end
     EXPECT_EQ(BASS_ChannelGetPosition(music.stream), BASS_ChannelGetLength(music.stream));
-    music.seekSeconds(1.0000001); // whole sound frames only
-    EXPECT_EQ(BASS_ChannelGetPosition(music.stream) % 4, 0u);
+    music.seekBytes(176401); // whole sound frames only
+    EXPECT_EQ(BASS_ChannelGetPosition(music.stream), 176400u);
 }
 
 TEST_F(MusicStreamTest, PlayStartsAtTheStartOffset)

@@ -1,0 +1,169 @@
+#include "host/maker_mode.h"
+
+#include "audio/music_stream.h"
+#include "production/frame_animation.h"
+#include "production/timeline.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+namespace tincrates {
+
+namespace {
+
+constexpr double phraseBeats = 8;
+constexpr const char* soundtrackName = "soundtrk.mp3";
+
+// "Failed to load voltcrate.scene\nFailed to load crate.material\nline 3: ..." as a maker
+// reads it on one line: the innermost file and its reason, "crate.material: line 3: ...".
+std::string shortReason(const std::string& text)
+{
+    const std::string prefix = "Failed to load ";
+    std::string file;
+    std::string reason;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+        if (line.rfind(prefix, 0) == 0) {
+            file = line.substr(prefix.size());
+            reason.clear();
+        } else if (!line.empty()) {
+            reason += (reason.empty() ? "" : " ") + line;
+        }
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    if (file.empty())
+        return reason;
+    return reason.empty() ? file : file + ": " + reason;
+}
+
+} // namespace
+
+MakerMode::MakerMode(MusicStream& music)
+    : music(music)
+{
+}
+
+void MakerMode::beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
+    const std::function<std::unique_ptr<Timeline>()>& makeTimeline)
+{
+    std::vector<std::string> changed = watcher.changes(DataWatcher::Clock::now());
+    bool isOnlySoundtrack = !changed.empty();
+    std::string names;
+    for (const std::string& name : changed) {
+        isOnlySoundtrack = isOnlySoundtrack && name == soundtrackName;
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    if (isOnlySoundtrack) {
+        reloadNews = "soundtrk.mp3 changed: the soundtrack is read at the start only";
+        std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
+    } else if (!changed.empty()) {
+        auto start = std::chrono::steady_clock::now();
+        try {
+            std::unique_ptr<Timeline> made = makeTimeline();
+            made->textFollowsTime = true;
+            made->build();
+            timeline->destroy();
+            timeline = std::move(made);
+            double seconds = std::chrono::duration<double>(
+                std::chrono::steady_clock::now() - start).count();
+            char news[64];
+            std::snprintf(news, sizeof news, " in %.2f s", seconds);
+            reloadNews = "reloaded " + names + news;
+            reloadError.clear();
+            std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
+        } catch (const std::string& text) {
+            reloadError = shortReason(text);
+            std::fprintf(stderr, "tincrates: %s changed and does not load; the last good "
+                "version stays:\n%s\n", names.c_str(), text.c_str());
+        } catch (const std::exception& error) {
+            reloadError = error.what();
+            std::fprintf(stderr, "tincrates: %s changed and does not load: %s\n",
+                names.c_str(), error.what());
+        }
+    }
+
+    if (loopStart && t >= *loopStart + phraseBeats)
+        music.seekBytes(soundOffsetAt(*loopStart));
+    // The production stands at its end until the maker moves it.
+    if (t > endTime && !isPaused) {
+        music.pause();
+        isPaused = true;
+        music.seekBytes(soundOffsetAt(endTime));
+    }
+}
+
+void MakerMode::jumpTo(double beat)
+{
+    music.seekBytes(soundOffsetAt(beat));
+    if (loopStart)
+        loopStart = (phrasePlaceOf(beat).phrase - 1) * phraseBeats;
+}
+
+bool MakerMode::apply(const MakerCommand& command, double t)
+{
+    switch (command.type) {
+    case MakerCommandType::Quit:
+        return false;
+    case MakerCommandType::TogglePause:
+        isPaused = !isPaused;
+        if (isPaused)
+            music.pause();
+        else
+            music.resume();
+        return true;
+    case MakerCommandType::ToggleLoop:
+        if (loopStart)
+            loopStart.reset();
+        else
+            loopStart = (phrasePlaceOf(t).phrase - 1) * phraseBeats;
+        return true;
+    case MakerCommandType::ToggleStatus:
+        isStatusShown = !isStatusShown;
+        return true;
+    default:
+        break;
+    }
+    if (std::optional<double> target = jumpTarget(command, t))
+        jumpTo(*target);
+    return true;
+}
+
+std::string MakerMode::statusText(
+    double t, const Timeline& timeline, std::optional<double> framesPerSecond) const
+{
+    PhrasePlace place = phrasePlaceOf(t);
+    // The text overlay shows after beat 8; the last one has faded out by beat 170.
+    std::string text = "no text";
+    if (t > 8 && !(timeline.textIndex >= syncTimeCount && t >= 170)) {
+        char name[16];
+        std::snprintf(name, sizeof name, "text %02u", timeline.textIndex);
+        text = name;
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "beat %.2f | phrase %d beat %d/8 | %s", t, place.phrase,
+        place.beat, text.c_str());
+    std::string status = line;
+    if (framesPerSecond) {
+        std::snprintf(line, sizeof line, " | %.0f fps", *framesPerSecond);
+        status += line;
+    }
+    if (isPaused)
+        status += " | paused";
+    if (loopStart) {
+        std::snprintf(line, sizeof line, " | loop %g-%g", *loopStart, *loopStart + phraseBeats);
+        status += line;
+    }
+    if (!reloadError.empty())
+        status += "\n" + reloadError;
+    else if (!reloadNews.empty())
+        status += "\n" + reloadNews;
+    return status;
+}
+
+} // namespace tincrates

@@ -1,0 +1,55 @@
+// The maker's mode of a run: time that stops, steps and loops on the beat, data files that
+// are loaded again when they change on disk, and a status line that says where the
+// production stands. The run's loop (run_demo.cpp) asks it before and after each frame.
+#pragma once
+
+#include "host/data_watcher.h"
+#include "host/maker_commands.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tincrates {
+
+class MusicStream;
+class Timeline;
+
+class MakerMode {
+public:
+    // `music` is not owned and must outlive this. Files are watched in the current folder.
+    explicit MakerMode(MusicStream& music);
+
+    // Before each frame, at demo time `t`: when data files have changed on disk, builds a new
+    // production from them with `makeTimeline` and puts it in place of `timeline`; when that
+    // fails, keeps the old one on screen and keeps the error for the status line and writes
+    // it to standard error. Then keeps a loop in its phrase and time within the production.
+    void beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
+        const std::function<std::unique_ptr<Timeline>()>& makeTimeline);
+
+    // Carries out `command` at demo time `t`. Returns false when it asks the run to end.
+    bool apply(const MakerCommand& command, double t);
+
+    // The status line at demo time `t`: time, phrase and beat, the text shown, the frame
+    // rate when given, pause and loop; a second line with the last reload's error or news.
+    std::string statusText(double t, const Timeline& timeline,
+        std::optional<double> framesPerSecond) const;
+
+    bool isStatusShown = true;
+    bool isPaused = false;
+    std::optional<double> loopStart; // the first beat of the phrase being looped
+    std::string reloadError;         // the last failed reload's reason; empty after a good one
+    std::string reloadNews;          // what the last good reload loaded, and how long it took
+
+    // Where files are watched; tests make it look often.
+    DataWatcher watcher;
+
+private:
+    // Moves music and picture to `beat`; a loop moves to the phrase it lands in.
+    void jumpTo(double beat);
+
+    MusicStream& music; // not owned
+};
+
+} // namespace tincrates
