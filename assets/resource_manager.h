@@ -54,6 +54,17 @@ public:
         return it == heldCounts.end() ? 0 : it->second;
     }
 
+    // Makes the next get() of `name` (of every name when empty) load the file again, while
+    // objects handed out before stay valid and counted until their managers give them back:
+    // for a maker, whose production is built again from changed files beside the one that
+    // is playing, which stays if the new one fails.
+    static void loadAfresh(const std::string& name = {})
+    {
+        for (auto& [named, object] : nameTable)
+            if (name.empty() || named == name)
+                object = nullptr;
+    }
+
     // How many times all live managers of this type together hold `object`.
     static int32_t totalCount(const T* object) { return totalCountOf(const_cast<T*>(object)); }
 

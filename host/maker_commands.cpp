@@ -73,8 +73,8 @@ std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::stri
     for (const Name& name : names)
         if (text == name.name)
             return MakerCommand{name.type};
-    if (text.rfind("beat ", 0) == 0) {
-        std::string number = normalised(text.substr(5));
+    if (text == "beat" || text.rfind("beat ", 0) == 0) {
+        std::string number = normalised(text.substr(4));
         char* end = nullptr;
         double beat = std::strtod(number.c_str(), &end);
         if (!number.empty() && *end == '\0' && beat >= 0 && beat <= endTime)

@@ -1,8 +1,13 @@
 #include "host/maker_mode.h"
 
+#include "assets/material_manager.h"
+#include "assets/texture_manager.h"
 #include "audio/music_stream.h"
+#include "datafiles/data_file.h"
 #include "production/frame_animation.h"
 #include "production/timeline.h"
+#include "scene/mesh_manager.h"
+#include "scene/scene_manager.h"
 
 #include <chrono>
 #include <cmath>
@@ -42,6 +47,19 @@ std::string shortReason(const std::string& text)
     return reason.empty() ? file : file + ": " + reason;
 }
 
+// Makes the next build load the changed files again, and what depends on them: the scene
+// (which also lists the production's camera and light), the meshes and the materials always,
+// being small and holding what they use; of the images, those that changed, or all when the
+// archive changed.
+void loadAfresh(const std::vector<std::string>& changed)
+{
+    SceneManager::loadAfresh();
+    MeshManager::loadAfresh();
+    MaterialManager::loadAfresh();
+    for (const std::string& name : changed)
+        TextureManager::loadAfresh(name == dataArchiveName ? std::string() : name);
+}
+
 } // namespace
 
 MakerMode::MakerMode(MusicStream& music)
@@ -65,6 +83,7 @@ void MakerMode::beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
     } else if (!changed.empty()) {
         auto start = std::chrono::steady_clock::now();
         try {
+            loadAfresh(changed);
             std::unique_ptr<Timeline> made = makeTimeline();
             made->textFollowsTime = true;
             made->build();
