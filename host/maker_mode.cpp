@@ -92,7 +92,7 @@ void MakerMode::beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
             double seconds = std::chrono::duration<double>(
                 std::chrono::steady_clock::now() - start).count();
             char news[64];
-            std::snprintf(news, sizeof news, " in %.2f s", seconds);
+            std::snprintf(news, sizeof news, " in %.0f ms", seconds * 1000);
             reloadNews = "reloaded " + names + news;
             reloadError.clear();
             std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
