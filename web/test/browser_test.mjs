@@ -1,6 +1,7 @@
 // Tests of the page in a real browser: Debian's Chromium, headless, with software WebGL.
 //
 //   node web/test/browser_test.mjs --site DIR --native-frames DIR --times T1,T2,... [--out DIR]
+//                                  [--sharp-frames DIR --sharp-times T1,...]
 //                                  [--speed-seconds S]
 //
 // - still frames: the page at ?t=T1, then the later times through tincrates.showTime, each
@@ -8,6 +9,11 @@
 //   tT.TTT.png): within 2 of 255 per channel, but for the few pixels where the two
 //   renderers pick differently at an edge and the glow's halos of those (see
 //   `compareFrames`);
+// - the picture's size: at a device pixel ratio of 2, ?size=1600x1200 in an 800 x 600 window
+//   shows the frames of capture --size 1600x1200 (--sharp-frames) pixel for pixel on the
+//   screen; playing, the canvas's drawing buffer and the picture follow the window's size
+//   in the screen's pixels; ?size=640x480 keeps them at 640 x 480; a bad ?size is refused
+//   with one line on the page;
 // - playing: a click starts the sound and the frames, the music clock moves at its own pace,
 //   and stopping ends the run with exit code 0;
 // - no page error, console error, WebGL error, failed request or message box anywhere; and
@@ -28,6 +34,8 @@ const options = {
     nativeFrames: null,
     times: [],
     out: 'build-web/test-output',
+    sharpFrames: null,
+    sharpTimes: [],
     speedSeconds: 10,
     chromium: process.env.CHROMIUM || '/usr/bin/chromium',
 };
@@ -38,12 +46,15 @@ for (let i = 2; i < process.argv.length; ++i) {
     else if (name === '--native-frames') options.nativeFrames = value;
     else if (name === '--times') options.times = value.split(',').map(Number);
     else if (name === '--out') options.out = value;
+    else if (name === '--sharp-frames') options.sharpFrames = value;
+    else if (name === '--sharp-times') options.sharpTimes = value.split(',').map(Number);
     else if (name === '--speed-seconds') options.speedSeconds = Number(value);
     else throw new Error(`unknown option ${name}`);
 }
 if (!options.nativeFrames || options.times.length === 0)
     throw new Error('needs --native-frames DIR and --times T1,T2,...');
 options.times.sort((a, b) => a - b);
+options.sharpTimes.sort((a, b) => a - b);
 
 const results = [];
 function check(name, passed, detail = '') {
@@ -105,9 +116,10 @@ function compareFrames(web, native) {
     };
 }
 
-async function newPage(browser, problems) {
+async function newPage(browser, problems,
+    viewport = { width: 640, height: 480, deviceScaleFactor: 1 }) {
     const page = await browser.newPage();
-    await page.setViewport({ width: 640, height: 480, deviceScaleFactor: 1 });
+    await page.setViewport(viewport);
     page.on('pageerror', error => problems.push('page error: ' + error.message));
     page.on('console', message => {
         if (message.type() === 'error')
@@ -130,37 +142,44 @@ async function newPage(browser, problems) {
     return page;
 }
 
-async function screenshotCanvas(page) {
-    const clip = { x: 0, y: 0, width: 640, height: 480 };
+// The window's area from x, y of the given size, in the screen's pixels.
+async function screenshotArea(page, clip = { x: 0, y: 0, width: 640, height: 480 }) {
     const bytes = await page.screenshot({ type: 'png', clip });
     return PNG.sync.read(Buffer.from(bytes));
 }
 
-async function testStillFrames(browser, base) {
+// The page's still frames at `times`, from the page at `address` (which names the first),
+// each compared with the native frame of that time in `nativeFrames`; the screenshots are of
+// the window's top left `width` x `height`, in a window that size.
+async function compareStillFrames(browser, base, { address, times, nativeFrames, viewport,
+    prefix }) {
     const problems = [];
-    const page = await newPage(browser, problems);
+    const page = await newPage(browser, problems, viewport);
     const started = Date.now();
-    await page.goto(`${base}/?t=${options.times[0]}`);
+    await page.goto(`${base}/${address}`);
     await page.waitForFunction(() => window.tincrates !== undefined
         && window.tincrates.stillShown !== undefined, { timeout: 120000 });
     await page.evaluate(() => window.tincrates.stillShown);
     const firstStillMs = Date.now() - started;
-    for (const [i, t] of options.times.entries()) {
+    for (const [i, t] of times.entries()) {
         if (i > 0)
             await page.evaluate(time => window.tincrates.showTime(time), t);
-        const web = await screenshotCanvas(page);
-        await fs.writeFile(path.join(options.out, 'web-' + frameName(t)), PNG.sync.write(web));
-        const nativeBytes = await fs.readFile(path.join(options.nativeFrames, frameName(t)));
+        const web = await screenshotArea(page,
+            { x: 0, y: 0, width: viewport.width, height: viewport.height });
+        const name = prefix + frameName(t);
+        await fs.writeFile(path.join(options.out, 'web-' + name), PNG.sync.write(web));
+        const nativeBytes = await fs.readFile(path.join(nativeFrames, frameName(t)));
         const native = PNG.sync.read(nativeBytes);
-        await fs.writeFile(path.join(options.out, 'native-' + frameName(t)), nativeBytes);
+        await fs.writeFile(path.join(options.out, 'native-' + name), nativeBytes);
+        const what = `${prefix ? prefix.slice(0, -1) + ' ' : ''}frame at ${t}`;
         if (web.width !== native.width || web.height !== native.height) {
-            check(`frame at ${t} has the native size`, false, `${web.width}x${web.height}`);
+            check(`${what} has the native size`, false,
+                `${web.width}x${web.height}, not ${native.width}x${native.height}`);
             continue;
         }
         const result = compareFrames(web, native);
-        await fs.writeFile(path.join(options.out, 'diff-' + frameName(t)),
-            PNG.sync.write(result.diff));
-        check(`frame at ${t} matches the native frame`, result.passed,
+        await fs.writeFile(path.join(options.out, 'diff-' + name), PNG.sync.write(result.diff));
+        check(`${what} matches the native frame`, result.passed,
             `mean difference ${result.mean.toFixed(2)} of 255; ` +
             `${(100 * result.share).toFixed(2)} % of pixels beyond 2, ` +
             `${(100 * result.haloShare).toFixed(2)} % beyond 8, ` +
@@ -168,13 +187,173 @@ async function testStillFrames(browser, base) {
     }
     await page.evaluate(() => window.tincrates.stop());
     const exitCode = await page.evaluate(() => window.tincrates.ended);
-    check('the still run ends with exit code 0', exitCode === 0, `exit code ${exitCode}`);
     const errors = await page.evaluate(() => window.tincrates.errors);
-    check('the still page reports no errors', problems.length === 0 && errors.length === 0,
-        [...problems, ...errors].join('; '));
-    const timings = await page.evaluate(() => window.tincrates.timings);
     await page.close();
-    return { firstStillMs, timings };
+    return { firstStillMs, exitCode, problems: [...problems, ...errors] };
+}
+
+// Still frames are drawn at 640 x 480 unless the address names a size, as capture --at draws
+// them.
+async function testStillFrames(browser, base) {
+    const still = await compareStillFrames(browser, base, {
+        address: `?t=${options.times[0]}`,
+        times: options.times,
+        nativeFrames: options.nativeFrames,
+        viewport: { width: 640, height: 480, deviceScaleFactor: 1 },
+        prefix: '',
+    });
+    check('the still run ends with exit code 0', still.exitCode === 0,
+        `exit code ${still.exitCode}`);
+    check('the still page reports no errors', still.problems.length === 0,
+        still.problems.join('; '));
+    return still;
+}
+
+// ?size=1600x1200 in an 800 x 600 window at a device pixel ratio of 2: the program draws
+// 1600 x 1200 and the page shows the canvas's pixels as the screen's, so the screenshot of
+// the window is capture --size 1600x1200's frame, within the same bounds. A picture drawn
+// at 640 x 480 and scaled up differs beyond 2 in about a third of the pixels.
+async function testSharpStillFrames(browser, base) {
+    if (!options.sharpFrames || options.sharpTimes.length === 0)
+        return;
+    const still = await compareStillFrames(browser, base, {
+        address: `?t=${options.sharpTimes[0]}&size=1600x1200`,
+        times: options.sharpTimes,
+        nativeFrames: options.sharpFrames,
+        viewport: { width: 800, height: 600, deviceScaleFactor: 2 },
+        prefix: '1600x1200-',
+    });
+    check('the 1600 x 1200 still page ends with exit code 0 and reports no errors',
+        still.exitCode === 0 && still.problems.length === 0,
+        `exit code ${still.exitCode}; ${still.problems.join('; ')}`);
+}
+
+// Plays the page at `address` through windows of the sizes and pixel ratios of `steps`, in
+// turn, and checks at each the canvas's place on the page, the size of its drawing buffer and
+// that of the picture the program draws into it (reported with each frame), and that a
+// screenshot of the canvas has the screen's pixels for it.
+async function checkPictureFollows(browser, base, { address, steps, what }) {
+    const problems = [];
+    const page = await newPage(browser, problems, steps[0].viewport);
+    await page.goto(`${base}/${address}`);
+    await page.waitForFunction(() => window.tincrates !== undefined);
+    await page.evaluate(() => window.tincrates.loaded);
+    await page.click('#notice');
+    for (const [i, step] of steps.entries()) {
+        const { width, height, deviceScaleFactor } = step.viewport;
+        const windowText = `${width} x ${height} window at a pixel ratio of `
+            + deviceScaleFactor;
+        if (i > 0)
+            await page.setViewport(step.viewport);
+        // The frame that started before the change is drawn at the old size; the one after
+        // it at the new.
+        const framesNow = await page.evaluate(() => window.tincrates.frames);
+        const drawn = await page.waitForFunction(
+            (frames, [w, h]) => window.tincrates.frames >= frames + 2
+                && window.tincrates.pictureSize.width === w
+                && window.tincrates.pictureSize.height === h,
+            { timeout: 60000 }, framesNow, step.picture).then(() => true, () => false);
+        const seen = await page.evaluate(() => {
+            const canvas = document.getElementById('canvas');
+            const box = canvas.getBoundingClientRect();
+            return {
+                buffer: [canvas.width, canvas.height],
+                shown: [box.x, box.y, box.width, box.height],
+                picture: window.tincrates.pictureSize,
+            };
+        });
+        const shot = await screenshotArea(page, {
+            x: seen.shown[0], y: seen.shown[1], width: seen.shown[2], height: seen.shown[3] });
+        const [x, y, w, h] = step.shown;
+        const screenSize = [w * deviceScaleFactor, h * deviceScaleFactor];
+        check(`${what}: in an ${windowText} the canvas has a ${step.buffer.join(' x ')} buffer ` +
+            `shown at ${w} x ${h} from ${x}, ${y} and the picture is ` +
+            step.picture.join(' x '),
+            drawn && String(seen.buffer) === String(step.buffer)
+                && String(seen.shown) === String(step.shown)
+                && shot.width === screenSize[0] && shot.height === screenSize[1],
+            `buffer ${seen.buffer.join(' x ')}, shown at ${seen.shown.join(', ')}, picture ` +
+            `${seen.picture ? seen.picture.width + ' x ' + seen.picture.height : 'none'}, ` +
+            `screenshot ${shot.width} x ${shot.height}`);
+    }
+    await page.evaluate(() => window.tincrates.stop());
+    const exitCode = await page.evaluate(() => window.tincrates.ended);
+    const errors = await page.evaluate(() => window.tincrates.errors);
+    check(`${what}: resizing while it plays ends with exit code 0 and no errors`,
+        exitCode === 0 && problems.length === 0 && errors.length === 0,
+        `exit code ${exitCode}; ${[...problems, ...errors].join('; ')}`);
+    await page.close();
+}
+
+async function testPictureSizes(browser, base) {
+    // Headless Chromium reports a pixel ratio changed alone to neither a resize nor a media
+    // query, so the ratio changes here with the window's size.
+    await checkPictureFollows(browser, base, {
+        what: 'drawn at the size shown',
+        address: '',
+        steps: [
+            { viewport: { width: 800, height: 600, deviceScaleFactor: 2 },
+                buffer: [1600, 1200], shown: [0, 0, 800, 600], picture: [1600, 1200] },
+            { viewport: { width: 1000, height: 900, deviceScaleFactor: 2 },
+                buffer: [2000, 1500], shown: [0, 75, 1000, 750], picture: [2000, 1500] },
+            { viewport: { width: 1100, height: 750, deviceScaleFactor: 1 },
+                buffer: [1000, 750], shown: [50, 0, 1000, 750], picture: [1000, 750] },
+            // A canvas smaller than 640 x 480 gets the 640 x 480 picture, scaled down.
+            { viewport: { width: 400, height: 400, deviceScaleFactor: 1 },
+                buffer: [400, 300], shown: [0, 50, 400, 300], picture: [640, 480] },
+        ],
+    });
+    await checkPictureFollows(browser, base, {
+        what: '?size=640x480',
+        address: '?size=640x480',
+        steps: [
+            { viewport: { width: 800, height: 600, deviceScaleFactor: 2 },
+                buffer: [640, 480], shown: [0, 0, 800, 600], picture: [640, 480] },
+            { viewport: { width: 1000, height: 900, deviceScaleFactor: 2 },
+                buffer: [640, 480], shown: [0, 75, 1000, 750], picture: [640, 480] },
+        ],
+    });
+    // Smaller than the picture drawn for a canvas of that size, so the program's own.
+    await checkPictureFollows(browser, base, {
+        what: '?size=320x240',
+        address: '?size=320x240',
+        steps: [
+            { viewport: { width: 640, height: 480, deviceScaleFactor: 1 },
+                buffer: [320, 240], shown: [0, 0, 640, 480], picture: [320, 240] },
+        ],
+    });
+}
+
+// A size that is not a 4:3 size of at least 320 x 240 is refused before anything is fetched,
+// in one line on the page; nothing plays.
+async function testBadSizes(browser, base) {
+    const cases = [
+        ['?size=640x481', 'tincrates: ?size takes a 4:3 size such as 640x480 or 1440x1080, ' +
+            'not 640x481'],
+        ['?t=10&size=wide', 'tincrates: ?size takes a size in pixels such as 1920x1080, ' +
+            'not "wide"'],
+        ['?size=160x120', 'tincrates: ?size 160x120 is too small: at least 320x240'],
+    ];
+    for (const [address, message] of cases) {
+        const problems = [];
+        const page = await newPage(browser, problems);
+        const requested = [];
+        page.on('request', request => requested.push(request.url()));
+        await page.goto(`${base}/${address}`);
+        await page.waitForFunction(() => window.tincrates !== undefined);
+        const exitCode = await page.evaluate(() => window.tincrates.ended);
+        const shown = await page.evaluate(() => document.getElementById('notice').innerText);
+        const errors = await page.evaluate(() => window.tincrates.errors);
+        const frames = await page.evaluate(() => window.tincrates.frames);
+        await page.close();
+        const fetched = requested.filter(url => /\/(stashpack|data\/)/.test(url));
+        check(`${address} is refused with one line on the page`,
+            exitCode === 1 && errors.length === 1 && errors[0] === message
+                && shown.includes(message) && !shown.includes('Click to play')
+                && frames === 0 && fetched.length === 0 && problems.length === 0,
+            `exit code ${exitCode}; ${JSON.stringify(shown)}; fetched ${fetched.join(', ')}; ` +
+            problems.join('; '));
+    }
 }
 
 async function testPlaying(browser, base) {
@@ -280,7 +459,10 @@ async function main() {
     });
     try {
         const still = await testStillFrames(browser, base);
+        await testSharpStillFrames(browser, base);
         await testPlaying(browser, base);
+        await testPictureSizes(browser, base);
+        await testBadSizes(browser, base);
         await testMissingData(browser);
         const speed = await measureSpeed(browser, base);
         check('the speed run reports no errors', speed.problems.length === 0,
