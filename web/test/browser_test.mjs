@@ -252,7 +252,7 @@ async function checkPictureFollows(browser, base, { address, steps, what }) {
             (frames, [w, h]) => window.tincrates.frames >= frames + 2
                 && window.tincrates.pictureSize.width === w
                 && window.tincrates.pictureSize.height === h,
-            { timeout: 60000 }, framesNow, step.picture).then(() => true, () => false);
+            { timeout: 20000 }, framesNow, step.picture).then(() => true, () => false);
         const seen = await page.evaluate(() => {
             const canvas = document.getElementById('canvas');
             const box = canvas.getBoundingClientRect();
