@@ -10,6 +10,8 @@ source scripts/web-env.sh
 
 # Past the flash of each whole beat, through the texts, the credits and the fade.
 times=${WEB_TEST_TIMES:-2.5,9.5,20.5,60.5,100.5,140.5,166.5,196.5,230.5}
+# Frames drawn at 1600 x 1200, which the page shows at a device pixel ratio of 2.
+sharp_times=${WEB_TEST_SHARP_TIMES:-9.5,100.5}
 native_build=${NATIVE_BUILD:-build}
 export NATIVE_BUILD=$native_build
 
@@ -28,6 +30,11 @@ native_frames=$web_build/test-native
 rm -rf "$native_frames"
 "$native_build/bin/capture" -C "$native_build/production" --at "$times" -o "$native_frames" \
     2>/dev/null >/dev/null
+sharp_frames=$web_build/test-native-1600x1200
+rm -rf "$sharp_frames"
+"$native_build/bin/capture" -C "$native_build/production" --size 1600x1200 --at "$sharp_times" \
+    -o "$sharp_frames" 2>/dev/null >/dev/null
 
 node web/test/browser_test.mjs --site "$web_build/site" --native-frames "$native_frames" \
-    --times "$times" --out "$web_build/test-output"
+    --times "$times" --sharp-frames "$sharp_frames" --sharp-times "$sharp_times" \
+    --out "$web_build/test-output"

@@ -1,7 +1,10 @@
 // The page's side of the production: fetches the data files into the program's file system,
 // waits for a click before the sound starts (browsers allow none before), starts the program,
-// and answers its calls (frames shown, still frames, the end). window.tincrates is what tests
-// and the person at the console see:
+// and answers its calls (frames shown, still frames, the end). It keeps the canvas on the
+// largest 4:3 rectangle of the window, its drawing buffer the size of that rectangle in the
+// screen's pixels, which the program draws its picture at; ?size=WxH in the address fixes
+// the picture's size instead (640 x 480 for still frames unless given), which the browser
+// scales. window.tincrates is what tests and the person at the console see:
 //
 //   tincrates.mode            'play', or 'still' with ?t=T in the address
 //   tincrates.loaded          a promise, settled once the data and the program are in place
@@ -11,6 +14,7 @@
 //   tincrates.stop()          ends the run as closing the window does
 //   tincrates.ended           a promise of the program's exit code
 //   tincrates.frames, .demoTime, .errors, .timings
+//   tincrates.pictureSize     { width, height } the last frame was drawn at
 'use strict';
 
 (() => {
@@ -27,6 +31,12 @@
     // For measuring speed: frames follow each other as fast as they render instead of at
     // the display's refresh.
     const isUnpaced = query.has('unpaced');
+    const sizeText = query.get('size');
+    // The picture's fixed size, or null while it follows the canvas. ?size=WxH is taken once
+    // the program has checked it.
+    let fixedSize = mode === 'still' ? { width: 640, height: 480 } : null;
+    // Once the run has ended the canvas keeps its last frame: a new size would clear it.
+    let isBufferFollowing = true;
 
     let resolveEnded;
     const ended = new Promise(resolve => { resolveEnded = resolve; });
@@ -39,6 +49,7 @@
         mode,
         frames: 0,
         demoTime: 0,
+        pictureSize: null,
         errors,
         timings,
         ended,
@@ -69,6 +80,50 @@
         console.warn(text);
         if (!text.startsWith('tincrates: ') || !text.endsWith('plays silently'))
             showError(text);
+    }
+
+    // The largest 4:3 rectangle of an area, rounded as the program rounds it, so that it takes
+    // a drawing buffer of this size whole as its picture.
+    function fitFourByThree(width, height) {
+        if (width * 3 > height * 4)
+            return { width: Math.round(height * 4 / 3), height };
+        if (width * 3 < height * 4)
+            return { width, height: Math.round(width * 3 / 4) };
+        return { width, height };
+    }
+
+    // Places the canvas on the largest 4:3 rectangle of the window, centred, and sizes its
+    // drawing buffer to that rectangle in the screen's pixels (the window's size times
+    // devicePixelRatio), so that the picture is drawn at the size it is shown at and shown
+    // as drawn; or to the fixed size, which the browser scales. The corner lies on a whole
+    // screen pixel too, so that the canvas's pixels are the screen's.
+    function layOutCanvas() {
+        const ratio = window.devicePixelRatio || 1;
+        const areaWidth = Math.round(window.innerWidth * ratio);
+        const areaHeight = Math.round(window.innerHeight * ratio);
+        const shown = fitFourByThree(areaWidth, areaHeight);
+        canvas.style.left = `${Math.floor((areaWidth - shown.width) / 2) / ratio}px`;
+        canvas.style.top = `${Math.floor((areaHeight - shown.height) / 2) / ratio}px`;
+        canvas.style.width = `${shown.width / ratio}px`;
+        canvas.style.height = `${shown.height / ratio}px`;
+        const buffer = fixedSize || shown;
+        // Setting the size clears the canvas, even to the same size; the program draws its
+        // next frame at the new one. A window shrunk to nothing keeps the last size.
+        if (isBufferFollowing && buffer.width > 0 && buffer.height > 0
+            && (canvas.width !== buffer.width || canvas.height !== buffer.height)) {
+            canvas.width = buffer.width;
+            canvas.height = buffer.height;
+        }
+    }
+
+    // Zooming and moving the window to a screen of other density change devicePixelRatio,
+    // which a browser need not report as a resize of the window.
+    function watchPixelRatio() {
+        const resolution = matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
+        resolution.addEventListener('change', () => {
+            layOutCanvas();
+            watchPixelRatio();
+        }, { once: true });
     }
 
     async function fetchBytes(url, onProgress) {
@@ -152,7 +207,7 @@
         notice.hidden = true;
         canvas.classList.remove('waiting');
         timings.startMs = performance.now() - startTime;
-        Module.callMain([]);
+        Module.callMain(sizeText === null ? [] : ['--size', sizeText]);
     }
 
     function stop() {
@@ -189,16 +244,18 @@
         unpaced: isUnpaced,
         print: text => console.log(text),
         printErr,
-        onFrame(demoTime) {
+        onFrame(demoTime, width, height) {
             if (tincrates.frames === 0)
                 timings.firstFrameMs = performance.now() - startTime;
             tincrates.frames++;
             tincrates.demoTime = demoTime;
+            tincrates.pictureSize = { width, height };
         },
-        onStillFrame(demoTime) {
+        onStillFrame(demoTime, width, height) {
             lastStillTime = demoTime;
             tincrates.frames++;
             tincrates.demoTime = demoTime;
+            tincrates.pictureSize = { width, height };
             canvas.classList.remove('waiting');
             if (timings.firstFrameMs === undefined)
                 timings.firstFrameMs = performance.now() - startTime;
@@ -213,6 +270,7 @@
             });
         },
         onEnd(exitCode) {
+            isBufferFollowing = false;
             if (rejectStill) {
                 rejectStill(new Error('the run ended with exit code ' + exitCode));
                 resolveStill = rejectStill = null;
@@ -224,6 +282,22 @@
             }
         },
         async onRuntimeInitialized() {
+            // A bad size is refused before anything is fetched, in the program's words.
+            if (sizeText !== null) {
+                const problem = Module.ccall('tincrates_picture_size_problem', 'string',
+                    ['string'], [sizeText]);
+                if (problem) {
+                    say('Cannot play');
+                    showError('tincrates: ' + problem);
+                    rejectLoaded(new Error(problem));
+                    isBufferFollowing = false;
+                    resolveEnded(1);
+                    return;
+                }
+                const [width, height] = sizeText.split('x').map(Number);
+                fixedSize = { width, height };
+                layOutCanvas();
+            }
             try {
                 await fetchData(Module.FS);
             } catch (error) {
@@ -240,7 +314,8 @@
                     rejectStill = reject;
                 });
                 tincrates.stillShown.catch(() => {});
-                Module.callMain(['--at', stillText]);
+                const sizeArguments = sizeText === null ? [] : ['--size', sizeText];
+                Module.callMain(['--at', stillText, ...sizeArguments]);
             } else {
                 say('Click to play (with sound)');
                 notice.onclick = () => start();
@@ -257,6 +332,11 @@
         else
             document.documentElement.requestFullscreen().catch(() => {});
     });
+
+    layOutCanvas();
+    watchPixelRatio();
+    // Going full screen and back resizes the window too.
+    window.addEventListener('resize', layOutCanvas);
 
     window.addEventListener('error', event => showError(String(event.message)));
     window.addEventListener('unhandledrejection', event => showError(String(event.reason)));

@@ -1,12 +1,14 @@
-// The production's entry in a web page. With no arguments it plays the production with sound;
-// with --at T it shows the frame at demo time T, still and silent, as capture --at renders it,
-// then waits for the page to name a later time (the page's address ?t=T and its
-// tincrates.showTime). The page (web/tincrates.js) starts it once the data files are in place.
+// The production's entry in a web page. With no arguments it plays the production with sound,
+// drawn at the canvas's size; with --at T it shows the frame at demo time T, still and
+// silent, as capture --at renders it, then waits for the page to name a later time (the
+// page's address ?t=T and its tincrates.showTime). --size WxH draws at that fixed size (?size=
+// in the address). The page (web/tincrates.js) starts it once the data files are in place.
 #include "host/back_ends.h"
 #include "host/run_demo.h"
 #include "platform/sound/silent_audio_output.h"
 #include "platform/window/window.h"
 #include "production/frame_animation.h"
+#include "production/picture_size.h"
 
 #include <emscripten.h>
 
@@ -15,17 +17,42 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
 
 using namespace tincrates;
 
+// Reads a picture size for `option` ("--size", or the page's "?size"): a size of at least the
+// smallest in the production's 4:3 proportions. Returns an empty text, or the reason in one
+// line.
+std::string readFourByThreeSize(const std::string& text, const std::string& option,
+    PictureSize& size)
+{
+    std::string reason = readPictureSize(text, option, size);
+    if (reason.empty() && size.width * 3 != size.height * 4)
+        reason = option + " takes a 4:3 size such as 640x480 or 1440x1080, not " + text;
+    return reason;
+}
 
-// What the page is told as the run goes: each frame shown, each still frame, the end.
-EM_JS(void, reportFrame, (double demoTime), {
+// The size of the picture the device draws, which the page's tests compare with the canvas.
+PictureSize backBufferSize(IDirect3DDevice9& device)
+{
+    IDirect3DSurface9* backBuffer = nullptr;
+    if (FAILED(device.GetBackBuffer(0, 0, 0, &backBuffer)) || !backBuffer)
+        return {};
+    D3DSURFACE_DESC description{};
+    backBuffer->GetDesc(&description);
+    backBuffer->Release();
+    return {int(description.Width), int(description.Height)};
+}
+
+// What the page is told as the run goes: each frame shown with the size it was drawn at,
+// each still frame, the end.
+EM_JS(void, reportFrame, (double demoTime, int width, int height), {
     if (Module.onFrame)
-        Module.onFrame(demoTime);
+        Module.onFrame(demoTime, width, height);
 });
 
 EM_JS(void, reportEnd, (int exitCode), {
@@ -35,26 +62,34 @@ EM_JS(void, reportEnd, (int exitCode), {
 
 // Tells the page that the still frame at `demoTime` is on the canvas and waits for the next
 // time it asks for; a negative time ends the run.
-EM_ASYNC_JS(double, showStillAndWait, (double demoTime), {
-    return await Module.onStillFrame(demoTime);
+EM_ASYNC_JS(double, showStillAndWait, (double demoTime, int width, int height), {
+    return await Module.onStillFrame(demoTime, width, height);
 });
 
-int play()
+// Without a fixed size, the picture follows the canvas, which the page keeps at the size it
+// is shown at in the screen's pixels.
+int play(std::optional<PictureSize> pictureSize)
 {
     DemoServices services = machineDemoServices();
-    services.framePresented = [](IDirect3DDevice9&, float t) { reportFrame(t); };
+    services.pictureSize = pictureSize;
+    services.framePresented = [](IDirect3DDevice9& device, float t) {
+        PictureSize size = backBufferSize(device);
+        reportFrame(t, size.width, size.height);
+    };
     return runDemo(services);
 }
 
 // The frames at the times the page names, on a clock that jumps to each and stands still
-// there: the production sees a stalled music stream, as in a capture of chosen moments.
-int showStills(double firstTime)
+// there: the production sees a stalled music stream, as in a capture of chosen moments. They
+// are drawn at 640 x 480 unless another size is asked for, as capture --at draws them.
+int showStills(double firstTime, std::optional<PictureSize> pictureSize)
 {
     double wanted = firstTime;
     bool isFinished = false;
     SilentAudioOutput* clock = nullptr; // owned by the audio layer while the music exists
     std::shared_ptr<Window> window;
     DemoServices services = machineDemoServices();
+    services.pictureSize = pictureSize.value_or(originalPictureSize);
     DisplayServices display = services.display;
     services.display.createWindow = [&window, display](const std::string& title, int width,
                                         int height, bool fullScreen) {
@@ -66,12 +101,13 @@ int showStills(double firstTime)
         clock = made.get();
         return made;
     };
-    services.framePresented = [&](IDirect3DDevice9&, float t) {
+    services.framePresented = [&](IDirect3DDevice9& device, float t) {
         if (isFinished)
             return;
         uint64_t target = soundOffsetAt(wanted);
         if (clock->position() == target) {
-            wanted = showStillAndWait(double(t));
+            PictureSize size = backBufferSize(device);
+            wanted = showStillAndWait(double(t), size.width, size.height);
             if (wanted < 0) {
                 isFinished = true;
                 return;
@@ -93,26 +129,53 @@ int showStills(double firstTime)
     return runDemo(services);
 }
 
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "tincrates: %s\n", message.c_str());
+    return 1;
+}
+
+int run(int argc, char** argv)
+{
+    std::optional<double> stillTime;
+    std::optional<PictureSize> pictureSize;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--at") == 0 && i + 1 < argc) {
+            const char* text = argv[++i];
+            char* end = nullptr;
+            double t = std::strtod(text, &end);
+            if (*text == '\0' || *end || !(t >= 0) || t > endTime)
+                return fail("--at takes a demo time from 0 to 232");
+            stillTime = t;
+        } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
+            PictureSize size;
+            std::string reason = readFourByThreeSize(argv[++i], "--size", size);
+            if (!reason.empty())
+                return fail(reason);
+            pictureSize = size;
+        } else {
+            return fail("usage: tincrates_web [--at T] [--size WIDTHxHEIGHT]");
+        }
+    }
+    return stillTime ? showStills(*stillTime, pictureSize) : play(pictureSize);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    int exitCode = 0;
-    if (argc == 3 && std::strcmp(argv[1], "--at") == 0) {
-        char* end = nullptr;
-        double t = std::strtod(argv[2], &end);
-        if (*argv[2] == '\0' || *end || !(t >= 0) || t > endTime) {
-            std::fprintf(stderr, "tincrates: --at takes a demo time from 0 to 232\n");
-            exitCode = 1;
-        } else {
-            exitCode = showStills(t);
-        }
-    } else if (argc == 1) {
-        exitCode = play();
-    } else {
-        std::fprintf(stderr, "tincrates: usage: tincrates_web [--at T]\n");
-        exitCode = 1;
-    }
+    int exitCode = run(argc, argv);
     reportEnd(exitCode);
     return exitCode;
+}
+
+// The page checks the size in its address (?size=WxH) before it fetches anything, so that a
+// bad one is refused at once rather than after the click that starts the sound. Returns an
+// empty text or the reason, valid until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* tincrates_picture_size_problem(const char* text)
+{
+    static std::string reason;
+    tincrates::PictureSize size;
+    reason = readFourByThreeSize(text, "?size", size);
+    return reason.c_str();
 }

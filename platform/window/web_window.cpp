@@ -101,11 +101,14 @@ void WebWindow::makeCurrent()
 
 void WebWindow::swapBuffers() { waitForNextFrame(swapInterval); }
 
+// The drawing buffer's size rather than the canvas element's: a browser makes the buffer
+// smaller than the canvas when the canvas is larger than it can draw, and what is presented
+// must fit the buffer.
 int WebWindow::drawableWidth() const
 {
     int width = 0;
     int height = 0;
-    emscripten_get_canvas_element_size(canvasSelector, &width, &height);
+    emscripten_webgl_get_drawing_buffer_size(context, &width, &height);
     return width;
 }
 
@@ -113,7 +116,7 @@ int WebWindow::drawableHeight() const
 {
     int width = 0;
     int height = 0;
-    emscripten_get_canvas_element_size(canvasSelector, &width, &height);
+    emscripten_webgl_get_drawing_buffer_size(context, &width, &height);
     return height;
 }
 

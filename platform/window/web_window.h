@@ -10,8 +10,9 @@
 namespace tincrates {
 
 // Draws into the canvas element `#canvas`. Its drawing buffer keeps the canvas's own size in
-// pixels, which the page sets from the size it is shown at; the device scales the picture to
-// it. Main thread only.
+// pixels, which the page sets to the size it is shown at in the screen's pixels (or to a fixed
+// picture size); the display draws the picture at that size and follows it when the page
+// changes it. Main thread only.
 //
 // swapBuffers hands control back to the browser, which shows the frame, and returns when the
 // next frame may be drawn: at the display's next refresh, or at once with a swap interval of

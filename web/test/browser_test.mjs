@@ -1,13 +1,17 @@
 // Tests of the page in a real browser: Debian's Chromium, headless, with software WebGL.
 //
 //   node web/test/browser_test.mjs --site DIR --native-frames DIR --times T1,T2,... [--out DIR]
-//                                  [--speed-seconds S]
+//                                  [--sharp-frames DIR --sharp-times T1,...] [--speed-seconds S]
 //
 // - still frames: the page at ?t=T1, then the later times through tincrates.showTime, each
 //   compared with the native build's frame at that time (capture --at, in --native-frames as
 //   tT.TTT.png): within 2 of 255 per channel, but for the few pixels where the two
 //   renderers pick differently at an edge and the glow's halos of those (see
-//   `compareFrames`);
+//   `compareFrames`); and at a device pixel ratio of 2, ?size=1600x1200 in an 800 x 600
+//   window against capture --size 1600x1200 (--sharp-frames): the picture drawn at that size
+//   and shown pixel for pixel;
+// - the canvas's drawing buffer and the picture follow the window's size in the screen's
+//   pixels while playing, or stay at ?size=WxH; a bad ?size is refused in one line;
 // - playing: a click starts the sound and the frames, the music clock moves at its own pace,
 //   and stopping ends the run with exit code 0;
 // - no page error, console error, WebGL error, failed request or message box anywhere; and
@@ -28,6 +32,8 @@ const options = {
     nativeFrames: null,
     times: [],
     out: 'build-web/test-output',
+    sharpFrames: null,
+    sharpTimes: [],
     speedSeconds: 10,
     chromium: process.env.CHROMIUM || '/usr/bin/chromium',
 };
@@ -38,6 +44,8 @@ for (let i = 2; i < process.argv.length; ++i) {
     else if (name === '--native-frames') options.nativeFrames = value;
     else if (name === '--times') options.times = value.split(',').map(Number);
     else if (name === '--out') options.out = value;
+    else if (name === '--sharp-frames') options.sharpFrames = value;
+    else if (name === '--sharp-times') options.sharpTimes = value.split(',').map(Number);
     else if (name === '--speed-seconds') options.speedSeconds = Number(value);
     else throw new Error(`unknown option ${name}`);
 }
@@ -105,9 +113,10 @@ function compareFrames(web, native) {
     };
 }
 
-async function newPage(browser, problems) {
+async function newPage(browser, problems,
+    viewport = { width: 640, height: 480, deviceScaleFactor: 1 }) {
     const page = await browser.newPage();
-    await page.setViewport({ width: 640, height: 480, deviceScaleFactor: 1 });
+    await page.setViewport(viewport);
     page.on('pageerror', error => problems.push('page error: ' + error.message));
     page.on('console', message => {
         if (message.type() === 'error')
@@ -130,37 +139,41 @@ async function newPage(browser, problems) {
     return page;
 }
 
-async function screenshotCanvas(page) {
-    const clip = { x: 0, y: 0, width: 640, height: 480 };
+async function screenshotCanvas(page, clip = { x: 0, y: 0, width: 640, height: 480 }) {
     const bytes = await page.screenshot({ type: 'png', clip });
     return PNG.sync.read(Buffer.from(bytes));
 }
 
-async function testStillFrames(browser, base) {
+// Still frames are 640 x 480 unless the address names a size (`run`), as capture --at's.
+async function testStillFrames(browser, base, run = { label: '', size: '',
+    times: options.times, frames: options.nativeFrames, width: 640, height: 480, ratio: 1 }) {
     const problems = [];
-    const page = await newPage(browser, problems);
+    const page = await newPage(browser, problems,
+        { width: run.width, height: run.height, deviceScaleFactor: run.ratio });
     const started = Date.now();
-    await page.goto(`${base}/?t=${options.times[0]}`);
+    await page.goto(`${base}/?t=${run.times[0]}${run.size}`);
     await page.waitForFunction(() => window.tincrates !== undefined
         && window.tincrates.stillShown !== undefined, { timeout: 120000 });
     await page.evaluate(() => window.tincrates.stillShown);
     const firstStillMs = Date.now() - started;
-    for (const [i, t] of options.times.entries()) {
+    for (const [i, t] of run.times.entries()) {
         if (i > 0)
             await page.evaluate(time => window.tincrates.showTime(time), t);
-        const web = await screenshotCanvas(page);
-        await fs.writeFile(path.join(options.out, 'web-' + frameName(t)), PNG.sync.write(web));
-        const nativeBytes = await fs.readFile(path.join(options.nativeFrames, frameName(t)));
+        const web = await screenshotCanvas(page, { x: 0, y: 0, width: run.width,
+            height: run.height });
+        const name = run.label.replace(/ x /, 'x').replace(/ $/, '-') + frameName(t);
+        await fs.writeFile(path.join(options.out, 'web-' + name), PNG.sync.write(web));
+        const nativeBytes = await fs.readFile(path.join(run.frames, frameName(t)));
         const native = PNG.sync.read(nativeBytes);
-        await fs.writeFile(path.join(options.out, 'native-' + frameName(t)), nativeBytes);
+        await fs.writeFile(path.join(options.out, 'native-' + name), nativeBytes);
         if (web.width !== native.width || web.height !== native.height) {
-            check(`frame at ${t} has the native size`, false, `${web.width}x${web.height}`);
+            check(`${run.label}frame at ${t} has the native size`, false,
+                `${web.width}x${web.height}`);
             continue;
         }
         const result = compareFrames(web, native);
-        await fs.writeFile(path.join(options.out, 'diff-' + frameName(t)),
-            PNG.sync.write(result.diff));
-        check(`frame at ${t} matches the native frame`, result.passed,
+        await fs.writeFile(path.join(options.out, 'diff-' + name), PNG.sync.write(result.diff));
+        check(`${run.label}frame at ${t} matches the native frame`, result.passed,
             `mean difference ${result.mean.toFixed(2)} of 255; ` +
             `${(100 * result.share).toFixed(2)} % of pixels beyond 2, ` +
             `${(100 * result.haloShare).toFixed(2)} % beyond 8, ` +
@@ -168,9 +181,11 @@ async function testStillFrames(browser, base) {
     }
     await page.evaluate(() => window.tincrates.stop());
     const exitCode = await page.evaluate(() => window.tincrates.ended);
-    check('the still run ends with exit code 0', exitCode === 0, `exit code ${exitCode}`);
+    check(`the ${run.label}still run ends with exit code 0`, exitCode === 0,
+        `exit code ${exitCode}`);
     const errors = await page.evaluate(() => window.tincrates.errors);
-    check('the still page reports no errors', problems.length === 0 && errors.length === 0,
+    check(`the ${run.label}still page reports no errors`,
+        problems.length === 0 && errors.length === 0,
         [...problems, ...errors].join('; '));
     const timings = await page.evaluate(() => window.tincrates.timings);
     await page.close();
@@ -205,6 +220,67 @@ async function testPlaying(browser, base) {
     check('the playing page reports no errors', problems.length === 0 && errors.length === 0,
         [...problems, ...errors].join('; '));
     await page.close();
+}
+
+// Plays `address` in windows of the sizes and pixel ratios of `steps` in turn; at each, the
+// canvas's drawing buffer, its place on the page, the picture the program draws and the
+// pixels of a screenshot of the canvas are as given.
+async function testPictureSize(browser, base, address, steps) {
+    const problems = [];
+    const page = await newPage(browser, problems);
+    await page.goto(`${base}/${address}`);
+    await page.waitForFunction(() => window.tincrates !== undefined);
+    await page.evaluate(() => window.tincrates.loaded);
+    await page.click('#notice');
+    for (const [width, height, ratio, buffer, shown, picture] of steps) {
+        await page.setViewport({ width, height, deviceScaleFactor: ratio });
+        // The frame under way may be of the size before.
+        const frames = await page.evaluate(() => window.tincrates.frames);
+        await page.waitForFunction((n, [w, h]) => window.tincrates.frames >= n + 2
+            && window.tincrates.pictureSize.width === w
+            && window.tincrates.pictureSize.height === h,
+        { timeout: 20000 }, frames, picture).catch(() => {});
+        const seen = await page.evaluate(() => {
+            const canvas = document.getElementById('canvas');
+            const box = canvas.getBoundingClientRect();
+            const picture = window.tincrates.pictureSize;
+            return [canvas.width, canvas.height, box.x, box.y, box.width, box.height,
+                picture.width, picture.height];
+        });
+        const [x, y, w, h] = shown;
+        const shot = await screenshotCanvas(page, { x, y, width: w, height: h });
+        check(`${address || 'playing'} in ${width} x ${height} at a pixel ratio of ${ratio}: ` +
+            `buffer ${buffer.join('x')}, at ${shown}, picture ${picture.join('x')}`,
+            String(seen) === String([...buffer, ...shown, ...picture])
+                && shot.width === w * ratio && shot.height === h * ratio,
+            `${seen}, screenshot ${shot.width}x${shot.height}`);
+    }
+    await page.evaluate(() => window.tincrates.stop());
+    const exitCode = await page.evaluate(() => window.tincrates.ended);
+    const errors = await page.evaluate(() => window.tincrates.errors);
+    check(`${address || 'playing'}: resized while playing, ends with exit code 0, no errors`,
+        exitCode === 0 && problems.length === 0 && errors.length === 0,
+        `exit code ${exitCode}; ${[...problems, ...errors].join('; ')}`);
+    await page.close();
+}
+
+// A bad size is refused in the program's words, before anything is fetched or drawn.
+async function testBadSize(browser, base, address, message) {
+    const problems = [];
+    const page = await newPage(browser, problems);
+    const fetched = [];
+    page.on('request', request => fetched.push(request.url()));
+    await page.goto(`${base}/${address}`);
+    await page.waitForFunction(() => window.tincrates !== undefined);
+    const exitCode = await page.evaluate(() => window.tincrates.ended);
+    const [shown, errors, frames] = await page.evaluate(() => [
+        document.getElementById('notice').innerText, window.tincrates.errors,
+        window.tincrates.frames]);
+    await page.close();
+    check(`${address} is refused with one line on the page`, exitCode === 1
+        && String(errors) === message && shown.includes(message) && frames === 0
+        && !shown.includes('Click') && !fetched.some(url => /stashpack|data\//.test(url))
+        && problems.length === 0, `exit code ${exitCode}; ${JSON.stringify(shown)}`);
 }
 
 // A folder without the production: the page ends the run and says what the native program
@@ -280,7 +356,31 @@ async function main() {
     });
     try {
         const still = await testStillFrames(browser, base);
+        if (options.sharpFrames)
+            await testStillFrames(browser, base, { label: '1600 x 1200 ', size: '&size=1600x1200',
+                times: options.sharpTimes, frames: options.sharpFrames, width: 800, height: 600,
+                ratio: 2 });
         await testPlaying(browser, base);
+        // Headless Chromium reports a pixel ratio changed alone neither as a resize nor to a
+        // media query, so here it changes with the window's size. Below 640 x 480 the canvas
+        // shows the 640 x 480 picture scaled down.
+        await testPictureSize(browser, base, '', [
+            [800, 600, 2, [1600, 1200], [0, 0, 800, 600], [1600, 1200]],
+            [1000, 900, 2, [2000, 1500], [0, 75, 1000, 750], [2000, 1500]],
+            [1100, 750, 1, [1000, 750], [50, 0, 1000, 750], [1000, 750]],
+            [400, 400, 1, [400, 300], [0, 50, 400, 300], [640, 480]]]);
+        await testPictureSize(browser, base, '?size=640x480', [
+            [800, 600, 2, [640, 480], [0, 0, 800, 600], [640, 480]],
+            [1000, 900, 2, [640, 480], [0, 75, 1000, 750], [640, 480]]]);
+        // Smaller than the program would draw for such a canvas by itself.
+        await testPictureSize(browser, base, '?size=320x240',
+            [[640, 480, 1, [320, 240], [0, 0, 640, 480], [320, 240]]]);
+        await testBadSize(browser, base, '?size=640x481',
+            'tincrates: ?size takes a 4:3 size such as 640x480 or 1440x1080, not 640x481');
+        await testBadSize(browser, base, '?t=10&size=wide',
+            'tincrates: ?size takes a size in pixels such as 1920x1080, not "wide"');
+        await testBadSize(browser, base, '?size=160x120',
+            'tincrates: ?size 160x120 is too small: at least 320x240');
         await testMissingData(browser);
         const speed = await measureSpeed(browser, base);
         check('the speed run reports no errors', speed.problems.length === 0,
