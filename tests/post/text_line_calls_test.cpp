@@ -58,11 +58,9 @@ TEST_F(TextLineCalls, DrawsWithPointSamplingAndPutsTheFramesFiltersBack)
 
     std::vector<std::string> filtersAndDraws;
     for (const std::string& call : recorder.calls)
-        if (call.rfind(callLine("SetSamplerState", 0, D3DSAMP_MAGFILTER), 0) == 0
-            || call.rfind(callLine("SetSamplerState", 0, D3DSAMP_MINFILTER), 0) == 0
-            || call.rfind(callLine("SetSamplerState", 0, D3DSAMP_MIPFILTER), 0) == 0
-            || call.rfind("DrawPrimitive", 0) == 0)
-            filtersAndDraws.push_back(call);
+        if (call.rfind("SetSamplerState 0 5 ", 0) == 0 || call.rfind("SetSamplerState 0 6 ", 0) == 0
+            || call.rfind("SetSamplerState 0 7 ", 0) == 0 || call.rfind("DrawPrimitive", 0) == 0)
+            filtersAndDraws.push_back(call); // the three filters (5 to 7) and the draw
     EXPECT_EQ(filtersAndDraws,
         (std::vector<std::string>{
             callLine("SetSamplerState", 0, D3DSAMP_MAGFILTER, D3DTEXF_POINT),

@@ -4,11 +4,11 @@
 #include "post/text_line.h"
 
 #include "published_device.h"
+#include "text_line_texels.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 
 namespace tincrates {
@@ -60,19 +60,6 @@ public:
         line.draw(device.width, device.height, scale);
         device->EndScene();
         return device.readBack();
-    }
-
-    static std::vector<uint32_t> texelsOf(TextLine& line)
-    {
-        D3DLOCKED_RECT locked{};
-        line.image.texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY);
-        std::vector<uint32_t> texels(size_t(line.textureWidth) * line.textureHeight);
-        for (int y = 0; y < line.textureHeight; ++y)
-            std::memcpy(texels.data() + size_t(y) * line.textureWidth,
-                static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
-                size_t(line.textureWidth) * 4);
-        line.image.texture->UnlockRect(0);
-        return texels;
     }
 
     HeadlessDevice device;
@@ -141,7 +128,7 @@ void checkStatusLineAt(UINT width, UINT height, int expectedScale)
                 + std::to_string(height) + ".png",
             width, height, after);
 
-    const Tally tally = compare(before, after, TextLineOverAPicture::texelsOf(line), line,
+    const Tally tally = compare(before, after, texelsOf(line), line,
         width, height, scale);
     EXPECT_EQ(tally.wrong, 0u) << tally.firstWrong;
     // Two lines of letters, each font pixel scale × scale, and the box around them.
@@ -162,21 +149,6 @@ TEST(TextLineDraw, LaysEachTexelOnTwoByTwoPixelsAt1440By1080)
 TEST(TextLineDraw, LaysEachTexelOnFourByFourPixelsAt2880By2160)
 {
     checkStatusLineAt(2880, 2160, 4);
-}
-
-TEST(TextLineDraw, ALineWiderThanTheTargetIsCutAtItsEdge)
-{
-    // 120 characters at scale 1 need 721 pixels of a 640-pixel target.
-    TextLineOverAPicture target(640, 480);
-    TextLine line(120, 1);
-    line.setText(std::string(120, 'M'));
-    target.paintPicture();
-    const auto before = target.device.readBack();
-    const auto after = target.drawOver(line, 1);
-    const Tally tally = compare(before, after, TextLineOverAPicture::texelsOf(line), line,
-        640, 480, 1);
-    EXPECT_EQ(tally.wrong, 0u) << tally.firstWrong;
-    EXPECT_EQ(tally.letters + tally.box, size_t((640 - 4) * 9));
 }
 
 } // namespace

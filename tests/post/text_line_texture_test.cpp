@@ -4,10 +4,9 @@
 
 #include "post/pixel_font.h"
 #include "published_device.h"
+#include "text_line_texels.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 namespace tincrates {
 namespace {
@@ -19,20 +18,6 @@ const std::string statusText = "beat 96.25  phrase 13 beat 1/8  text 10  29 fps 
 
 class TextLineTexture : public ::testing::Test {
 protected:
-    // The texels of the line's texture, top row first.
-    static std::vector<uint32_t> texelsOf(TextLine& line)
-    {
-        D3DLOCKED_RECT locked{};
-        EXPECT_EQ(line.image.texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-        std::vector<uint32_t> texels(size_t(line.textureWidth) * line.textureHeight);
-        for (int y = 0; y < line.textureHeight; ++y)
-            std::memcpy(texels.data() + size_t(y) * line.textureWidth,
-                static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
-                size_t(line.textureWidth) * 4);
-        line.image.texture->UnlockRect(0);
-        return texels;
-    }
-
     HeadlessDevice device{8, 8};
     PublishedDevice published{device.get()};
 };
