@@ -43,7 +43,8 @@ public:
 
     // Draws the text's box over the current render target of targetWidth × targetHeight
     // pixels, `margin` × scale pixels from its top left corner, each texel exactly
-    // scale × scale pixels, blended by source alpha. Draws nothing while the text is empty.
+    // scale × scale pixels, blended by source alpha. Draws nothing while the text has no
+    // characters ("" or only line breaks).
     // Call between BeginScene and EndScene. Leaves the states ScreenQuad::draw leaves
     // (alpha blending off, its texture, stage and transform states) and sampler 0's filters
     // as they were. Throws "text scale must be at least 1" or "text target has no pixels"
