@@ -1,5 +1,6 @@
 #include "tools/capture/contact_sheet.h"
 
+#include "post/pixel_font.h"
 #include "production/frame_animation.h"
 
 #include <cstdio>
@@ -13,65 +14,21 @@ constexpr uint32_t columns = 6;
 constexpr uint32_t shrink = 4;
 constexpr uint32_t gap = 4;
 
-// A 5 × 7 pixel font for the labels: one string per row, '#' for a lit pixel.
-struct Glyph {
-    char character;
-    const char* rows[7];
-};
-
-constexpr Glyph glyphs[] = {
-    {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
-    {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
-    {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
-    {'3', {"####.", "....#", "....#", ".###.", "....#", "....#", "####."}},
-    {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
-    {'5', {"#####", "#....", "####.", "....#", "....#", "#...#", ".###."}},
-    {'6', {"..##.", ".#...", "#....", "####.", "#...#", "#...#", ".###."}},
-    {'7', {"#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."}},
-    {'8', {".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."}},
-    {'9', {".###.", "#...#", "#...#", ".####", "....#", "...#.", ".##.."}},
-    {'t', {"..#..", "..#..", "#####", "..#..", "..#..", "..#..", "...##"}},
-    {'=', {".....", ".....", "#####", ".....", "#####", ".....", "....."}},
-    {'.', {".....", ".....", ".....", ".....", ".....", ".##..", ".##.."}},
-    {' ', {".....", ".....", ".....", ".....", ".....", ".....", "....."}},
-};
-
-const Glyph* glyphOf(char c)
-{
-    for (const Glyph& glyph : glyphs)
-        if (glyph.character == c)
-            return &glyph;
-    return nullptr;
-}
-
-// Writes `text` at (x, y) in white, each font pixel `scale` pixels wide, on a dark box.
+// Writes `text` at (x, y) in white, each font pixel `scale` pixels wide, on a dark box with a
+// font pixel of room around the glyphs.
 void writeLabel(ContactSheet& sheet, uint32_t x, uint32_t y, const char* text, uint32_t scale)
 {
     uint32_t length = uint32_t(std::strlen(text));
-    uint32_t boxWidth = (length * 6 + 1) * scale;
-    uint32_t boxHeight = 9 * scale;
+    uint32_t boxWidth = (length * characterAdvance + 1) * scale;
+    uint32_t boxHeight = lineAdvance * scale;
     for (uint32_t row = 0; row < boxHeight && y + row < sheet.height; ++row)
         for (uint32_t column = 0; column < boxWidth && x + column < sheet.width; ++column) {
             uint32_t& p = sheet.pixels[size_t(y + row) * sheet.width + x + column];
             p = 0xFF000000u | ((p >> 2) & 0x3F3F3F); // a quarter as bright
         }
-    for (uint32_t i = 0; i < length; ++i) {
-        const Glyph* glyph = glyphOf(text[i]);
-        if (!glyph)
-            continue;
-        for (uint32_t gy = 0; gy < 7; ++gy)
-            for (uint32_t gx = 0; gx < 5; ++gx) {
-                if (glyph->rows[gy][gx] != '#')
-                    continue;
-                for (uint32_t sy = 0; sy < scale; ++sy)
-                    for (uint32_t sx = 0; sx < scale; ++sx) {
-                        uint32_t px = x + (1 + i * 6 + gx) * scale + sx;
-                        uint32_t py = y + (1 + gy) * scale + sy;
-                        if (px < sheet.width && py < sheet.height)
-                            sheet.pixels[size_t(py) * sheet.width + px] = 0xFFFFFFFFu;
-                    }
-            }
-    }
+    const PixelView view{sheet.pixels.data(), int(sheet.width), int(sheet.height),
+        int(sheet.width)};
+    writeText(view, int(x + scale), int(y + scale), text, 0xFFFFFFFFu, int(scale));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // capture writes the production's frames and its soundtrack, exactly as long as each other.
 #include "support/demo_fixture.h"
 #include "platform/image/png_image.h"
+#include "post/pixel_font.h"
 
 #include <gtest/gtest.h>
 
@@ -237,6 +238,15 @@ TEST_F(Capture, MakesAContactSheetOfLabelledFramesFromAnotherFolder)
         for (uint32_t x = 6; x < 6 + 70; ++x)
             white += (sheet.pixels[size_t(y) * sheet.width + x] & 0xFFFFFF) == 0xFFFFFF;
     EXPECT_GT(white, 60u);
+    // Set in the shared pixel font at twice its size, a font pixel in from the box's corner
+    // at (6, 104); the box darkens the frame, so its only white pixels are the letters'.
+    std::vector<uint32_t> label(62 * 18, 0);
+    writeText({label.data(), 62, 18, 62}, 2, 2, "t=0.5", 0xFFFFFFFF, 2);
+    for (uint32_t y = 0; y < 18; ++y)
+        for (uint32_t x = 0; x < 62; ++x) {
+            const uint32_t pixel = sheet.pixels[size_t(104 + y) * sheet.width + 6 + x];
+            ASSERT_EQ((pixel & 0xFFFFFF) == 0xFFFFFF, label[y * 62 + x] != 0) << x << ", " << y;
+        }
 }
 
 TEST_F(Capture, ReportsAMissingProductionAndBadOptions)
