@@ -4,12 +4,14 @@
 #include "audio/music_stream.h"
 #include "host/command_input.h"
 #include "host/maker_mode.h"
+#include "post/text_line.h"
 #include "host/stop_signals.h"
 #include "platform/sound/audio_output.h"
 #include "platform/window/window.h"
 #include "production/frame_animation.h"
 #include "production/timeline.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -21,6 +23,36 @@ namespace {
 
 constexpr const char* title = "flickering tin crates";
 constexpr const char* soundtrackFileName = "soundtrk.mp3";
+
+// The widest status line of the maker's mode, in characters.
+constexpr int statusColumns = 120;
+
+// Frames per second over the last whole second, for the maker's status line.
+class FrameRate {
+public:
+    void count(std::chrono::steady_clock::time_point now)
+    {
+        ++frames;
+        if (frames == 1 && !hasStarted) {
+            start = now;
+            hasStarted = true;
+            return;
+        }
+        double seconds = std::chrono::duration<double>(now - start).count();
+        if (seconds >= 1.0) {
+            rate = double(frames - 1) / seconds;
+            frames = 1;
+            start = now;
+        }
+    }
+    std::optional<double> perSecond() const { return rate; }
+
+private:
+    std::chrono::steady_clock::time_point start;
+    int frames = 0;
+    bool hasStarted = false;
+    std::optional<double> rate;
+};
 
 // Whether the soundtrack has been played to its end: no sound is left to copy from its
 // position.
@@ -72,9 +104,11 @@ void playDemo(const DemoServices& services)
     };
     std::unique_ptr<Timeline> timeline = makeTimeline();
     std::optional<MakerMode> maker;
+    std::optional<TextLine> statusLine;
     if (services.isMaker) {
         maker.emplace(*music);
         timeline->textFollowsTime = true;
+        statusLine.emplace(statusColumns, 2);
     }
     timeline->build();
 
@@ -86,6 +120,7 @@ void playDemo(const DemoServices& services)
     if (maker && !window.isOnScreen())
         commands.emplace(services.commandInput);
     bool isReportDue = false;
+    FrameRate frameRate;
     bool isStopping = false;
     while (!isStopping) {
         if (maker)
@@ -94,7 +129,13 @@ void playDemo(const DemoServices& services)
 
         device.BeginScene();
         timeline->renderFrame(t);
+        if (maker && maker->isStatusShown) {
+            statusLine->setText(maker->statusText(t, *timeline, frameRate.perSecond()));
+            statusLine->draw(UINT(display.backBufferWidth()), UINT(display.backBufferHeight()),
+                TextLine::scaleFor(UINT(display.backBufferHeight())));
+        }
         device.EndScene();
+        frameRate.count(std::chrono::steady_clock::now());
         if (device.Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
             throw std::string("Lost device.");
         if (services.framePresented)
