@@ -1,7 +1,7 @@
 // capture: plays the production headless at a fixed frame rate, with a clock that moves by
 // exactly one frame's worth of sound per frame, and writes what it shows: an MP4 video with
-// its soundtrack, numbered PNG frames and a WAV, the frames at chosen moments, or a contact
-// sheet of the whole production.
+// its soundtrack, numbered PNG frames and a WAV (of the whole production or a stretch of it),
+// the frames at chosen moments, or a contact sheet of the whole production.
 #include "audio/bass.h"
 #include "host/run_demo.h"
 #include "math/fit_rectangle.h"
@@ -17,6 +17,7 @@
 #include "tools/progress/progress_meter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +39,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* usage =
     "usage: capture [-C DIR] [-r FRAMES_PER_SECOND] [-t SECONDS] [-o FILE.mp4 | -o FOLDER]\n"
-    "               [--size WIDTHxHEIGHT] [--at T1,T2,...] [--contact-sheet FILE.png]\n"
+    "               [--from T] [--to T] [--size WIDTHxHEIGHT] [--at T1,T2,...]\n"
+    "               [--contact-sheet FILE.png]\n"
     "\n"
     "Plays the production of the current folder (the archive stashpack or the folder data/)\n"
     "without a screen or sound card, on a clock that moves by exactly one frame's worth of\n"
@@ -50,6 +52,9 @@ constexpr const char* usage =
     "                        exactly as long as the frames; the default is the folder capture\n"
     "  -r FRAMES_PER_SECOND  1 to 240, default 30\n"
     "  -t SECONDS            stop after this much of the soundtrack (default: the end)\n"
+    "  --from T, --to T      only the stretch of demo time from beat T (default 0) to beat T\n"
+    "                        (default 232, the end), with its sound; its first frame is the\n"
+    "                        one --at T shows, and its texts are those a whole capture shows\n"
     "  --size WIDTHxHEIGHT   frames of this size, such as 1920x1080 (default 640x480, the\n"
     "                        original's pixels): the picture is drawn at the largest 4:3\n"
     "                        size that fits, with black bars beside or above and below it\n"
@@ -57,7 +62,7 @@ constexpr const char* usage =
     "                        FOLDER/t012.500.png and so on; no sound is written\n"
     "  --contact-sheet FILE.png\n"
     "                        one picture of small frames from the whole production, one every\n"
-    "                        8 beats, each labelled with its time\n"
+    "                        8 beats, each labelled with its time (also after a stretch)\n"
     "  -C DIR                play the production in DIR instead of the current folder\n";
 
 struct Options {
@@ -68,6 +73,10 @@ struct Options {
     std::optional<std::string> contactSheet;
     std::optional<std::string> dataFolder;
     std::optional<PictureSize> frameSize; // --size
+    std::optional<double> from;           // --from: the demo time a stretch starts at
+    std::optional<double> to;             // --to: the demo time a stretch ends at
+
+    bool isStretch() const { return from || to; }
 };
 
 bool isVideoName(const std::string& name)
@@ -97,6 +106,23 @@ bool parseTimes(const std::string& text, std::vector<double>& times)
     std::sort(times.begin(), times.end());
     times.erase(std::unique(times.begin(), times.end()), times.end());
     return !times.empty();
+}
+
+// Reads a demo time in beats for `option` (--from, --to) into `t`. Returns an empty text when
+// it is one within the production, else the reason in one line.
+std::string readDemoTime(const std::string& text, const std::string& option, double& t)
+{
+    char* end = nullptr;
+    double value = std::strtod(text.c_str(), &end);
+    // strtod would pass over leading blanks and read "nan" and "inf".
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end
+        || !std::isfinite(value))
+        return option + " takes a demo time in beats such as 90, not \"" + text + "\"";
+    if (value < 0 || value > endTime)
+        return option + " " + text + " is outside the production, whose demo time runs from 0 "
+            "to 232";
+    t = value;
+    return {};
 }
 
 // A headless window that asks the run to end once the capture has what it needs.
@@ -214,7 +240,7 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
         }
         bool takesValue = argument == "-r" || argument == "-t" || argument == "-o"
             || argument == "--at" || argument == "--contact-sheet" || argument == "-C"
-            || argument == "--size";
+            || argument == "--size" || argument == "--from" || argument == "--to";
         if (!takesValue) {
             std::fprintf(stderr, "capture: unknown option %s (see capture --help)\n",
                 argument.c_str());
@@ -239,6 +265,12 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
             if (!reason.empty())
                 return fail(reason.c_str());
             options.frameSize = size;
+        } else if (argument == "--from" || argument == "--to") {
+            double t = 0;
+            std::string reason = readDemoTime(value, argument, t);
+            if (!reason.empty())
+                return fail(reason.c_str());
+            (argument == "--from" ? options.from : options.to) = t;
         } else if (argument == "--contact-sheet") {
             options.contactSheet = value;
         } else if (argument == "--at") {
@@ -258,6 +290,27 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
     }
     if (!options.times.empty() && options.output && isVideoName(*options.output))
         return fail("--at writes PNG frames into a folder, not a video");
+    if (options.isStretch()) {
+        std::string stretchOption = options.from ? "--from" : "--to";
+        if (!options.times.empty())
+            return fail((stretchOption + " and --at do not go together: a stretch or single "
+                                         "moments, not both").c_str());
+        if (options.seconds)
+            return fail(("-t and " + stretchOption + " do not go together: --to says where a "
+                                                     "stretch ends").c_str());
+        char reason[160] = "";
+        if (options.from && options.to && !(*options.from < *options.to))
+            std::snprintf(reason, sizeof reason, "--from %g must be before --to %g",
+                *options.from, *options.to);
+        else if (options.from && !(*options.from < endTime))
+            std::snprintf(reason, sizeof reason,
+                "--from %g must be before the production's end, 232", *options.from);
+        else if (options.to && !(*options.to > 0))
+            std::snprintf(reason, sizeof reason,
+                "--to %g must be after the production's start, 0", *options.to);
+        if (*reason)
+            return fail(reason);
+    }
     return true;
 }
 
@@ -307,7 +360,8 @@ int play(const Options& options,
     return runDemo(services);
 }
 
-// Every frame at a fixed rate, into a video or a folder of PNG files and a WAV.
+// Every frame at a fixed rate, of the whole production or of a stretch of it, into a video or
+// a folder of PNG files and a WAV.
 int captureEveryFrame(const Options& options)
 {
     std::string output = options.output.value_or("capture");
@@ -322,15 +376,30 @@ int captureEveryFrame(const Options& options)
         return 1;
     }
 
-    // The production ends at beat 232, a little before the music does.
-    double seconds = options.seconds.value_or(endTime / beatsPerSecond);
-    uint64_t lastFrame = uint64_t(seconds * options.framesPerSecond + 0.5);
+    // The production ends at beat 232, a little before the music does. A stretch starts on the
+    // sound frame that --at shows its first beat at, and has as many frames as its beats last;
+    // the same reckoning as a whole capture's, so --to alone gives that capture's first frames.
+    double firstBeat = options.from.value_or(0.0);
+    uint64_t start = soundOffsetAt(firstBeat);
+    double seconds = options.isStretch()
+        ? (options.to.value_or(endTime) - firstBeat) / beatsPerSecond
+        : options.seconds.value_or(endTime / beatsPerSecond);
+    uint64_t lastFrame = std::max<uint64_t>(1, uint64_t(seconds * options.framesPerSecond + 0.5));
     ProgressMeter progress("capture:", lastFrame, "frames");
     std::unique_ptr<VideoFile> video;
     std::unique_ptr<WavWriter> soundtrack;
     uint64_t frameNumber = 0;
+    bool isPastTheSoundtrack = false;
     FrameReader reader(options.frameSize);
     int result = play(options, [&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
+        if (clock.position() < start) {
+            // The frame at beat 0 is not kept. The clock jumps to the stretch as --at does:
+            // the production sees a stalled music stream and passes every sync time before
+            // the start, so the texts are those a whole capture would show there.
+            clock.advance(start - clock.position());
+            isPastTheSoundtrack = clock.position() != start;
+            return !isPastTheSoundtrack;
+        }
         UINT width = 0;
         UINT height = 0;
         const std::vector<uint32_t>& pixels = reader.read(device, width, height);
@@ -350,8 +419,9 @@ int captureEveryFrame(const Options& options)
         progress.update(frameNumber);
         // Each frame's sound ends at its own whole-frame offset, so no drift builds up at
         // rates that do not divide the sample rate.
-        uint64_t end = frameNumber * audioSampleRate / uint64_t(options.framesPerSecond)
-            * audioBytesPerFrame;
+        uint64_t end = start
+            + frameNumber * audioSampleRate / uint64_t(options.framesPerSecond)
+                * audioBytesPerFrame;
         uint64_t position = clock.position();
         if (end > position) {
             auto sound = clock.advance(end - position);
@@ -367,6 +437,10 @@ int captureEveryFrame(const Options& options)
     progress.finish();
     if (result != 0)
         return result;
+    if (isPastTheSoundtrack) {
+        std::fprintf(stderr, "capture: the soundtrack ends before beat %g\n", firstBeat);
+        return 1;
+    }
     try {
         if (video)
             video->finish();
@@ -376,8 +450,13 @@ int captureEveryFrame(const Options& options)
         std::fprintf(stderr, "capture: %s\n", text.c_str());
         return 1;
     }
-    std::printf("%llu frames at %d per second in %s\n", (unsigned long long)frameNumber,
-        options.framesPerSecond, output.c_str());
+    if (options.isStretch())
+        std::printf("%llu frames at %d per second from beat %g to %g in %s\n",
+            (unsigned long long)frameNumber, options.framesPerSecond, firstBeat,
+            double(options.to.value_or(endTime)), output.c_str());
+    else
+        std::printf("%llu frames at %d per second in %s\n", (unsigned long long)frameNumber,
+            options.framesPerSecond, output.c_str());
     return 0;
 }
 
@@ -479,7 +558,7 @@ int capture(const Options& options)
     int result = 0;
     if (!options.times.empty())
         result = captureChosenFrames(options);
-    else if (options.output || !options.contactSheet)
+    else if (options.output || !options.contactSheet || options.isStretch())
         result = captureEveryFrame(options);
     if (result == 0 && options.contactSheet)
         result = captureContactSheet(options, *options.contactSheet);

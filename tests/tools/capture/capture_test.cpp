@@ -2,10 +2,12 @@
 #include "support/demo_fixture.h"
 #include "platform/image/png_image.h"
 #include "post/pixel_font.h"
+#include "production/frame_animation.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -290,6 +292,146 @@ TEST_F(Capture, SizesThatAreNotWidthByHeightTooSmallOrTooLargeAreOneLineOfError)
         EXPECT_EQ(contents("errors.txt"), c.error);
     }
     EXPECT_FALSE(std::filesystem::exists("out/t009.000.png"));
+}
+
+// The number of the test production's text image over the picture's centre: over the text's
+// solid colour the white flash adds the same to red and blue, so their difference tells it
+// while neither is clipped.
+int textNumberAtCentre(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string png{std::istreambuf_iterator<char>(in), {}};
+    DecodedImage image;
+    std::string error;
+    if (!decodePng(png.data(), png.size(), image, error) || image.pixels.size() < 640 * 480)
+        return -1;
+    uint32_t centre = image.pixels[240 * 640 + 320];
+    int red = int(centre >> 16 & 0xFF);
+    int blue = int(centre & 0xFF);
+    return int(std::lround((red - blue + 100) / 10.0));
+}
+
+TEST_F(Capture, AStretchHasTheFramesAndTheSoundOfItsBeats)
+{
+    writeTestProduction(folder);
+    // Beats 50 to 50 + 2.149 are one second of music: seven frames at 7 per second, and one
+    // second of sound although 7 does not divide the sample rate.
+    ASSERT_EQ(run("--from 50 --to 52.149000040690104 -r 7 -o part"), 0) << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"), "7 frames at 7 per second from beat 50 to 52.149 in part\n");
+    EXPECT_TRUE(std::filesystem::exists("part/frame00006.png"));
+    EXPECT_FALSE(std::filesystem::exists("part/frame00007.png"));
+    std::string wav = contents("part/soundtrack.wav");
+    ASSERT_EQ(wav.size(), 44u + 176400u);
+    EXPECT_EQ(littleEndian(wav, 40, 4), 176400u);
+
+    // --from alone runs to the end: beats 230 to 232 are 0.93 s, 4 frames at 4 per second.
+    ASSERT_EQ(run("--from 230 -r 4 -o tail"), 0) << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"), "4 frames at 4 per second from beat 230 to 232 in tail\n");
+    EXPECT_EQ(contents("tail/soundtrack.wav").size(), 44u + 4u * 11025 * 4);
+
+    // --to alone starts at beat 0, where a whole capture starts.
+    ASSERT_EQ(run("--to 2 -r 4 -o head"), 0) << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"), "4 frames at 4 per second from beat 0 to 2 in head\n");
+    ASSERT_EQ(run("-r 4 -t 1 -o whole"), 0) << contents("errors.txt");
+    EXPECT_TRUE(contents("head/frame00003.png") == contents("whole/frame00003.png"));
+}
+
+TEST_F(Capture, AStretchCarriesTheSoundAWholeCaptureHasAtItsBeats)
+{
+    writeTestProduction(folder);
+    folder.write("data/soundtrk.mp3", encodeMp3(makeNoise(26.0, 0.3, 7)));
+    ASSERT_EQ(run("-r 1 -t 25 -o whole"), 0) << contents("errors.txt");
+    ASSERT_EQ(run("--from 50 --to 52.149000040690104 -r 7 -o part"), 0) << contents("errors.txt");
+    std::string whole = contents("whole/soundtrack.wav");
+    std::string part = contents("part/soundtrack.wav");
+    ASSERT_EQ(part.size(), 44u + 176400u);
+    size_t start = size_t(soundOffsetAt(50.0));
+    ASSERT_GE(whole.size(), 44 + start + 176400);
+    EXPECT_TRUE(part.substr(44) == whole.substr(44 + start, 176400));
+}
+
+TEST_F(Capture, AStretchStartsWithTheFrameAtShowsAndPassesTheTextsOnItsWay)
+{
+    writeTestProduction(folder);
+    // Both jump from beat 0 to the sound frame of beat 100.5, past ten sync times.
+    ASSERT_EQ(run("--from 100.5 --to 101 -r 4 -o part"), 0) << contents("errors.txt");
+    ASSERT_EQ(run("--at 100.5 -o at"), 0) << contents("errors.txt");
+    std::string first = contents("part/frame00000.png");
+    EXPECT_FALSE(first.empty());
+    EXPECT_TRUE(first == contents("at/t100.500.png"));
+    EXPECT_EQ(textNumberAtCentre("part/frame00000.png"), 10);
+
+    // Frames at beats 22.3, 22.84, 23.37, 23.91, 24.45 and 24.99, where the flash is faint:
+    // text 1 until the sync time at beat 24, then text 2.
+    ASSERT_EQ(run("--from 22.3 --to 25.3 -r 4 -o across"), 0) << contents("errors.txt");
+    std::vector<int> numbers;
+    for (int k = 0; k < 6; ++k)
+        numbers.push_back(textNumberAtCentre("across/frame0000" + std::to_string(k) + ".png"));
+    EXPECT_EQ(numbers, (std::vector<int>{1, 1, 1, 1, 2, 2}));
+}
+
+TEST_F(Capture, AStretchAsAVideoHasItsFramesAndSoundAtTheFrameSize)
+{
+    writeTestProduction(folder);
+    // Two seconds of music from beat 90, in a 16:9 frame.
+    ASSERT_EQ(run("--from 90 --to 94.298000081380208 -r 10 --size 640x360 -o part.mp4"), 0)
+        << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"),
+              "20 frames at 10 per second from beat 90 to 94.298 in part.mp4\n");
+    std::string video = probe("part.mp4", "v:0");
+    EXPECT_NE(video.find("width=640\nheight=360"), std::string::npos) << video;
+    EXPECT_NE(video.find("nb_read_frames=20"), std::string::npos) << video;
+    std::string audio = probe("part.mp4", "a:0");
+    double seconds = std::atof(audio.substr(audio.find("duration=") + 9).c_str());
+    EXPECT_NEAR(seconds, 2.0, 0.05) << audio;
+}
+
+TEST_F(Capture, AStretchPastTheEndOfTheSoundtrackIsOneLineOfErrorAndNoFile)
+{
+    writeTestProduction(folder);
+    folder.write("data/soundtrk.mp3", silentSoundtrack(1.0));
+    EXPECT_EQ(run("--from 10 -o frames"), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: the soundtrack ends before beat 10\n");
+    EXPECT_FALSE(std::filesystem::exists("frames/frame00000.png"));
+    EXPECT_FALSE(std::filesystem::exists("frames/soundtrack.wav"));
+    EXPECT_EQ(run("--from 10 -o part.mp4"), 1);
+    EXPECT_EQ(contents("errors.txt"), "capture: the soundtrack ends before beat 10\n");
+    EXPECT_FALSE(std::filesystem::exists("part.mp4"));
+}
+
+TEST_F(Capture, StretchesThatAreNotOneAreOneLineOfError)
+{
+    writeTestProduction(folder);
+    struct Case {
+        const char* arguments;
+        const char* error;
+    } cases[] = {
+        {"--from x", "--from takes a demo time in beats such as 90, not \"x\""},
+        {"--from ''", "--from takes a demo time in beats such as 90, not \"\""},
+        {"--from ' 9'", "--from takes a demo time in beats such as 90, not \" 9\""},
+        {"--to nan", "--to takes a demo time in beats such as 90, not \"nan\""},
+        {"--from -1", "--from -1 is outside the production, whose demo time runs from 0 to 232"},
+        {"--to 232.5", "--to 232.5 is outside the production, whose demo time runs from 0 to 232"},
+        {"--from 104 --to 90", "--from 104 must be before --to 90"},
+        {"--to 64.5 --from 64.5", "--from 64.5 must be before --to 64.5"},
+        {"--from 232", "--from 232 must be before the production's end, 232"},
+        {"--to 0", "--to 0 must be after the production's start, 0"},
+        {"--from 90 --at 95", "--from and --at do not go together: a stretch or single moments, "
+                              "not both"},
+        {"--at 95 --to 100", "--to and --at do not go together: a stretch or single moments, "
+                             "not both"},
+        {"-t 5 --from 90", "-t and --from do not go together: --to says where a stretch ends"},
+        {"--from", "--from needs a value (see capture --help)"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(std::string("-o out ") + c.arguments), 1) << c.arguments;
+        EXPECT_EQ(contents("errors.txt"), std::string("capture: ") + c.error + "\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists("out"));
+    EXPECT_FALSE(std::filesystem::exists("capture"));
+
+    EXPECT_EQ(run("--help"), 0);
+    EXPECT_NE(contents("output.txt").find("--from T, --to T"), std::string::npos);
 }
 
 } // namespace
