@@ -1,20 +1,25 @@
 // The production's entry: plays it on this machine's screen and sound card, or without them.
 #include "host/back_ends.h"
+#include "host/production_folder.h"
 #include "host/run_demo.h"
 #include "production/picture_size.h"
+#include "project_version.h"
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
 
 const char* usage
-    = "usage: tincrates [--windowed] [--size WIDTHxHEIGHT] [--maker]\n"
+    = "Usage: tincrates [--windowed] [--size WIDTHxHEIGHT] [--maker]\n"
       "\n"
       "Plays the production of the current folder (the archive stashpack or the\n"
-      "folder data/): full screen where there is a screen, headless where there is\n"
-      "none. Escape or closing the window ends it; any other key prints the time.\n"
+      "folder data/), or, where the current folder holds neither, the one installed\n"
+      "with the program (" TINCRATES_PRODUCTION_FROM_PROGRAMS " from the program's own folder):\n"
+      "full screen where there is a screen, headless where there is none. Escape or\n"
+      "closing the window ends it; any other key prints the time.\n"
       "The picture is drawn at the size it is shown at: the largest 4:3 rectangle of\n"
       "the screen or window (1440 x 1080 on a 1920 x 1080 screen).\n"
       "\n"
@@ -29,7 +34,9 @@ const char* usage
       "              beats, F1 hides the status line; a data file changed on disk is\n"
       "              loaded again at once. Without a screen the commands come from\n"
       "              standard input, one a line: space, left, right, pageup, pagedown,\n"
-      "              home, [, ], l, f1, beat T (go to beat T), quit\n";
+      "              home, [, ], l, f1, beat T (go to beat T), quit\n"
+      "  -h, --help  show this help and exit\n"
+      "  --version   show the version and exit\n";
 
 int fail(const std::string& message)
 {
@@ -61,10 +68,26 @@ int main(int argc, char** argv)
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(usage, stdout);
             return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            tincrates::printVersion("tincrates");
+            return 0;
         } else {
             std::fprintf(stderr, "tincrates: unknown option %s\n", argv[i]);
             std::fputs(usage, stderr);
             return 1;
+        }
+    }
+    // The data files are looked up in the current folder; a program started elsewhere than in
+    // a production plays the installed one.
+    std::error_code error;
+    std::filesystem::path current = std::filesystem::current_path(error);
+    if (!error) {
+        std::filesystem::path folder
+            = tincrates::chooseProductionFolder(current, tincrates::runningProgramPath());
+        if (folder != current) {
+            std::string reason = tincrates::enterFolder(folder);
+            if (!reason.empty())
+                return fail(reason);
         }
     }
     return tincrates::runDemo(services);

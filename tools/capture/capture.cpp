@@ -3,6 +3,7 @@
 // its soundtrack, numbered PNG frames and a WAV (of the whole production or a stretch of it),
 // the frames at chosen moments, or a contact sheet of the whole production.
 #include "audio/bass.h"
+#include "host/production_folder.h"
 #include "host/run_demo.h"
 #include "math/fit_rectangle.h"
 #include "platform/gpu/d3d9.h"
@@ -15,6 +16,8 @@
 #include "tools/media/png_writer.h"
 #include "tools/media/wav_writer.h"
 #include "tools/progress/progress_meter.h"
+
+#include "project_version.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,13 +41,16 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* usage =
-    "usage: capture [-C DIR] [-r FRAMES_PER_SECOND] [-t SECONDS] [-o FILE.mp4 | -o FOLDER]\n"
-    "               [--from T] [--to T] [--size WIDTHxHEIGHT] [--at T1,T2,...]\n"
-    "               [--contact-sheet FILE.png]\n"
+    "Usage: capture [OPTION]... [-o FILE.mp4 | -o FOLDER] [--contact-sheet FILE.png]\n"
+    "  or:  capture [OPTION]... [--from T] [--to T] [-o FILE.mp4 | -o FOLDER]\n"
+    "  or:  capture [OPTION]... --at T1,T2,... [-o FOLDER]\n"
+    "  or:  capture [OPTION]... --contact-sheet FILE.png\n"
     "\n"
     "Plays the production of the current folder (the archive stashpack or the folder data/)\n"
     "without a screen or sound card, on a clock that moves by exactly one frame's worth of\n"
-    "sound per frame, and writes what it shows.\n"
+    "sound per frame, and writes what it shows. Where the current folder holds neither, it\n"
+    "plays the production installed with the program (" TINCRATES_PRODUCTION_FROM_PROGRAMS "\n"
+    "from the program's own folder), writing into the current folder all the same.\n"
     "\n"
     "  -o FILE.mp4           the video with its soundtrack (H.264 and AAC, through ffmpeg)\n"
     "  -o FOLDER             every frame as FOLDER/frame00000.png, frame00001.png, ... and the\n"
@@ -63,7 +69,10 @@ constexpr const char* usage =
     "  --contact-sheet FILE.png\n"
     "                        one picture of small frames from the whole production, one every\n"
     "                        8 beats, each labelled with its time (also after a stretch)\n"
-    "  -C DIR                play the production in DIR instead of the current folder\n";
+    "  -C DIR                play the production in DIR instead of the current folder; the\n"
+    "                        output's paths are then taken from DIR too\n"
+    "  -h, --help            show this help and exit\n"
+    "  --version             show the version and exit\n";
 
 struct Options {
     int framesPerSecond = 30;
@@ -75,6 +84,7 @@ struct Options {
     std::optional<PictureSize> frameSize; // --size
     std::optional<double> from;           // --from: the demo time a stretch starts at
     std::optional<double> to;             // --to: the demo time a stretch ends at
+    std::string defaultOutput = "capture"; // the folder of frames when -o is not given
 
     bool isStretch() const { return from || to; }
 };
@@ -238,6 +248,11 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
             exitCode = 0;
             return false;
         }
+        if (argument == "--version") {
+            printVersion("capture");
+            exitCode = 0;
+            return false;
+        }
         bool takesValue = argument == "-r" || argument == "-t" || argument == "-o"
             || argument == "--at" || argument == "--contact-sheet" || argument == "-C"
             || argument == "--size" || argument == "--from" || argument == "--to";
@@ -364,7 +379,7 @@ int play(const Options& options,
 // a folder of PNG files and a WAV.
 int captureEveryFrame(const Options& options)
 {
-    std::string output = options.output.value_or("capture");
+    std::string output = options.output.value_or(options.defaultOutput);
     bool isVideo = isVideoName(output);
     fs::path folder = isVideo ? fs::path(output).parent_path() : fs::path(output);
     std::error_code error;
@@ -496,7 +511,7 @@ int captureMoments(const Options& options, const std::vector<double>& times,
 
 int captureChosenFrames(const Options& options)
 {
-    fs::path folder = options.output.value_or("capture");
+    fs::path folder = options.output.value_or(options.defaultOutput);
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
@@ -544,17 +559,43 @@ int captureContactSheet(const Options& options, const std::string& path)
     return 0;
 }
 
-int capture(const Options& options)
+// Makes the folder of the production to play the current one: -C DIR, else the current folder
+// when it holds a production, else the installed one. What is written goes where the user
+// said: relative to DIR with -C, as tar -C does, and relative to the folder capture was
+// started in otherwise.
+bool enterProductionFolder(Options& options)
 {
+    fs::path folder;
     if (options.dataFolder) {
+        folder = *options.dataFolder;
+    } else {
         std::error_code error;
-        fs::current_path(*options.dataFolder, error);
-        if (error) {
-            std::fprintf(stderr, "capture: cannot use %s: %s\n", options.dataFolder->c_str(),
-                error.message().c_str());
-            return 1;
-        }
+        fs::path current = fs::current_path(error);
+        if (error)
+            return true;
+        folder = chooseProductionFolder(current, runningProgramPath());
+        if (folder == current)
+            return true;
+        auto pinned = [&current](std::optional<std::string>& path) {
+            if (path)
+                path = (current / *path).string();
+        };
+        pinned(options.output);
+        pinned(options.contactSheet);
+        options.defaultOutput = (current / options.defaultOutput).string();
     }
+    std::string reason = enterFolder(folder);
+    if (!reason.empty()) {
+        std::fprintf(stderr, "capture: %s\n", reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+int capture(Options& options)
+{
+    if (!enterProductionFolder(options))
+        return 1;
     int result = 0;
     if (!options.times.empty())
         result = captureChosenFrames(options);

@@ -1,19 +1,45 @@
-// cratesmith: makes the production's data folder from the generator's own sources.
+// cratesmith: makes the production's data folder from the generator's own sources, and its icon.
 #include "tools/cratesmith/data_folder.h"
+#include "tools/cratesmith/pictures/icon.h"
 #include "tools/cratesmith/pictures/lettering.h"
 #include "tools/cratesmith/pictures/textures.h"
 #include "tools/cratesmith/scenery/scenery.h"
 #include "tools/cratesmith/sound/soundtrack.h"
+#include "tools/media/png_writer.h"
+
+#include "project_version.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-const char* usage = "usage: cratesmith FOLDER [--font FILE]\n"
-                    "Writes the production's data files into FOLDER (emptied first).\n";
+const char* usage
+    = "Usage: cratesmith FOLDER [--font FILE] [--icon PIXELS FILE.png]...\n"
+      "  or:  cratesmith --icon PIXELS FILE.png [--icon PIXELS FILE.png]...\n"
+      "\n"
+      "Writes the production's data files (scene, meshes, materials, images and soundtrack)\n"
+      "into FOLDER, emptied first. The same sources give the same bytes on every run.\n"
+      "\n"
+      "  --font FILE           the font the lettering is set in (default\n"
+      "                        " CRATESMITH_DEFAULT_FONT ")\n"
+      "  --icon PIXELS FILE.png\n"
+      "                        also, or without FOLDER only, the production's icon: a tin\n"
+      "                        crate PIXELS wide and high (16 to 1024) on a clear background,\n"
+      "                        as a PNG with alpha; may be given more than once\n"
+      "  -h, --help            show this help and exit\n"
+      "  --version             show the version and exit\n";
+
+int usageError(const std::string& message)
+{
+    std::fprintf(stderr, "cratesmith: %s (see cratesmith --help)\n", message.c_str());
+    return 1;
+}
 
 } // namespace
 
@@ -22,22 +48,40 @@ int main(int argc, char** argv)
     using namespace tincrates::cratesmith;
     std::string folder;
     std::string font = CRATESMITH_DEFAULT_FONT;
+    std::vector<std::pair<int, std::string>> icons; // size and file
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(usage, stdout);
             return 0;
         }
-        if (arg == "--font" && i + 1 < argc)
+        if (arg == "--version") {
+            tincrates::printVersion("cratesmith");
+            return 0;
+        }
+        if (arg == "--font") {
+            if (i + 1 >= argc)
+                return usageError("--font needs a font file");
             font = argv[++i];
-        else if (folder.empty() && !arg.starts_with("-"))
+        } else if (arg == "--icon") {
+            if (i + 2 >= argc)
+                return usageError("--icon needs a size in pixels and a file, such as 256 "
+                                  "icon.png");
+            std::string size = argv[++i];
+            char* end = nullptr;
+            long pixels = std::strtol(size.c_str(), &end, 10);
+            if (size.empty() || *end || pixels < 16 || pixels > 1024)
+                return usageError("--icon takes a size from 16 to 1024 pixels, not \"" + size
+                                  + "\"");
+            icons.emplace_back(int(pixels), argv[++i]);
+        } else if (folder.empty() && !arg.starts_with("-")) {
             folder = arg;
-        else {
-            std::fputs(usage, stderr);
-            return 1;
+        } else {
+            return usageError(arg.starts_with("-") ? "unknown option " + arg
+                                                   : "one FOLDER only, not also " + arg);
         }
     }
-    if (folder.empty()) {
+    if (folder.empty() && icons.empty()) {
         std::fputs(usage, stderr);
         return 1;
     }
@@ -49,17 +93,30 @@ int main(int argc, char** argv)
                                                            - started).count();
             std::fprintf(stderr, "cratesmith: %5.1f s  %s\n", seconds, what);
         };
-        DataFolder data(folder);
-        step("textures");
-        makeTextures(data);
-        step("lettering");
-        makeLettering(data, font);
-        step("scene, meshes and materials");
-        makeScenery(data);
-        step("soundtrack");
-        data.writeBytes("soundtrk.mp3", makeSoundtrack());
-        data.fixTimes();
-        step(("done: " + std::to_string(data.names().size()) + " files in " + folder).c_str());
+        if (!folder.empty()) {
+            DataFolder data(folder);
+            step("textures");
+            makeTextures(data);
+            step("lettering");
+            makeLettering(data, font);
+            step("scene, meshes and materials");
+            makeScenery(data);
+            step("soundtrack");
+            data.writeBytes("soundtrk.mp3", makeSoundtrack());
+            data.fixTimes();
+            step(("done: " + std::to_string(data.names().size()) + " files in " + folder)
+                     .c_str());
+        }
+        if (!icons.empty()) {
+            step("icon");
+            IconFaces faces = makeIconFaces();
+            for (const auto& [pixels, file] : icons) {
+                Image icon = crateIcon(faces, pixels);
+                tincrates::writePngFile(file, icon.width, icon.height, icon.pixels, true);
+            }
+            step(("done: " + std::to_string(icons.size()) + " icon"
+                  + (icons.size() == 1 ? "" : "s")).c_str());
+        }
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "cratesmith: %s\n", error.what());

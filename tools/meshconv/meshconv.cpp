@@ -2,6 +2,8 @@
 #include "tools/meshconv/mesh_data.h"
 #include "tools/meshconv/obj_reader.h"
 
+#include "project_version.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -15,12 +17,21 @@ using namespace tincrates;
 using namespace tincrates::meshconv;
 
 constexpr const char* usage =
-    "usage: meshconv COMMAND ARGUMENTS\n"
+    "Usage: meshconv COMMAND ARGUMENTS\n"
+    "\n"
+    "Makes MESH1 meshes, the production's own format, from Wavefront OBJ models, and\n"
+    "describes MESH1 files.\n"
+    "\n"
+    "Commands:\n"
     "  convert MODEL.obj OUTPUT.mesh [-m MATERIAL]   convert an OBJ model; each usemtl NAME\n"
     "                                                becomes a group drawn with the material\n"
     "                                                file NAME, faces before any usemtl use\n"
     "                                                MATERIAL (default \"default.mat\")\n"
-    "  info FILE.mesh                                describe a MESH1 file\n";
+    "  info FILE.mesh                                describe a MESH1 file\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n";
 
 std::string readWholeFile(const char* path)
 {
@@ -109,6 +120,10 @@ int main(int argc, char** argv)
         return info(argc - 2, argv + 2);
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        printVersion("meshconv");
         return 0;
     }
     if (argc >= 2)

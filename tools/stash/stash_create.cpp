@@ -27,8 +27,10 @@ const char* const usage =
     "usage: stash create ARCHIVE [-m0..-m5] [-s] [-p PASSWORD] [-C DIR] FILE...";
 
 const char* const help =
-    "usage: stash create ARCHIVE [options] FILE...\n"
+    "Usage: stash create ARCHIVE [OPTION]... FILE...\n"
+    "\n"
     "Packs files (folders with everything in them) into a new RAR 2.x archive.\n"
+    "\n"
     "  -m0       store only\n"
     "  -m1..-m5  compress, from fastest to smallest (default -m3)\n"
     "  -s        solid: members share one compression stream\n"

@@ -20,13 +20,15 @@ namespace tincrates::stash {
 namespace {
 
 constexpr const char* listUsage =
-    "usage: stash list ARCHIVE\n"
+    "Usage: stash list ARCHIVE\n"
+    "\n"
     "Lists every file header of ARCHIVE, one per line: name, unpacked size, packed size,\n"
     "unpack version, method, flags (encrypted, solid, directory) and CRC-32.\n";
 
 constexpr const char* extractUsage =
-    "usage: stash extract ARCHIVE NAME [-p PASSWORD] [-o FILE]\n"
-    "       stash extract ARCHIVE [-p PASSWORD] [-o FOLDER]\n"
+    "Usage: stash extract ARCHIVE NAME [-p PASSWORD] [-o FILE]\n"
+    "  or:  stash extract ARCHIVE [-p PASSWORD] [-o FOLDER]\n"
+    "\n"
     "Extracts the first member whose name matches NAME (case and \"/\" or \"\\\" do not\n"
     "matter) to FILE, or to standard output (also for -o -). Without NAME, extracts every\n"
     "member into FOLDER (default: the current folder), made when missing; a member whose\n"
@@ -36,7 +38,8 @@ constexpr const char* extractUsage =
     "part of it. Exit code 0 on success, 1 on any error.\n";
 
 constexpr const char* testUsage =
-    "usage: stash test ARCHIVE [-p PASSWORD]\n"
+    "Usage: stash test ARCHIVE [-p PASSWORD]\n"
+    "\n"
     "Extracts every member in memory and checks its CRC-32; prints OK or FAILED with the\n"
     "reason for each. Exit code 1 if any member failed.\n";
 

@@ -268,7 +268,7 @@ TEST_F(Capture, ReportsAMissingProductionAndBadOptions)
     EXPECT_EQ(run("--at 9 -o out.mp4"), 1);
     EXPECT_EQ(contents("errors.txt"), "capture: --at writes PNG frames into a folder, not a video\n");
     EXPECT_EQ(run("--help"), 0);
-    EXPECT_EQ(contents("output.txt").substr(0, 14), "usage: capture");
+    EXPECT_EQ(contents("output.txt").substr(0, 14), "Usage: capture");
 }
 
 TEST_F(Capture, SizesThatAreNotWidthByHeightTooSmallOrTooLargeAreOneLineOfError)

@@ -207,7 +207,7 @@ TEST_F(StashRead, HelpAndBadArgumentsNeverCrash)
 {
     for (const char* command : {"--help", "list --help", "extract --help", "test -h"}) {
         EXPECT_EQ(stash(command), 0) << command;
-        EXPECT_EQ(out.rfind("usage: stash", 0), 0u) << command;
+        EXPECT_EQ(out.rfind("Usage: stash", 0), 0u) << command;
     }
     EXPECT_EQ(stash("extract"), 1);
     EXPECT_EQ(err, "stash extract: expected an archive and, optionally, a member name (see "

@@ -578,6 +578,10 @@ Image envmap()
 
 } // namespace
 
+Image leadCrateFace() { return leadtin(); }
+
+Image stackedCrateFace() { return tinplate(); }
+
 void makeTextures(DataFolder& data)
 {
     data.writeImage("tinplate.png", tinplate());

@@ -1,0 +1,33 @@
+// Which production a program plays: the one in the current folder, as always, or, when that
+// folder holds none, the one installed with the program, found from where the program lies so
+// that an installed tree works under any prefix.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace tincrates {
+
+// True when `folder` holds a production's data: the archive stashpack or a folder data/.
+bool holdsProduction(const std::filesystem::path& folder);
+
+// The path of the running program (from /proc/self/exe, symbolic links resolved), or an empty
+// path when the system does not tell it.
+std::filesystem::path runningProgramPath();
+
+// Where the production is installed for the program at `programPath`: share/tincrates under
+// the prefix that holds the program's bin/ (the relative path the build was configured with),
+// lexically normal. Empty when `programPath` is.
+std::filesystem::path installedProductionFolder(const std::filesystem::path& programPath);
+
+// The folder to play: `current` when it holds a production; else the production installed for
+// the program at `programPath`, when that holds one; else `current`, whose missing files then
+// give the usual "Failed to load soundtrk.mp3".
+std::filesystem::path chooseProductionFolder(const std::filesystem::path& current,
+                                             const std::filesystem::path& programPath);
+
+// Makes `folder` the current folder. Returns an empty text, or the reason in one line
+// ("cannot use FOLDER: No such file or directory").
+std::string enterFolder(const std::filesystem::path& folder);
+
+} // namespace tincrates
