@@ -16,6 +16,7 @@ packages=(
     xfonts-base ffmpeg
     libfreetype-dev fonts-dejavu-core
     valgrind clang libclang-rt-dev
+    help2man dpkg-dev file desktop-file-utils lintian
 )
 if [ "${1:-}" = "--web" ]; then
     packages+=(emscripten chromium)

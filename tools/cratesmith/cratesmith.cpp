@@ -13,6 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,7 +34,8 @@ const char* usage
       "  --icon PIXELS FILE.png\n"
       "                        also, or without FOLDER only, the production's icon: a tin\n"
       "                        crate PIXELS wide and high (16 to 1024) on a clear background,\n"
-      "                        as a PNG with alpha; may be given more than once\n"
+      "                        as a PNG with alpha (its folder made when missing); may be\n"
+      "                        given more than once\n"
       "  -h, --help            show this help and exit\n"
       "  --version             show the version and exit\n";
 
@@ -112,6 +116,13 @@ int main(int argc, char** argv)
             IconFaces faces = makeIconFaces();
             for (const auto& [pixels, file] : icons) {
                 Image icon = crateIcon(faces, pixels);
+                std::filesystem::path folder = std::filesystem::path(file).parent_path();
+                std::error_code error;
+                if (!folder.empty())
+                    std::filesystem::create_directories(folder, error);
+                if (error)
+                    throw std::runtime_error("cannot make " + folder.string() + ": "
+                                             + error.message());
                 tincrates::writePngFile(file, icon.width, icon.height, icon.pixels, true);
             }
             step(("done: " + std::to_string(icons.size()) + " icon"

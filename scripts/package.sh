@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds, and makes the Debian package build/tincrates_VERSION_amd64.deb
+# (VERSION is the project's version and the package's revision, such as 1.0.0-1) with CPack
+# from what `cmake --install` installs; then has lintian check it, which must find no error
+# (the warnings it may give, and why they stay, are in the README).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+rm -f build/tincrates_*.deb
+(cd build && cpack -G DEB >/dev/null)
+debs=(build/tincrates_*_amd64.deb)
+deb=${debs[0]}
+if [ ! -f "$deb" ]; then
+    echo "package: cpack made no package" >&2
+    exit 1
+fi
+echo "package: lintian $deb" >&2
+status=0
+report=$(lintian --fail-on error "$deb" 2>&1) || status=$?
+grep -v '^running with root privileges' <<<"$report" >&2 || true
+if [ $status -ne 0 ]; then
+    echo "package: lintian finds errors in $deb" >&2
+    exit 1
+fi
+echo "$deb ($(du -h "$deb" | cut -f1))"
