@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests and the production need; with --web
+# Installs every Debian package that the build, the tests, the Debian package (scripts/package.sh)
+# and the production need; with --web
 # also those of the web build and its browser tests (emscripten, chromium).
 # Quick when everything is already present: apt-get runs only for missing packages.
 set -euo pipefail
