@@ -113,8 +113,10 @@ debian_package)
     debs=("$folder"/tincrates_*_amd64.deb)
     deb=${debs[0]}
     [ -f "$deb" ] || fail "cpack made no package"
-    [ "$(dpkg-deb -f "$deb" Version)" = "$version-1" ] || fail "version $(dpkg-deb -f "$deb" Version)"
-    case $(basename "$deb") in "tincrates_${version}-"*"_amd64.deb") ;; *) fail "named $deb" ;; esac
+    # The project's version and the revision of packaging/changelog's latest entry.
+    package_version=$(dpkg-deb -f "$deb" Version)
+    case $package_version in "$version-"[0-9]*) ;; *) fail "version $package_version" ;; esac
+    [ "$(basename "$deb")" = "tincrates_${package_version}_amd64.deb" ] || fail "named $deb"
 
     files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|')
     expected=(/usr/share/tincrates/stashpack /usr/share/applications/tincrates.desktop
