@@ -173,6 +173,9 @@ void playDemo(const DemoServices& services)
                 std::optional<MakerCommand> command;
                 if (maker)
                     command = commandForKey(event.key);
+                // A key held down steps on through the beats; nothing else repeats.
+                if (event.isRepeat && !(command && isRepeatable(*command)))
+                    continue;
                 if (command) {
                     if (!maker->apply(*command, t))
                         isStopping = true;
