@@ -50,6 +50,21 @@ std::optional<MakerCommand> commandForKey(Key key)
     return std::nullopt;
 }
 
+bool isRepeatable(const MakerCommand& command)
+{
+    switch (command.type) {
+    case MakerCommandType::StepBack:
+    case MakerCommandType::StepForward:
+    case MakerCommandType::PageBack:
+    case MakerCommandType::PageForward:
+    case MakerCommandType::PreviousSync:
+    case MakerCommandType::NextSync:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::string& error)
 {
     error.clear();

@@ -32,6 +32,9 @@ struct MakerCommand {
 // The command of a maker's key; none for keys that only print the time.
 std::optional<MakerCommand> commandForKey(Key key);
 
+// Whether a key held down repeats the command: the steps do, toggles and Escape do not.
+bool isRepeatable(const MakerCommand& command);
+
 // A line of standard input: a key's name ("space", "left", "right", "pageup", "pagedown",
 // "home", "[", "]", "l", "f1", "escape"), "pause", "loop", "status", "quit", or "beat T"
 // with T from 0 to 232. Spaces around are ignored and case does not matter. Returns none and

@@ -75,6 +75,24 @@ void useLinearFiltering(IDirect3DDevice9& device)
 
 namespace {
 
+// Carries out the next command typed to a maker's run without a screen: one a frame, so that
+// each one's frame is drawn (and reported, through isReportDue) before the next is taken.
+// Returns false when the run should end: on "quit", or once the input has ended.
+bool takeTypedCommand(CommandInput& commands, MakerMode& maker, float t, bool& isReportDue)
+{
+    std::string error;
+    while (std::optional<std::string> line = commands.nextLine()) {
+        std::optional<MakerCommand> command = parseMakerCommand(*line, error);
+        if (!error.empty())
+            std::fprintf(stderr, "tincrates: %s\n", error.c_str());
+        if (!command)
+            continue;
+        isReportDue = true;
+        return maker.apply(*command, t);
+    }
+    return !commands.isAtEnd() || isReportDue;
+}
+
 // Runs the production; every error is thrown out of here as text or as a standard exception.
 // Locals are declared in the order they are made, so an error takes them down in reverse
 // before the caller reports it.
@@ -155,6 +173,9 @@ void playDemo(const DemoServices& services)
                 std::optional<MakerCommand> command;
                 if (maker)
                     command = commandForKey(event.key);
+                // A key held down steps on through the beats; nothing else repeats.
+                if (event.isRepeat && !(command && isRepeatable(*command)))
+                    continue;
                 if (command) {
                     if (!maker->apply(*command, t))
                         isStopping = true;
@@ -167,25 +188,8 @@ void playDemo(const DemoServices& services)
                     isStopping = true;
             }
         }
-        if (commands) {
-            // One command a frame, so that each one's frame is drawn before the next.
-            std::string error;
-            while (std::optional<std::string> line = commands->nextLine()) {
-                std::optional<MakerCommand> command = parseMakerCommand(*line, error);
-                if (!error.empty()) {
-                    std::fprintf(stderr, "tincrates: %s\n", error.c_str());
-                    continue;
-                }
-                if (!command)
-                    continue;
-                if (!maker->apply(*command, t))
-                    isStopping = true;
-                isReportDue = true;
-                break;
-            }
-            if (commands->isAtEnd() && !isReportDue)
-                isStopping = true;
-        }
+        if (commands && !takeTypedCommand(*commands, *maker, t, isReportDue))
+            isStopping = true;
         if (window.isEscapeDown())
             isStopping = true;
         // A new back buffer comes with every state at its default: the filtering set at

@@ -24,7 +24,7 @@ cmake --build build-sanitize --target "${sanitized_targets[@]}" -- -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/leaks.supp:print_suppressions=0"
 ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)" \
-    -E '_NOT_BUILT$|_on_opengl_core$|^platform_'
+    -E '_NOT_BUILT$|_on_opengl_core$|^platform_|_on_screen_tests$'
 moments=$(mktemp -d)
 trap 'rm -rf "$moments"' EXIT
 build-sanitize/bin/capture -C build/production --at 9.5,196.5 -o "$moments" >/dev/null

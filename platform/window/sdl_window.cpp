@@ -139,9 +139,9 @@ bool SdlWindow::pollEvent(WindowEvent& event)
             event = {WindowEventType::CloseRequested, false};
             return true;
         }
-        if (sdlEvent.type == SDL_KEYDOWN && !sdlEvent.key.repeat) {
+        if (sdlEvent.type == SDL_KEYDOWN) {
             event = {WindowEventType::KeyDown, sdlEvent.key.keysym.sym == SDLK_ESCAPE,
-                keyOf(sdlEvent.key.keysym.sym)};
+                keyOf(sdlEvent.key.keysym.sym), sdlEvent.key.repeat != 0};
             return true;
         }
     }

@@ -17,6 +17,7 @@ struct WindowEvent {
     WindowEventType type;
     bool isEscape;         // for KeyDown
     Key key = Key::Other;  // for KeyDown
+    bool isRepeat = false; // for KeyDown: the key held down, repeating
 };
 
 class Window : public std::enable_shared_from_this<Window> {

@@ -163,6 +163,45 @@ TEST_F(MakerMode, KeysMoveMusicAndPictureTogetherOnTheBeat)
     EXPECT_EQ(frames[10].textIndex, 9u); // the text that starts at 88
 }
 
+TEST_F(MakerMode, AHeldKeyStepsOnButTogglesAndTheViewersRunIgnoreRepeats)
+{
+    std::vector<float> times;
+    auto held = [this](Key key) {
+        test.window->events.push_back({WindowEventType::KeyDown, false, key, true});
+    };
+    int result = play([&](const Shown& shown) {
+        times.push_back(shown.t);
+        switch (times.size()) {
+        case 1: press(Key::Right); held(Key::Right); held(Key::Right); break;
+        case 2: held(Key::Space); clock.output->advance(176400); break; // not a pause
+        default: return false;
+        }
+        return true;
+    });
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(times.size(), 3u);
+    EXPECT_EQ(times[1], landedAt(3));
+    EXPECT_NEAR(times[2], times[1] + beatsPerSecond, 1e-3);
+
+    // Without --maker a held key prints its time once, when first pressed (the second line is
+    // the Escape that ends the run).
+    test.services.isMaker = false;
+    times.clear();
+    ::testing::internal::CaptureStdout();
+    result = play([&](const Shown& shown) {
+        times.push_back(shown.t);
+        if (times.size() == 1) {
+            press(Key::Right);
+            held(Key::Right);
+            held(Key::Other);
+        }
+        return times.size() < 2;
+    });
+    std::string output = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(output, "time 0.000000\ntime 0.000000\n");
+}
+
 TEST_F(MakerMode, TheStatusLineShowsInTheTopLeftCornerUntilF1HidesIt)
 {
     auto lettersInTheCorner = [](const Shown& shown) {

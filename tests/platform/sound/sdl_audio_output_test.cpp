@@ -60,6 +60,26 @@ TEST(SdlAudioOutput, PlaysThroughTheDeviceAndStopsAtTheEnd)
     EXPECT_EQ(seen.last, double(sound.size()));
 }
 
+TEST(SdlAudioOutput, PausedItHoldsItsPlaceWhileTheDeviceRunsOn)
+{
+    useDummyAudioDriver();
+    std::vector<uint8_t> sound(176400 * 2, 1); // two seconds
+    SdlAudioOutput output;
+    output.setSound(sound);
+    output.play();
+    std::this_thread::sleep_for(200ms);
+    output.pause();
+    uint64_t held = output.position();
+    EXPECT_GT(held, 0u);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(output.position(), held);
+    output.play();
+    auto seen = watchTheClock([&] { return double(output.position()); }, double(sound.size()),
+                              8s);
+    EXPECT_FALSE(seen.wentBackwards);
+    EXPECT_EQ(seen.last, double(sound.size()));
+}
+
 TEST(SdlAudioOutput, MusicStreamPlaysOnTheRealOutputPath)
 {
     useDummyAudioDriver();
