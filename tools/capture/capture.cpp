@@ -526,7 +526,8 @@ int captureChosenFrames(const Options& options)
             writePngFile(folder / name, width, height, pixels);
         });
     if (result == 0)
-        std::printf("%zu frames in %s\n", options.times.size(), folder.c_str());
+        std::printf("%zu frame%s in %s\n", options.times.size(),
+            options.times.size() == 1 ? "" : "s", folder.c_str());
     return result;
 }
 

@@ -8,15 +8,25 @@
 
 namespace tincrates::meshconv {
 
+namespace {
+
+// "1 triangle", "12 triangles".
+std::string counted(size_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+} // namespace
+
 std::string describeMesh(const MeshData& mesh)
 {
     size_t triangles = 0;
     for (const MeshGroupData& group : mesh.groups)
         triangles += group.indices.size() / 3;
     char line[256];
-    std::snprintf(line, sizeof line, "%zu vertices, %zu groups, %zu triangles\n",
-        mesh.vertices.size(), mesh.groups.size(), triangles);
-    std::string text = line;
+    std::string text = counted(mesh.vertices.size(), "vertex", "vertices") + ", "
+        + counted(mesh.groups.size(), "group", "groups") + ", "
+        + counted(triangles, "triangle", "triangles") + "\n";
     if (!mesh.vertices.empty()) {
         MeshVertex low = mesh.vertices.front(), high = low;
         for (const MeshVertex& v : mesh.vertices) {
@@ -30,8 +40,7 @@ std::string describeMesh(const MeshData& mesh)
     }
     for (size_t i = 0; i < mesh.groups.size(); ++i) {
         const MeshGroupData& group = mesh.groups[i];
-        std::snprintf(line, sizeof line, "group %zu: %zu triangles", i, group.indices.size() / 3);
-        text += line;
+        text += "group " + std::to_string(i) + ": " + counted(group.indices.size() / 3, "triangle", "triangles");
         if (!group.indices.empty()) {
             auto [low, high] = std::minmax_element(group.indices.begin(), group.indices.end());
             std::snprintf(

@@ -13,9 +13,9 @@ using testing::sampleMesh;
 TEST(Mesh1Data, the_summary_gives_counts_bounds_and_groups)
 {
     EXPECT_EQ(describeMesh(sampleMesh()),
-        "3 vertices, 2 groups, 1 triangles\n"
+        "3 vertices, 2 groups, 1 triangle\n"
         "bounds (-1, 0, -2) to (1, 3, 2)\n"
-        "group 0: 1 triangles, vertices 0 to 2, material \"crate.mat\"\n"
+        "group 0: 1 triangle, vertices 0 to 2, material \"crate.mat\"\n"
         "group 1: 0 triangles, material \"empty.mat\"\n");
 }
 

@@ -54,8 +54,8 @@ TEST_F(MeshconvProgram, a_converted_model_loads_and_shows_its_front_faces)
     EXPECT_EQ(contentOf("output.txt"),
         "4 vertices, 2 groups, 2 triangles\n"
         "bounds (-1, -1, 0.5) to (1, 1, 0.5)\n"
-        "group 0: 1 triangles, vertices 0 to 2, material \"red.mat\"\n"
-        "group 1: 1 triangles, vertices 0 to 3, material \"green.mat\"\n");
+        "group 0: 1 triangle, vertices 0 to 2, material \"red.mat\"\n"
+        "group 1: 1 triangle, vertices 0 to 3, material \"green.mat\"\n");
     ASSERT_EQ(run("info data/square.mesh"), 0);
     EXPECT_EQ(contentOf("output.txt").substr(0, 34), "4 vertices, 2 groups, 2 triangles\n");
 
