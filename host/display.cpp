@@ -93,10 +93,11 @@ void Display::open(const std::string& title, int width, int height, D3DFORMAT ba
 void Display::sizeToWindow(UINT& width, UINT& height) const
 {
     PictureSize size = pictureSizeFor(window->drawableWidth(), window->drawableHeight());
-    FittedRectangle within = fitRectangle(size.width, size.height, int(largestWidth),
-        int(largestHeight));
-    if (UINT(size.width) > largestWidth || UINT(size.height) > largestHeight)
+    if (UINT(size.width) > largestWidth || UINT(size.height) > largestHeight) {
+        FittedRectangle within = fitRectangle(size.width, size.height, int(largestWidth),
+            int(largestHeight));
         size = {within.width, within.height};
+    }
     width = UINT(size.width);
     height = UINT(size.height);
 }

@@ -124,11 +124,11 @@ void MakerMode::jumpTo(double beat)
         loopStart = (phrasePlaceOf(beat).phrase - 1) * phraseBeats;
 }
 
-bool MakerMode::apply(const MakerCommand& command, double frameTime)
+bool MakerMode::apply(const MakerCommand& command)
 {
-    // From where the music is now rather than from the frame's time, so that several jumps
-    // before the next frame (a key held down) add up.
-    double t = music.stream ? demoTimeAt(music.positionSeconds()) : frameTime;
+    // From where the music is now rather than from the last frame's time, so that several
+    // jumps before the next frame (a key held down) add up.
+    double t = demoTimeAt(music.positionSeconds());
     switch (command.type) {
     case MakerCommandType::Quit:
         return false;

@@ -28,9 +28,9 @@ public:
     void beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
         const std::function<std::unique_ptr<Timeline>()>& makeTimeline);
 
-    // Carries out `command`, shown at demo time `frameTime`, from where the music is now.
-    // Returns false when it asks the run to end.
-    bool apply(const MakerCommand& command, double frameTime);
+    // Carries out `command` from where the music is now. Returns false when it asks the run
+    // to end.
+    bool apply(const MakerCommand& command);
 
     // The status line at demo time `t`: time, phrase and beat, the text shown, the frame
     // rate when given, pause and loop; a second line with the last reload's error or news.

@@ -78,7 +78,7 @@ namespace {
 // Carries out the next command typed to a maker's run without a screen: one a frame, so that
 // each one's frame is drawn (and reported, through isReportDue) before the next is taken.
 // Returns false when the run should end: on "quit", or once the input has ended.
-bool takeTypedCommand(CommandInput& commands, MakerMode& maker, float t, bool& isReportDue)
+bool takeTypedCommand(CommandInput& commands, MakerMode& maker, bool& isReportDue)
 {
     std::string error;
     while (std::optional<std::string> line = commands.nextLine()) {
@@ -88,7 +88,7 @@ bool takeTypedCommand(CommandInput& commands, MakerMode& maker, float t, bool& i
         if (!command)
             continue;
         isReportDue = true;
-        return maker.apply(*command, t);
+        return maker.apply(*command);
     }
     return !commands.isAtEnd() || isReportDue;
 }
@@ -153,7 +153,8 @@ void playDemo(const DemoServices& services)
                 TextLine::scaleFor(UINT(display.backBufferHeight())));
         }
         device.EndScene();
-        frameRate.count(std::chrono::steady_clock::now());
+        if (maker)
+            frameRate.count(std::chrono::steady_clock::now());
         if (device.Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
             throw std::string("Lost device.");
         if (services.framePresented)
@@ -177,7 +178,7 @@ void playDemo(const DemoServices& services)
                 if (event.isRepeat && !(command && isRepeatable(*command)))
                     continue;
                 if (command) {
-                    if (!maker->apply(*command, t))
+                    if (!maker->apply(*command))
                         isStopping = true;
                 } else {
                     std::printf("time %f\n", double(t));
@@ -188,7 +189,7 @@ void playDemo(const DemoServices& services)
                     isStopping = true;
             }
         }
-        if (commands && !takeTypedCommand(*commands, *maker, t, isReportDue))
+        if (commands && !takeTypedCommand(*commands, *maker, isReportDue))
             isStopping = true;
         if (window.isEscapeDown())
             isStopping = true;

@@ -10,6 +10,7 @@
 namespace tincrates {
 namespace {
 
+using testing::backBufferDesc;
 using testing::ScriptedWindow;
 
 // A Direct3D over the real one that can lack hardware vertex processing or refuse devices,
@@ -140,16 +141,6 @@ TEST_F(DisplayFixture, OpensA640By480DeviceAndPublishesItUntilClosed)
     EXPECT_EQ(log.back(), "Direct3D released");
 }
 
-D3DSURFACE_DESC backBufferOf(IDirect3DDevice9* device)
-{
-    IDirect3DSurface9* backBuffer = nullptr;
-    device->GetBackBuffer(0, 0, 0, &backBuffer);
-    D3DSURFACE_DESC desc{};
-    backBuffer->GetDesc(&desc);
-    backBuffer->Release();
-    return desc;
-}
-
 TEST_F(DisplayFixture, ABackBufferSizedToTheWindowIsItsLargest4By3RectangleAndFollowsIt)
 {
     shownWidth = 1920;
@@ -159,7 +150,7 @@ TEST_F(DisplayFixture, ABackBufferSizedToTheWindowIsItsLargest4By3RectangleAndFo
     EXPECT_EQ(log.front(), "window t 640x480 full screen");
     EXPECT_EQ(adapter->presentParameters.BackBufferWidth, 1440u);
     EXPECT_EQ(adapter->presentParameters.BackBufferHeight, 1080u);
-    EXPECT_EQ(backBufferOf(display.device).Width, 1440u);
+    EXPECT_EQ(backBufferDesc(display.device).Width, 1440u);
     EXPECT_FALSE(display.fitToWindow()); // nothing changed
 
     struct Step {
@@ -178,7 +169,7 @@ TEST_F(DisplayFixture, ABackBufferSizedToTheWindowIsItsLargest4By3RectangleAndFo
         EXPECT_TRUE(display.fitToWindow()) << step.shownWidth;
         EXPECT_EQ(display.backBufferWidth(), step.width);
         EXPECT_EQ(display.backBufferHeight(), step.height);
-        D3DSURFACE_DESC desc = backBufferOf(display.device);
+        D3DSURFACE_DESC desc = backBufferDesc(display.device);
         EXPECT_EQ(int(desc.Width), step.width);
         EXPECT_EQ(int(desc.Height), step.height);
         EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
@@ -196,11 +187,11 @@ TEST_F(DisplayFixture, AFixedBackBufferStaysAndATooLargeOneIsRefusedInOneLine)
     shownHeight = 1080;
     Display display(services());
     display.open("t", 800, 600, D3DFMT_X8R8G8B8, true);
-    EXPECT_EQ(backBufferOf(display.device).Width, 800u);
+    EXPECT_EQ(backBufferDesc(display.device).Width, 800u);
     window->shownWidth = 1280;
     window->shownHeight = 1024;
     EXPECT_FALSE(display.fitToWindow());
-    EXPECT_EQ(backBufferOf(display.device).Width, 800u);
+    EXPECT_EQ(backBufferDesc(display.device).Width, 800u);
 
     Display tooLarge(services());
     try {
@@ -217,8 +208,8 @@ TEST_F(DisplayFixture, WithoutAScreenTheBackBufferSizedToTheWindowIsTheOriginal6
 {
     Display display(services());
     display.open("t", 640, 480, D3DFMT_X8R8G8B8, false, true);
-    EXPECT_EQ(backBufferOf(display.device).Width, 640u);
-    EXPECT_EQ(backBufferOf(display.device).Height, 480u);
+    EXPECT_EQ(backBufferDesc(display.device).Width, 640u);
+    EXPECT_EQ(backBufferDesc(display.device).Height, 480u);
     EXPECT_FALSE(display.fitToWindow());
 }
 

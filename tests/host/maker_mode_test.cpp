@@ -48,26 +48,6 @@ private:
     unsigned& noted;
 };
 
-std::vector<uint32_t> readBack(IDirect3DDevice9& device)
-{
-    IDirect3DSurface9* target = nullptr;
-    device.GetRenderTarget(0, &target);
-    IDirect3DSurface9* copy = nullptr;
-    device.CreateOffscreenPlainSurface(640, 480, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy,
-        nullptr);
-    device.GetRenderTargetData(target, copy);
-    D3DLOCKED_RECT locked{};
-    copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-    std::vector<uint32_t> pixels(640 * 480);
-    for (int y = 0; y < 480; ++y)
-        std::memcpy(&pixels[size_t(y) * 640],
-            static_cast<const uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch, 640 * 4);
-    copy->UnlockRect();
-    copy->Release();
-    target->Release();
-    return pixels;
-}
-
 // The demo time at which a jump to `beat` lands: the first sound frame at or after it.
 float landedAt(double beat) { return demoTimeAt(double(soundOffsetAt(beat)) / 176400.0); }
 
@@ -97,7 +77,7 @@ struct MakerMode : ::testing::Test {
     int play(const std::function<bool(const Shown&)>& step)
     {
         test.services.framePresented = [&](IDirect3DDevice9& device, float t) {
-            Shown shown{t, textIndex, readBack(device)};
+            Shown shown{t, textIndex, readTarget(device)};
             if (!step(shown))
                 test.window->events.push_back({WindowEventType::KeyDown, true, Key::Escape});
         };

@@ -21,28 +21,6 @@ struct Frame {
     std::vector<uint32_t> pixels; // 640 × 480, top row first
 };
 
-std::vector<uint32_t> readBackBuffer(IDirect3DDevice9& device)
-{
-    IDirect3DSurface9* target = nullptr;
-    device.GetRenderTarget(0, &target);
-    D3DSURFACE_DESC desc{};
-    target->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    device.CreateOffscreenPlainSurface(
-        desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
-    device.GetRenderTargetData(target, copy);
-    D3DLOCKED_RECT locked{};
-    copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-    std::vector<uint32_t> pixels(size_t(desc.Width) * desc.Height);
-    for (UINT y = 0; y < desc.Height; ++y)
-        std::memcpy(pixels.data() + size_t(y) * desc.Width,
-            static_cast<const uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch, desc.Width * 4);
-    copy->UnlockRect();
-    copy->Release();
-    target->Release();
-    return pixels;
-}
-
 struct Production : ::testing::Test {
     Production() { writeTestProduction(folder); }
 
@@ -53,7 +31,7 @@ struct Production : ::testing::Test {
         size_t next = 0;
         test.services.framePresented = [this, times, next](IDirect3DDevice9& device,
                                            float t) mutable {
-            frames.push_back({t, readBackBuffer(device)});
+            frames.push_back({t, readTarget(device)});
             double target = next < times.size() ? times[next++] : 233.0;
             clock.output->seek(bytesAtDemoTime(target));
         };
@@ -152,7 +130,7 @@ TEST_F(Production, AWindowResizedWhilePlayingShowsWhatOneOfThatSizeWouldShow)
         size_t next = 0;
         std::vector<double> times = {9.5, 100.5, 196.5};
         test.services.framePresented = [&](IDirect3DDevice9& device, float t) {
-            frames.push_back({t, readBackBuffer(device)});
+            frames.push_back({t, readTarget(device)});
             test.window->shownWidth = width;
             test.window->shownHeight = height;
             clock.output->seek(bytesAtDemoTime(next < times.size() ? times[next++] : 233.0));

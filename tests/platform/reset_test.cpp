@@ -28,16 +28,6 @@ D3DPRESENT_PARAMETERS sized(UINT width, UINT height)
     return params;
 }
 
-D3DSURFACE_DESC backBufferOf(IDirect3DDevice9* device)
-{
-    IDirect3DSurface9* backBuffer = nullptr;
-    device->GetBackBuffer(0, 0, 0, &backBuffer);
-    D3DSURFACE_DESC desc{};
-    backBuffer->GetDesc(&desc);
-    backBuffer->Release();
-    return desc;
-}
-
 // A quad at depth z over clip-space x from `left` to `right` and the whole height.
 std::vector<QuadVertex> quadAt(float z, uint32_t colour, float left = -1, float right = 1)
 {
@@ -58,7 +48,7 @@ TEST(Reset, GivesANewBackBufferAsTargetWithItsViewportAndEveryStateAtItsDefault)
     D3DPRESENT_PARAMETERS params = sized(160, 120);
     ASSERT_EQ(device->Reset(&params), D3D_OK);
 
-    D3DSURFACE_DESC desc = backBufferOf(device.get());
+    D3DSURFACE_DESC desc = backBufferDesc(device.get());
     EXPECT_EQ(desc.Width, 160u);
     EXPECT_EQ(desc.Height, 120u);
     IDirect3DSurface9* target = nullptr;
@@ -162,12 +152,12 @@ TEST(Reset, IsRefusedInASceneOrWhileTheBackBufferIsHeldAndThenChangesNothing)
     held->Release();
 
     EXPECT_EQ(device->Reset(nullptr), D3DERR_INVALIDCALL);
-    D3DSURFACE_DESC desc = backBufferOf(device.get());
+    D3DSURFACE_DESC desc = backBufferDesc(device.get());
     EXPECT_EQ(desc.Width, 64u);
     EXPECT_EQ(desc.Height, 48u);
 
     EXPECT_EQ(device->Reset(&params), D3D_OK);
-    EXPECT_EQ(backBufferOf(device.get()).Width, 128u);
+    EXPECT_EQ(backBufferDesc(device.get()).Width, 128u);
 }
 
 } // namespace

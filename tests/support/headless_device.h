@@ -37,6 +37,44 @@ inline std::shared_ptr<Window> testWindow()
     return createWindow(WindowKind::Headless, "test", 1, 1, false);
 }
 
+// The pixels of a render target of `device` (the current one when null), top row first,
+// 0xAARRGGBB.
+inline std::vector<uint32_t> readTarget(IDirect3DDevice9& device,
+    IDirect3DSurface9* target = nullptr)
+{
+    IDirect3DSurface9* surface = target;
+    if (!surface)
+        device.GetRenderTarget(0, &surface);
+    D3DSURFACE_DESC desc;
+    surface->GetDesc(&desc);
+    IDirect3DSurface9* copy = nullptr;
+    device.CreateOffscreenPlainSurface(
+        desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
+    device.GetRenderTargetData(surface, copy);
+    D3DLOCKED_RECT locked;
+    copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    std::vector<uint32_t> pixels(size_t(desc.Width) * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y)
+        std::memcpy(pixels.data() + size_t(y) * desc.Width,
+            static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch, desc.Width * 4);
+    copy->UnlockRect();
+    copy->Release();
+    if (!target)
+        surface->Release();
+    return pixels;
+}
+
+// The description of `device`'s back buffer.
+inline D3DSURFACE_DESC backBufferDesc(IDirect3DDevice9* device)
+{
+    IDirect3DSurface9* backBuffer = nullptr;
+    device->GetBackBuffer(0, 0, 0, &backBuffer);
+    D3DSURFACE_DESC desc{};
+    backBuffer->GetDesc(&desc);
+    backBuffer->Release();
+    return desc;
+}
+
 class HeadlessDevice {
 public:
     explicit HeadlessDevice(UINT width = 64, UINT height = 64,
@@ -90,26 +128,7 @@ public:
     // The pixels of a render target (the current one when null), top row first, 0xAARRGGBB.
     std::vector<uint32_t> readBack(IDirect3DSurface9* target = nullptr)
     {
-        IDirect3DSurface9* surface = target;
-        if (!surface)
-            device->GetRenderTarget(0, &surface);
-        D3DSURFACE_DESC desc;
-        surface->GetDesc(&desc);
-        IDirect3DSurface9* copy = nullptr;
-        device->CreateOffscreenPlainSurface(
-            desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
-        device->GetRenderTargetData(surface, copy);
-        D3DLOCKED_RECT locked;
-        copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-        std::vector<uint32_t> pixels(size_t(desc.Width) * desc.Height);
-        for (UINT y = 0; y < desc.Height; ++y)
-            std::memcpy(pixels.data() + size_t(y) * desc.Width,
-                static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch, desc.Width * 4);
-        copy->UnlockRect();
-        copy->Release();
-        if (!target)
-            surface->Release();
-        return pixels;
+        return readTarget(*device, target);
     }
 
     // A vertex buffer holding `vertices`.
