@@ -8,9 +8,13 @@ namespace tincrates {
 // when it goes. Installed before SDL starts, it keeps SDL from putting in its own handlers,
 // which only queue an event that nothing reads without a window. A second signal while the
 // first is still unanswered ends the process as the signal does by default, so a run that
-// hangs can still be stopped. Only one may live at a time.
+// hangs can still be stopped; the same signal again within sameRequestMilliseconds is taken
+// as a repeat of the first request, as `timeout` sends it to the program and then to its
+// process group. Only one may live at a time.
 class StopSignals {
 public:
+    static constexpr int sameRequestMilliseconds = 500;
+
     StopSignals();
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;

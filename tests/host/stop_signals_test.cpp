@@ -16,6 +16,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -57,14 +58,38 @@ TEST(StopSignals, TheHandlersBeforeAreBackAfterwards)
 
 TEST(StopSignals, ASecondSignalEndsAProcessThatDidNotStop)
 {
+    // Another signal at once, or the same one after the repeat window, ends the process.
+    EXPECT_EXIT(
+        {
+            StopSignals signals;
+            std::raise(SIGTERM);
+            std::raise(SIGINT);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGINT), "");
+    EXPECT_EXIT(
+        {
+            StopSignals signals;
+            std::raise(SIGINT);
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(StopSignals::sameRequestMilliseconds + 100));
+            std::raise(SIGINT);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGINT), "");
+}
+
+TEST(StopSignals, TheSameSignalAgainAtOnceIsTheSameRequest)
+{
     EXPECT_EXIT(
         {
             StopSignals signals;
             std::raise(SIGTERM);
             std::raise(SIGTERM);
-            std::_Exit(0);
+            std::raise(SIGTERM);
+            std::_Exit(signals.isStopRequested() ? 0 : 2);
         },
-        ::testing::KilledBySignal(SIGTERM), "");
+        ::testing::ExitedWithCode(0), "");
 }
 
 struct StopSignalsInARun : ::testing::Test {
@@ -113,51 +138,72 @@ bool catchesSignal(pid_t pid, int number)
     return false;
 }
 
-// The production itself, headless with its soundtrack playing in real time, ends promptly on
-// either signal instead of after its 108 seconds of music.
+// Starts the production, headless with its soundtrack playing in real time, in a process
+// group of its own as a shell starts a command; once it has its handlers (the run has begun),
+// calls `send` with its pid and returns its wait status, or fails the test when it does not
+// end within a minute.
+int statusAfterSignals(const std::function<void(pid_t)>& send, int number)
+{
+    ScratchDir folder;
+    writeTestProduction(folder);
+    pid_t pid = fork();
+    if (pid < 0)
+        ADD_FAILURE() << "fork failed";
+    if (pid == 0) {
+        setpgid(0, 0);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        execl(TINCRATES_PROGRAM, TINCRATES_PROGRAM, static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    using std::chrono::steady_clock;
+    auto deadline = steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    bool hasEnded = false;
+    while (!catchesSignal(pid, number) && steady_clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            ADD_FAILURE() << "the production ended before it was signalled";
+            return status;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    send(pid);
+    deadline = steady_clock::now() + std::chrono::seconds(60);
+    while (!hasEnded && steady_clock::now() < deadline) {
+        hasEnded = waitpid(pid, &status, WNOHANG) == pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!hasEnded) {
+        kill(-pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "signal " << number << " did not end the run within a minute";
+    }
+    return status;
+}
+
+// The production ends promptly on either signal instead of after its 108 seconds of music,
+// whether the signal comes to it alone or, as `timeout` and a terminal's Ctrl-C send it, to
+// it and then to its whole process group.
 TEST(StopSignalsOfTheProgram, EndTheHeadlessProductionPromptlyWithExitCodeZero)
 {
     for (int number : {SIGINT, SIGTERM}) {
-        ScratchDir folder;
-        writeTestProduction(folder);
-        pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-            execl(TINCRATES_PROGRAM, TINCRATES_PROGRAM, static_cast<char*>(nullptr));
-            std::_Exit(127);
+        for (bool toTheGroupToo : {false, true}) {
+            int status = statusAfterSignals(
+                [number, toTheGroupToo](pid_t pid) {
+                    kill(pid, number);
+                    // Pending signals of one kind merge; `timeout` is slower than this.
+                    if (toTheGroupToo) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                        kill(-pid, number);
+                    }
+                },
+                number);
+            ASSERT_TRUE(WIFEXITED(status)) << "signal " << number << " killed the run";
+            EXPECT_EQ(WEXITSTATUS(status), 0) << number << (toTheGroupToo ? " to the group" : "");
         }
-        // Waits until the program has its handlers (that is, the run has begun), at most a
-        // minute, then signals it and waits at most a minute more for it to end.
-        using std::chrono::steady_clock;
-        auto deadline = steady_clock::now() + std::chrono::seconds(60);
-        int status = 0;
-        bool hasEnded = false;
-        while (!catchesSignal(pid, number) && steady_clock::now() < deadline) {
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                hasEnded = true;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ASSERT_FALSE(hasEnded) << "the production ended before it was signalled";
-        kill(pid, number);
-        deadline = steady_clock::now() + std::chrono::seconds(60);
-        while (!hasEnded && steady_clock::now() < deadline) {
-            hasEnded = waitpid(pid, &status, WNOHANG) == pid;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (!hasEnded) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            FAIL() << "signal " << number << " did not end the run within a minute";
-        }
-        ASSERT_TRUE(WIFEXITED(status)) << "signal " << number << " killed the run";
-        EXPECT_EQ(WEXITSTATUS(status), 0) << number;
     }
 }
 
