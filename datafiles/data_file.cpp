@@ -50,7 +50,29 @@ bool readDirectoryFile(const char* name, DataFile* file)
     return ok;
 }
 
+DataLookupOrder lookupOrder = DataLookupOrder::archiveFirst;
+std::function<void(const std::string&, DataFileOrigin)> dataFileObserver;
+
+void tellObserver(const char* name, DataFileOrigin origin)
+{
+    if (dataFileObserver)
+        dataFileObserver(name, origin);
+}
+
 } // namespace
+
+DataLookupOrderScope::DataLookupOrderScope(DataLookupOrder order)
+    : before(lookupOrder)
+{
+    lookupOrder = order;
+}
+
+DataLookupOrderScope::~DataLookupOrderScope() { lookupOrder = before; }
+
+void setDataFileObserver(std::function<void(const std::string&, DataFileOrigin)> observer)
+{
+    dataFileObserver = std::move(observer);
+}
 
 DataFile* openDataFile(const char* name) { return openDataFile(name, nullptr); }
 
@@ -67,6 +89,10 @@ DataFile* openDataFile(const char* name, std::string* archiveProblem)
     file->data = nullptr;
     file->position = 0;
 
+    if (lookupOrder == DataLookupOrder::folderFirst && readDirectoryFile(name, file)) {
+        tellObserver(name, DataFileOrigin::folder);
+        return file;
+    }
     uint8_t* data = nullptr;
     uint64_t size = 0;
     uint64_t stoppedAt = 0;
@@ -75,10 +101,12 @@ DataFile* openDataFile(const char* name, std::string* archiveProblem)
     if (lookup == ArchiveError::ok && size <= UINT32_MAX) {
         file->data = data;
         file->size = uint32_t(size);
+        tellObserver(name, DataFileOrigin::archive);
     } else {
         std::free(data);
-        if (!readDirectoryFile(name, file)) {
+        if (lookupOrder == DataLookupOrder::folderFirst || !readDirectoryFile(name, file)) {
             std::free(file);
+            tellObserver(name, DataFileOrigin::nowhere);
             // No archive, or one without the name, is plain absence; anything else is the
             // archive's own failure, which the caller's "not found" must not hide.
             if (archiveProblem && lookup != ArchiveError::cannotOpen
@@ -88,6 +116,7 @@ DataFile* openDataFile(const char* name, std::string* archiveProblem)
                                                   : describeArchiveError(lookup, stoppedAt));
             return nullptr;
         }
+        tellObserver(name, DataFileOrigin::folder);
     }
     file->position = 0;
     return file;

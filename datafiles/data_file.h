@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tincrates {
@@ -17,6 +18,32 @@ struct DataFile {
 constexpr const char* dataArchiveName = "stashpack";
 constexpr const char* dataArchivePassword = "Kd7M";
 constexpr const char* dataDirectoryFormat = "data/%s";
+
+// Which of the two places a name is looked for in first. A production looks in its archive
+// first; a maker who edits loose files in data/ beside it wants those to win, as a
+// developer's override folder does.
+enum class DataLookupOrder { archiveFirst, folderFirst };
+
+// Where openDataFile found a name, or that it found it nowhere.
+enum class DataFileOrigin { archive, folder, nowhere };
+
+// Sets the order of every later lookup, for the whole process, while it lives; restores the
+// order before when it goes. The archive comes first while none lives.
+class DataLookupOrderScope {
+public:
+    explicit DataLookupOrderScope(DataLookupOrder order);
+    ~DataLookupOrderScope();
+    DataLookupOrderScope(const DataLookupOrderScope&) = delete;
+    DataLookupOrderScope& operator=(const DataLookupOrderScope&) = delete;
+
+private:
+    DataLookupOrder before;
+};
+
+// Called by every later openDataFile with the name asked for and where it was found, while
+// it is set; an empty function stops the calls. A maker's run learns from it which files the
+// production shows and where they came from.
+void setDataFileObserver(std::function<void(const std::string& name, DataFileOrigin origin)> observer);
 
 // Returns a new handle for the named file, or null when neither the archive nor the data
 // folder holds it (or memory runs out). Nothing stays allocated on failure.

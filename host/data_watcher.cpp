@@ -20,10 +20,12 @@ std::map<std::string, DataWatcher::Stamp> DataWatcher::look() const
     std::map<std::string, Stamp> stamps;
     std::error_code error;
     auto add = [&stamps](const fs::path& path, const std::string& name) {
-        std::error_code ignored;
-        auto time = fs::last_write_time(path, ignored);
-        auto size = fs::file_size(path, ignored);
-        if (!ignored)
+        // A file that goes between the two questions is left for the next look.
+        std::error_code timeError;
+        std::error_code sizeError;
+        auto time = fs::last_write_time(path, timeError);
+        auto size = fs::file_size(path, sizeError);
+        if (!timeError && !sizeError)
             stamps[name] = {time, size};
     };
     fs::path archive = folder / dataArchiveName;

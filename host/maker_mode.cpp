@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 namespace tincrates {
 
@@ -65,47 +67,87 @@ void loadAfresh(const std::vector<std::string>& changed)
 MakerMode::MakerMode(MusicStream& music)
     : music(music)
 {
+    setDataFileObserver([this](const std::string& name, DataFileOrigin origin) {
+        origins[name] = origin;
+    });
+    std::error_code error;
+    if (std::filesystem::is_regular_file(dataArchiveName, error)
+        && std::filesystem::is_directory("data", error)) {
+        reloadNews = "data/ overrides stashpack: its files are shown in place of the archive's";
+        std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
+    }
+}
+
+MakerMode::~MakerMode() { setDataFileObserver({}); }
+
+bool MakerMode::isShown(const std::string& name) const
+{
+    if (name == dataArchiveName) {
+        // The archive shows through every name data/ does not hold, and may now hold a name
+        // that was found nowhere before.
+        for (const auto& [file, origin] : origins)
+            if (origin != DataFileOrigin::folder)
+                return true;
+        return false;
+    }
+    return origins.count(name) != 0;
+}
+
+void MakerMode::reload(const std::vector<std::string>& changed,
+    std::unique_ptr<Timeline>& timeline,
+    const std::function<std::unique_ptr<Timeline>()>& makeTimeline)
+{
+    std::string names;
+    for (const std::string& name : changed)
+        names += (names.empty() ? "" : ", ") + name;
+    auto start = std::chrono::steady_clock::now();
+    try {
+        loadAfresh(changed);
+        std::unique_ptr<Timeline> made = makeTimeline();
+        made->textFollowsTime = true;
+        made->build();
+        timeline->destroy();
+        timeline = std::move(made);
+        double seconds = std::chrono::duration<double>(
+            std::chrono::steady_clock::now() - start).count();
+        char news[64];
+        std::snprintf(news, sizeof news, " in %.0f ms", seconds * 1000);
+        reloadNews = "reloaded " + names + news;
+        reloadError.clear();
+        std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
+    } catch (const std::string& text) {
+        reloadError = shortReason(text);
+        std::fprintf(stderr, "tincrates: %s changed and does not load; the last good "
+            "version stays:\n%s\n", names.c_str(), text.c_str());
+    } catch (const std::exception& error) {
+        reloadError = error.what();
+        std::fprintf(stderr, "tincrates: %s changed and does not load: %s\n",
+            names.c_str(), error.what());
+    }
 }
 
 void MakerMode::beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
     const std::function<std::unique_ptr<Timeline>()>& makeTimeline)
 {
     std::vector<std::string> changed = watcher.changes(DataWatcher::Clock::now());
-    bool isOnlySoundtrack = !changed.empty();
-    std::string names;
+    std::vector<std::string> shown;
+    std::string unused;
     for (const std::string& name : changed) {
-        isOnlySoundtrack = isOnlySoundtrack && name == soundtrackName;
-        names += (names.empty() ? "" : ", ") + name;
-    }
-    if (isOnlySoundtrack) {
-        reloadNews = "soundtrk.mp3 changed: the soundtrack is read at the start only";
-        std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
-    } else if (!changed.empty()) {
-        auto start = std::chrono::steady_clock::now();
-        try {
-            loadAfresh(changed);
-            std::unique_ptr<Timeline> made = makeTimeline();
-            made->textFollowsTime = true;
-            made->build();
-            timeline->destroy();
-            timeline = std::move(made);
-            double seconds = std::chrono::duration<double>(
-                std::chrono::steady_clock::now() - start).count();
-            char news[64];
-            std::snprintf(news, sizeof news, " in %.0f ms", seconds * 1000);
-            reloadNews = "reloaded " + names + news;
-            reloadError.clear();
+        if (name == soundtrackName) {
+            reloadNews = "soundtrk.mp3 changed: the soundtrack is read at the start only";
             std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
-        } catch (const std::string& text) {
-            reloadError = shortReason(text);
-            std::fprintf(stderr, "tincrates: %s changed and does not load; the last good "
-                "version stays:\n%s\n", names.c_str(), text.c_str());
-        } catch (const std::exception& error) {
-            reloadError = error.what();
-            std::fprintf(stderr, "tincrates: %s changed and does not load: %s\n",
-                names.c_str(), error.what());
+        } else if (isShown(name)) {
+            shown.push_back(name);
+        } else {
+            unused += (unused.empty() ? "" : ", ") + name;
         }
     }
+    if (!unused.empty() && shown.empty()) {
+        reloadNews = unused + " changed: nothing shown comes from it";
+        std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
+    }
+    if (!shown.empty())
+        reload(shown, timeline, makeTimeline);
 
     if (loopStart && t >= *loopStart + phraseBeats)
         music.seekBytes(soundOffsetAt(*loopStart));

@@ -3,10 +3,12 @@
 // production stands. The run's loop (run_demo.cpp) asks it before and after each frame.
 #pragma once
 
+#include "datafiles/data_file.h"
 #include "host/data_watcher.h"
 #include "host/maker_commands.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,12 +20,18 @@ class Timeline;
 
 class MakerMode {
 public:
-    // `music` is not owned and must outlive this. Files are watched in the current folder.
+    // `music` is not owned and must outlive this. Files are watched in the current folder,
+    // and every file the production opens from now on is noted with where it came from. The
+    // run looks in data/ before stashpack while this lives (see DataLookupOrderScope); when
+    // the folder holds both, the news says so once.
     explicit MakerMode(MusicStream& music);
+    ~MakerMode();
+    MakerMode(const MakerMode&) = delete;
+    MakerMode& operator=(const MakerMode&) = delete;
 
-    // Before each frame, at demo time `t`: when data files have changed on disk, builds a new
-    // production from them with `makeTimeline` and puts it in place of `timeline`; when that
-    // fails, keeps the old one on screen and keeps the error for the status line and writes
+    // Before each frame, at demo time `t`: when data files that the production shows have
+    // changed on disk, builds a new production from them with `makeTimeline` and puts it in
+    // place of `timeline` (a change to a file it does not use is only told); when that fails, keeps the old one on screen and keeps the error for the status line and writes
     // it to standard error. Then keeps a loop in its phrase and time within the production.
     void beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
         const std::function<std::unique_ptr<Timeline>()>& makeTimeline);
@@ -49,8 +57,15 @@ public:
 private:
     // Moves music and picture to `beat`; a loop moves to the phrase it lands in.
     void jumpTo(double beat);
+    // Whether a change of the file `name` (a data file, or the archive) alters what is shown.
+    bool isShown(const std::string& name) const;
+    // Builds the production afresh after `changed` and tells how it went.
+    void reload(const std::vector<std::string>& changed, std::unique_ptr<Timeline>& timeline,
+        const std::function<std::unique_ptr<Timeline>()>& makeTimeline);
 
     MusicStream& music; // not owned
+    // Every name the production has asked for, and where it was found the last time.
+    std::map<std::string, DataFileOrigin> origins;
 };
 
 } // namespace tincrates

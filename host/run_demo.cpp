@@ -2,6 +2,7 @@
 #include "host/run_demo.h"
 
 #include "audio/music_stream.h"
+#include "datafiles/data_file.h"
 #include "host/command_input.h"
 #include "host/maker_mode.h"
 #include "post/text_line.h"
@@ -109,6 +110,11 @@ void playDemo(const DemoServices& services)
 
     if (services.audioOutput)
         selectAudioOutput(services.audioOutput);
+    // A maker edits the loose files in data/; those are what the run shows, whatever the
+    // archive beside them holds.
+    std::optional<DataLookupOrderScope> lookupOrder;
+    if (services.isMaker)
+        lookupOrder.emplace(DataLookupOrder::folderFirst);
     auto music = std::make_unique<MusicStream>(display.window.get());
     music->load(soundtrackFileName, 0.0);
 

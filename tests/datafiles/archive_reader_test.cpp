@@ -306,5 +306,47 @@ TEST(ArchiveReader, DataFileComesFromTheArchiveBeforeTheDataFolder)
     closeDataFile(file);
 }
 
+// A maker's run puts the loose files first; the archive still stands in for what data/ lacks,
+// the order before comes back afterwards, and an observer hears where each name came from.
+TEST(ArchiveReader, DataFolderFirstWhileAScopeLivesAndWhereEachNameCameFrom)
+{
+    ScratchDir dir;
+    TestArchive archive;
+    TestMember locked = storedMember("scene.xml", "<from archive/>");
+    locked.password = dataArchivePassword;
+    archive.add(locked);
+    TestMember onlyPacked = storedMember("packed.png", "archive only");
+    onlyPacked.password = dataArchivePassword;
+    archive.add(onlyPacked);
+    archive.writeTo(dataArchiveName);
+    dir.write("data/scene.xml", "<from folder/>");
+
+    auto content = [](const char* name) {
+        DataFile* file = openDataFile(name);
+        std::string text = file ? std::string(reinterpret_cast<char*>(file->data), file->size)
+                                : "(none)";
+        closeDataFile(file);
+        return text;
+    };
+    std::vector<std::pair<std::string, DataFileOrigin>> heard;
+    setDataFileObserver([&heard](const std::string& name, DataFileOrigin origin) {
+        heard.emplace_back(name, origin);
+    });
+    {
+        DataLookupOrderScope makers(DataLookupOrder::folderFirst);
+        EXPECT_EQ(content("scene.xml"), "<from folder/>");
+        EXPECT_EQ(content("packed.png"), "archive only");
+        EXPECT_EQ(content("absent.png"), "(none)");
+    }
+    EXPECT_EQ(content("scene.xml"), "<from archive/>");
+    setDataFileObserver({});
+    EXPECT_EQ(content("scene.xml"), "<from archive/>");
+    using Heard = std::pair<std::string, DataFileOrigin>;
+    EXPECT_EQ(heard, (std::vector<Heard>{{"scene.xml", DataFileOrigin::folder},
+                         {"packed.png", DataFileOrigin::archive},
+                         {"absent.png", DataFileOrigin::nowhere},
+                         {"scene.xml", DataFileOrigin::archive}}));
+}
+
 } // namespace
 } // namespace tincrates

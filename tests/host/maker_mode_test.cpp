@@ -3,6 +3,8 @@
 #include "host/run_demo.h"
 
 #include "audio/music_stream.h"
+#include "datafiles/archive_writer.h"
+#include "datafiles/data_file.h"
 #include "production/frame_animation.h"
 #include "production/timeline.h"
 #include "support/demo_fixture.h"
@@ -13,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -292,6 +295,67 @@ TEST_F(MakerMode, AChangedMaterialShowsAtOnceAndABrokenOneKeepsTheLastGoodPictur
         std::string::npos)
         << errors;
     EXPECT_NE(errors.find("Failed to load crate.material\nline "), std::string::npos) << errors;
+}
+
+// Packs every file of the folder's data/ into its stashpack, as `stash create` does.
+void packDataFolder(const ScratchDir& folder)
+{
+    ArchiveSettings settings;
+    settings.password = dataArchivePassword;
+    ArchiveWriter writer((folder.path / dataArchiveName).string(), settings);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path / "data")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+        writer.addMember(entry.path().filename().string(), bytes, 0);
+    }
+    writer.finish();
+}
+
+// With the archive packed beside data/, the loose file being edited is the one shown, and a
+// file the production does not use is not reported as reloaded.
+TEST_F(MakerMode, BesideTheArchiveTheLooseFileBeingEditedIsTheOneShown)
+{
+    packDataFolder(folder);
+    using Clock = std::chrono::steady_clock;
+    enum class Stage { Start, Changed, Unused } stage = Stage::Start;
+    Clock::time_point since;
+    ::testing::internal::CaptureStderr();
+    int result = play([&](const Shown& shown) {
+        Warmth warmth = warmthOf(shown);
+        auto now = Clock::now();
+        switch (stage) {
+        case Stage::Start:
+            clock.output->seek(bytesAtDemoTime(5.0));
+            if (shown.t < 4.9)
+                return true;
+            EXPECT_GT(warmth.warm, 100);
+            folder.write("data/crate.material", blueMaterial);
+            stage = Stage::Changed;
+            since = now;
+            return true;
+        case Stage::Changed:
+            if (warmth.cold < 100)
+                return now - since < std::chrono::seconds(20);
+            folder.write("data/notes.txt", "to do: a bluer crate");
+            stage = Stage::Unused;
+            since = now;
+            return true;
+        case Stage::Unused:
+            return now - since < std::chrono::milliseconds(1500);
+        }
+        return false;
+    });
+    std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(stage, Stage::Unused) << "the edited file was not shown\n" << errors;
+    const std::string overrides
+        = "tincrates: data/ overrides stashpack: its files are shown in place of the archive's\n";
+    EXPECT_EQ(errors.find(overrides), 0u) << errors;
+    EXPECT_EQ(errors.find(overrides, 1), std::string::npos) << errors;
+    EXPECT_NE(errors.find("tincrates: reloaded crate.material in "), std::string::npos) << errors;
+    EXPECT_NE(errors.find("tincrates: notes.txt changed: nothing shown comes from it\n"),
+        std::string::npos) << errors;
+    EXPECT_EQ(errors.find("reloaded notes.txt"), std::string::npos) << errors;
 }
 
 TEST(MakerModeOfTheProgram, WithoutAScreenCommandsComeFromStandardInputOneAFrame)
