@@ -33,8 +33,9 @@ const char* usage
       "              to the sync time before or after, L loops the phrase of eight\n"
       "              beats, F1 hides the status line; a data file changed on disk is\n"
       "              loaded again at once. Without a screen the commands come from\n"
-      "              standard input, one a line: space, left, right, pageup, pagedown,\n"
-      "              home, [, ], l, f1, beat T (go to beat T), quit\n"
+      "              standard input, one a line: space or pause, left, right, pageup,\n"
+      "              pagedown, home, [, ], l or loop, f1 or status, beat T (go to\n"
+      "              beat T), quit or escape\n"
       "  -h, --help  show this help and exit\n"
       "  --version   show the version and exit\n";
 
@@ -58,12 +59,9 @@ int main(int argc, char** argv)
             if (i + 1 >= argc)
                 return fail("--size needs a value such as 640x480");
             tincrates::PictureSize size;
-            std::string reason = tincrates::readPictureSize(argv[++i], "--size", size);
+            std::string reason = tincrates::readFourByThreeSize(argv[++i], "--size", size);
             if (!reason.empty())
                 return fail(reason);
-            if (size.width * 3 != size.height * 4)
-                return fail(std::string("--size takes a 4:3 size such as 640x480 or 1440x1080, not ")
-                    + argv[i]);
             services.pictureSize = size;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(usage, stdout);

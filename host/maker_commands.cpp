@@ -98,7 +98,8 @@ std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::stri
         return std::nullopt;
     }
     error = "unknown command \"" + normalised(line)
-        + "\": space, left, right, pageup, pagedown, home, [, ], l, f1, escape or beat T";
+        + "\": space or pause, left, right, pageup, pagedown, home, [, ], l or loop, f1 or "
+          "status, beat T, quit or escape";
     return std::nullopt;
 }
 

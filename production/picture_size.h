@@ -29,4 +29,11 @@ PictureSize pictureSizeFor(int areaWidth, int areaHeight);
 // ..."). Whether the device can make a picture that large is the display's to say.
 std::string readPictureSize(const std::string& text, const std::string& option, PictureSize& size);
 
+// Reads a size as readPictureSize does that must also have the production's 4:3 proportions,
+// for a back buffer that is scaled to the screen (640x480, 1440x1080). Returns an empty text
+// or the reason in one line, whose example is always a size it takes; leaves `size` as it was
+// on failure.
+std::string readFourByThreeSize(const std::string& text, const std::string& option,
+    PictureSize& size);
+
 } // namespace tincrates

@@ -24,18 +24,6 @@ namespace {
 
 using namespace tincrates;
 
-// Reads a picture size for `option` ("--size", or the page's "?size"): a size of at least the
-// smallest in the production's 4:3 proportions. Returns an empty text, or the reason in one
-// line.
-std::string readFourByThreeSize(const std::string& text, const std::string& option,
-    PictureSize& size)
-{
-    std::string reason = readPictureSize(text, option, size);
-    if (reason.empty() && size.width * 3 != size.height * 4)
-        reason = option + " takes a 4:3 size such as 640x480 or 1440x1080, not " + text;
-    return reason;
-}
-
 // The size of the picture the device draws, which the page's tests compare with the canvas.
 PictureSize backBufferSize(IDirect3DDevice9& device)
 {

@@ -23,7 +23,10 @@ TEST(ProgramOptions, APictureSizeThatIsNotA4By3SizeInPixelsIsOneLineOfError)
     } cases[] = {
         {"--size 800x500", "tincrates: --size takes a 4:3 size such as 640x480 or 1440x1080, "
                            "not 800x500\n"},
-        {"--size big", "tincrates: --size takes a size in pixels such as 1920x1080, not \"big\"\n"},
+        // The example is one the option takes; sides of nine digits are compared in 64 bits.
+        {"--size big", "tincrates: --size takes a size in pixels such as 1440x1080, not \"big\"\n"},
+        {"--size 999999999x999999999", "tincrates: --size takes a 4:3 size such as 640x480 or "
+                                       "1440x1080, not 999999999x999999999\n"},
         {"--size 0x0", "tincrates: --size 0x0 is too small: at least 320x240\n"},
         {"--size", "tincrates: --size needs a value such as 640x480\n"},
     };

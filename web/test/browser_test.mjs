@@ -378,7 +378,7 @@ async function main() {
         await testBadSize(browser, base, '?size=640x481',
             'tincrates: ?size takes a 4:3 size such as 640x480 or 1440x1080, not 640x481');
         await testBadSize(browser, base, '?t=10&size=wide',
-            'tincrates: ?size takes a size in pixels such as 1920x1080, not "wide"');
+            'tincrates: ?size takes a size in pixels such as 1440x1080, not "wide"');
         await testBadSize(browser, base, '?size=160x120',
             'tincrates: ?size 160x120 is too small: at least 320x240');
         await testMissingData(browser);
