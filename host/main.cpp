@@ -82,6 +82,10 @@ int main(int argc, char** argv)
     if (!error) {
         std::filesystem::path folder
             = tincrates::chooseProductionFolder(current, tincrates::runningProgramPath());
+        if (!tincrates::holdsProduction(folder))
+            return fail(tincrates::noProductionMessage(folder,
+                "start tincrates in a production's folder, give that folder to scripts/play.sh "
+                "(scripts/play.sh FOLDER), or install the production (see the README)"));
         if (folder != current) {
             std::string reason = tincrates::enterFolder(folder);
             if (!reason.empty())

@@ -41,6 +41,12 @@ fs::path chooseProductionFolder(const fs::path& current, const fs::path& program
     return current;
 }
 
+std::string noProductionMessage(const fs::path& folder, const std::string& howToPoint)
+{
+    return "there is no production to play: " + folder.string()
+        + " holds neither stashpack nor data/; " + howToPoint;
+}
+
 std::string enterFolder(const fs::path& folder)
 {
     std::error_code error;

@@ -21,10 +21,14 @@ std::filesystem::path runningProgramPath();
 std::filesystem::path installedProductionFolder(const std::filesystem::path& programPath);
 
 // The folder to play: `current` when it holds a production; else the production installed for
-// the program at `programPath`, when that holds one; else `current`, whose missing files then
-// give the usual "Failed to load soundtrk.mp3".
+// the program at `programPath`, when that holds one; else `current`, where the program finds
+// nothing to play (see noProductionMessage).
 std::filesystem::path chooseProductionFolder(const std::filesystem::path& current,
                                              const std::filesystem::path& programPath);
+
+// The error of a program started where there is nothing to play, in one line: that `folder`
+// holds neither stashpack nor data/, then `howToPoint` at one, in the program's own terms.
+std::string noProductionMessage(const std::filesystem::path& folder, const std::string& howToPoint);
 
 // Makes `folder` the current folder. Returns an empty text, or the reason in one line
 // ("cannot use FOLDER: No such file or directory").

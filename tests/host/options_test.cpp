@@ -40,5 +40,21 @@ TEST(ProgramOptions, APictureSizeThatIsNotA4By3SizeInPixelsIsOneLineOfError)
     }
 }
 
+// Started where there is no production, the program says so and how to point at one, rather
+// than that its first file is missing.
+TEST(ProgramOptions, AFolderWithoutAProductionSaysHowToPointAtOne)
+{
+    ScratchDir folder;
+    std::string command = std::string(TINCRATES_PROGRAM) + " >output.txt 2>errors.txt";
+    int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    std::ifstream errors("errors.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(errors), {}),
+        "tincrates: there is no production to play: " + folder.path.string()
+            + " holds neither stashpack nor data/; start tincrates in a production's folder, "
+              "give that folder to scripts/play.sh (scripts/play.sh FOLDER), or install the "
+              "production (see the README)\n");
+}
+
 } // namespace
 } // namespace tincrates
