@@ -110,6 +110,8 @@ bool readWholeFile(const char* name, std::vector<uint8_t>& content)
 
 void selectAudioOutput(AudioOutputFactory factory) { selectedFactory = std::move(factory); }
 
+bool isAudioOutputLost() { return layer && layer->output->isLost(); }
+
 BOOL BASS_Init(int device, DWORD, DWORD, void*, const void*)
 {
     if (layer)

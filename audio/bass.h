@@ -65,6 +65,11 @@ using AudioOutputFactory = std::function<std::unique_ptr<AudioOutput>()>;
 // of 4, minus clock->position(), so no drift builds up.
 void selectAudioOutput(AudioOutputFactory factory);
 
+// Not a BASS call: whether the started output has lost its device during the run (its sound
+// server went away, it was unplugged). Positions go on in real time, so the production keeps
+// its pace, silently. False before BASS_Init.
+bool isAudioOutputLost();
+
 // Starts the selected output; nonzero on success. `device` must be 1 (the first real device,
 // the only one offered) or -1 (the default, the same). The rate, flags and window are
 // accepted and unused: the output takes 44.1 kHz and converts for the device itself. Zero

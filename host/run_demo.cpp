@@ -144,6 +144,7 @@ void playDemo(const DemoServices& services)
     if (maker && !window.isOnScreen())
         commands.emplace(services.commandInput);
     bool isReportDue = false;
+    bool isSoundLossTold = false;
     FrameRate frameRate;
     bool isStopping = false;
     while (!isStopping) {
@@ -203,6 +204,11 @@ void playDemo(const DemoServices& services)
         // start-up is set again; the production sets everything else it draws with itself.
         if (display.fitToWindow())
             useLinearFiltering(device);
+        if (!isSoundLossTold && isAudioOutputLost()) {
+            std::fprintf(stderr, "tincrates: the sound device went away; the production plays "
+                "on silently\n");
+            isSoundLossTold = true;
+        }
         if (stopSignals.isStopRequested())
             isStopping = true;
         if (!maker && t > endTime)

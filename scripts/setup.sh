@@ -12,7 +12,7 @@ packages=(
     libegl-dev libgl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
     libfftw3-dev libsoxr-dev
     libmp3lame-dev
-    xvfb xauth libx11-dev libturbojpeg0-dev
+    xvfb xauth libx11-dev libturbojpeg0-dev pulseaudio
     unar time
     xfonts-base ffmpeg
     libfreetype-dev fonts-dejavu-core

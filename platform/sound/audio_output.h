@@ -35,6 +35,10 @@ public:
 
     // Byte offset in the sound of what is being heard now; stops at the end of the sound.
     virtual uint64_t position() const = 0;
+
+    // Whether the device went away after it opened (its sound server ended, it was unplugged).
+    // The position goes on in real time all the same, so whatever follows it keeps its pace.
+    virtual bool isLost() const { return false; }
 };
 
 } // namespace tincrates

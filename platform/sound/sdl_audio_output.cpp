@@ -66,4 +66,10 @@ void SdlAudioOutput::seek(uint64_t byteOffset) { feed.seek(byteOffset); }
 
 uint64_t SdlAudioOutput::position() const { return feed.position(AudioFeed::Clock::now()); }
 
+bool SdlAudioOutput::isLost() const
+{
+    // Started at construction and never paused, the device is stopped only once it is gone.
+    return SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED;
+}
+
 } // namespace tincrates

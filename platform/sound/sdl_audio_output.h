@@ -34,6 +34,8 @@ public:
     void pause() override;
     void seek(uint64_t byteOffset) override;
     uint64_t position() const override;
+    // SDL stops a device that went away; it goes on calling back, so the clock keeps time.
+    bool isLost() const override;
 
 private:
     // Declared in construction order: the device is closed (its callback stopped) before the
