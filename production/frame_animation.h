@@ -17,7 +17,7 @@ struct OverlayDraw {
 
 struct FrameAnimation {
     float revealAlpha;         // diffuse alpha of the crates' material: 0 before beat 8, then 1
-    float fieldOfViewDegrees;  // camera zoom, pulsing with the bass
+    float fieldOfViewDegrees;  // camera zoom, pulsing with spectrum bin 51 (the hats)
     Vector3 cameraPosition;
     Vector3 lookPoint;         // where the camera looks; the lead crate sits there too
     Quaternion tumble;         // rotation of the four tumbling crates
