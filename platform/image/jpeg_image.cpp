@@ -21,6 +21,9 @@ public:
     tjhandle handle;
 };
 
+// libjpeg's warning for data that ends before the image does.
+constexpr const char* truncatedWarning = "Premature end of JPEG file";
+
 } // namespace
 
 bool isJpeg(const void* data, size_t size)
@@ -49,20 +52,29 @@ bool decodeJpeg(const void* data, size_t size, DecodedImage& image, std::string&
         error = tjGetErrorStr2(decoder.handle);
         return false;
     }
-    if (width <= 0 || height <= 0 || uint32_t(width) > maxImageSide
-        || uint32_t(height) > maxImageSide) {
-        error = "image too large";
+    // Bytes that end inside the header leave it unread without an error: no frame, no size.
+    if (width <= 0 || height <= 0) {
+        error = "truncated JPEG data";
         return false;
     }
+    if (!isImageSizeAccepted(uint32_t(width), uint32_t(height), error))
+        return false;
     std::vector<uint32_t> pixels(size_t(width) * height);
     // Bytes B, G, R, A: a little-endian 0xAARRGGBB word, alpha 255.
     if (tjDecompress2(decoder.handle, bytes, static_cast<unsigned long>(size),
             reinterpret_cast<unsigned char*>(pixels.data()), width, width * 4, height, TJPF_BGRA,
             0)
         != 0) {
-        // A warning (such as extra bytes after the image) still leaves a whole picture.
+        std::string problem = tjGetErrorStr2(decoder.handle);
+        // libjpeg only warns when the data ends early and paints the missing rows grey; such
+        // a picture is not the image, so it is refused like a truncated PNG. Other warnings
+        // (stray bytes between segments) leave a whole picture and are let pass.
+        if (problem == truncatedWarning) {
+            error = "truncated JPEG data";
+            return false;
+        }
         if (tjGetErrorCode(decoder.handle) != TJERR_WARNING) {
-            error = tjGetErrorStr2(decoder.handle);
+            error = problem;
             return false;
         }
     }

@@ -1,7 +1,7 @@
 // JPEG decoding through libjpeg-turbo, to 32-bit pixels in Direct3D's 0xAARRGGBB order.
 #pragma once
 
-#include "platform/image/png_image.h"
+#include "platform/image/decoded_image.h"
 
 #include <cstddef>
 #include <string>

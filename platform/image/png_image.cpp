@@ -32,7 +32,10 @@ public:
             info = png_create_info_struct(png);
         if (png && info) {
             png_set_read_fn(png, &source, readBytes);
-            png_set_user_limits(png, maxImageSide, maxImageSide);
+            // The size is checked by us once the header is read, so that a large image is
+            // refused with its size rather than libpng's "Invalid IHDR data"; libpng's own
+            // limit stays only for what no image can be.
+            png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
         }
     }
     PngReader(const PngReader&) = delete;
@@ -50,7 +53,7 @@ private:
     {
         auto* source = static_cast<MemorySource*>(png_get_io_ptr(png));
         if (count > source->size - source->offset)
-            png_error(png, "PNG image is cut short");
+            png_error(png, "truncated PNG data");
         std::memcpy(out, source->data + source->offset, count);
         source->offset += count;
     }
@@ -65,7 +68,7 @@ private:
     static void onWarning(png_structp, png_const_charp) {}
 };
 
-// Reads the header and sets the conversions to 8-bit BGRA. False on any libpng error.
+// Reads the chunks up to the pixel data. False on any libpng error.
 bool readHeader(PngReader& reader, uint32_t& width, uint32_t& height, bool& hasAlpha)
 {
     png_structp png = reader.png;
@@ -77,6 +80,16 @@ bool readHeader(PngReader& reader, uint32_t& width, uint32_t& height, bool& hasA
     height = png_get_image_height(png, info);
     int colourType = png_get_color_type(png, info);
     hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    return true;
+}
+
+// Sets the conversions to 8-bit BGRA. False on any libpng error.
+bool setConversions(PngReader& reader, uint32_t width)
+{
+    png_structp png = reader.png;
+    png_infop info = reader.info;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
     png_set_expand(png);     // palette to RGB, grey below 8 bits to 8, tRNS to alpha
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
@@ -119,6 +132,12 @@ bool decodePng(const void* data, size_t size, DecodedImage& image, std::string& 
     uint32_t height = 0;
     bool hasAlpha = false;
     if (!readHeader(reader, width, height, hasAlpha)) {
+        error = reader.message;
+        return false;
+    }
+    if (!isImageSizeAccepted(width, height, error))
+        return false;
+    if (!setConversions(reader, width)) {
         error = reader.message;
         return false;
     }

@@ -191,7 +191,8 @@ TEST_F(MaterialFile, a_texture_failure_carries_the_image_lines)
         "Failed to load bad.mat\nFailed to load gone.png\nfile not found: gone.png");
     writeData("words.png", "not a picture");
     EXPECT_EQ(failureOf("<envmap file=\"words.png\"/>"),
-        "Failed to load bad.mat\nFailed to load words.png\nfailed to load words.png");
+        "Failed to load bad.mat\nFailed to load words.png\nfailed to load words.png: not a PNG "
+        "or JPEG image");
 }
 
 } // namespace

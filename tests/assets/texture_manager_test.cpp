@@ -7,14 +7,42 @@
 
 #include <gtest/gtest.h>
 
+#include <turbojpeg.h>
+
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace tincrates {
 namespace {
 
 using namespace testing;
 
-class TextureLoading : public AssetTest {};
+class TextureLoading : public AssetTest {
+protected:
+    std::string dataContent(const std::string& name) const
+    {
+        std::ifstream in(scratch.path / "data" / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    // A JPEG of the given size, of stripes that leave the scan most of the file.
+    static std::string encodeJpeg(int width, int height)
+    {
+        std::vector<unsigned char> rgb(size_t(width) * height * 3);
+        for (size_t i = 0; i < rgb.size(); ++i)
+            rgb[i] = static_cast<unsigned char>(i * 37);
+        tjhandle encoder = tjInitCompress();
+        unsigned char* out = nullptr;
+        unsigned long size = 0;
+        tjCompress2(encoder, rgb.data(), width, width * 3, height, TJPF_RGB, &out, &size,
+            TJSAMP_444, 90, 0);
+        std::string bytes(reinterpret_cast<char*>(out), size);
+        tjFree(out);
+        tjDestroy(encoder);
+        return bytes;
+    }
+};
 
 uint32_t levelZeroPixel(Texture* texture, UINT x, UINT y)
 {
@@ -95,19 +123,50 @@ TEST_F(TextureLoading, bytes_that_are_no_image_fail_and_the_next_request_tries_a
     writeData("credits.png", "This is a text file, not an image.\n");
     TextureManager textures;
     EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
-        "Failed to load credits.png\nfailed to load credits.png");
+        "Failed to load credits.png\nfailed to load credits.png: not a PNG or JPEG image");
     // A damaged PNG: the signature and a cut-off header.
     writeData("credits.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18));
     EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
-        "Failed to load credits.png\nfailed to load credits.png");
+        "Failed to load credits.png\nfailed to load credits.png: truncated PNG data");
     writeData("credits.png", "");
     EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
-        "Failed to load credits.png\nfailed to load credits.png");
+        "Failed to load credits.png\nfailed to load credits.png: not a PNG or JPEG image");
 
     writeSolidPng("credits.png", 0xFF102030);
     Texture* texture = textures.get("credits.png");
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(textures.heldCount(texture), 1);
+}
+
+TEST_F(TextureLoading, an_image_that_cannot_be_used_says_why)
+{
+    writeSolidPng("box.png", 0xFF808080);
+    const std::string png = dataContent("box.png");
+    auto failure = [&](const std::string& content) {
+        writeData("box.png", content);
+        TextureManager textures;
+        return thrownText([&] { textures.get("box.png"); });
+    };
+    const std::string prefix = "Failed to load box.png\nfailed to load box.png: ";
+
+    EXPECT_EQ(failure(png.substr(0, png.size() / 2)), prefix + "truncated PNG data");
+    std::string badChecksum = png;
+    badChecksum[29] ^= 0x01; // the header chunk's CRC
+    EXPECT_EQ(failure(badChecksum), prefix + "IHDR: CRC error"); // libpng's own words
+
+    // Refused from the header, before a pixel is decoded, by either decoder.
+    writeDataPng("box.png", 70000, 16, std::vector<uint32_t>(70000 * 16, 0xFF000000));
+    EXPECT_EQ(failure(dataContent("box.png")),
+        prefix + "70000 × 16 pixels is larger than the device's limit of 8192 × 8192");
+    EXPECT_EQ(failure(encodeJpeg(16, 9000)),
+        prefix + "16 × 9000 pixels is larger than the device's limit of 8192 × 8192");
+
+    // libjpeg would paint the missing rows grey and call it a warning.
+    const std::string jpeg = encodeJpeg(64, 64);
+    EXPECT_EQ(failure(jpeg.substr(0, jpeg.size() * 3 / 4)), prefix + "truncated JPEG data");
+    EXPECT_EQ(failure(jpeg.substr(0, 40)), prefix + "truncated JPEG data");
+
+    EXPECT_EQ(failure(jpeg), "");
 }
 
 TEST_F(TextureLoading, without_a_device_the_load_fails_instead_of_crashing)
@@ -116,7 +175,8 @@ TEST_F(TextureLoading, without_a_device_the_load_fails_instead_of_crashing)
     publishSharedDevice(nullptr);
     TextureManager textures;
     EXPECT_EQ(thrownText([&] { textures.get("white.png"); }),
-        "Failed to load white.png\nfailed to load white.png");
+        "Failed to load white.png\nfailed to load white.png: no graphics device to make the "
+        "texture on");
 }
 
 } // namespace

@@ -273,6 +273,14 @@ TEST_F(ImageLoading, DamagedJpegsFailCleanly)
     EXPECT_EQ(result, D3DXERR_INVALIDDATA);
     EXPECT_TRUE(load(good.substr(0, 40)).empty());
     EXPECT_EQ(result, D3DXERR_INVALIDDATA);
+    // Cut inside the pixels: libjpeg would only warn and paint the rest grey.
+    std::vector<uint8_t> stripes(64 * 64 * 3);
+    for (size_t i = 0; i < stripes.size(); ++i)
+        stripes[i] = uint8_t(i * 37);
+    std::string striped = encodeJpeg(64, 64, stripes);
+    ASSERT_FALSE(load(striped).empty());
+    EXPECT_TRUE(load(striped.substr(0, striped.size() * 3 / 4)).empty());
+    EXPECT_EQ(result, D3DXERR_INVALIDDATA);
     std::string garbage = "\xFF\xD8\xFF" + std::string(200, '\x55');
     EXPECT_TRUE(load(garbage).empty());
     EXPECT_EQ(result, D3DXERR_INVALIDDATA);

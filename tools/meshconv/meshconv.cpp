@@ -69,6 +69,11 @@ int convert(int argc, char** argv)
     MeshData mesh;
     try {
         mesh = readObj(readWholeFile(input), defaultMaterial);
+        // An empty mesh would load and draw nothing, hiding that the input was no model at all
+        // (text, a MESH1 file, random bytes all read as OBJ without a single face).
+        if (mesh.vertices.empty() || mesh.groups.empty())
+            throw std::string(
+                "no faces to convert: a Wavefront OBJ model needs \"v\" and \"f\" lines");
         bytes = encodeMesh1(mesh);
     } catch (const std::string& text) {
         std::fprintf(stderr, "meshconv: %s: %s\n", input, text.c_str());

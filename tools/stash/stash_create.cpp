@@ -3,6 +3,7 @@
 
 #include "datafiles/archive_writer.h"
 #include "tools/progress/progress_meter.h"
+#include "tools/stash/password_option.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,7 +35,7 @@ const char* const help =
     "  -m0       store only\n"
     "  -m1..-m5  compress, from fastest to smallest (default -m3)\n"
     "  -s        solid: members share one compression stream\n"
-    "  -p PASS   encrypt every member with PASS\n"
+    "  -p PASS   encrypt every member with PASS (also written -pPASS)\n"
     "  -C DIR    take files relative to DIR; member names are those relative paths\n";
 
 struct CreateOptions {
@@ -69,18 +70,14 @@ CreateOptions parseArguments(int argc, char** argv)
             } else if (argument.size() == 3 && argument[1] == 'm' && argument[2] >= '0'
                        && argument[2] <= '5') {
                 options.settings.level = argument[2] - '0';
-            } else if (argument == "-p" || argument == "-C") {
+            } else if (std::string problem;
+                       readPasswordOption(argc, argv, i, options.settings.password, problem)) {
+                if (!problem.empty())
+                    throw std::runtime_error(problem);
+            } else if (argument == "-C") {
                 if (i + 1 >= argc)
-                    throw std::runtime_error("option " + argument + " needs a value");
-                std::string value = argv[++i];
-                if (argument == "-C")
-                    options.baseDirectory = value;
-                else if (value.empty())
-                    throw std::runtime_error("empty password");
-                else
-                    options.settings.password = value;
-            } else if (argument.rfind("-p", 0) == 0) {
-                options.settings.password = argument.substr(2);
+                    throw std::runtime_error("option -C needs a value");
+                options.baseDirectory = argv[++i];
             } else {
                 throw std::runtime_error("unknown option " + argument);
             }

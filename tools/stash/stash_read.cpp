@@ -4,6 +4,7 @@
 #include "datafiles/archive_reader.h"
 #include "datafiles/replacing_file.h"
 #include "tools/stash/extraction_folder.h"
+#include "tools/stash/password_option.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,21 +36,29 @@ constexpr const char* extractUsage =
     "name would lead outside it (\"..\", an absolute name, a drive letter) is refused with a\n"
     "message, as is one that would replace the archive. Files are written whole or not at\n"
     "all; standard output gets the member as it is decoded, so after a failure it may hold\n"
-    "part of it. Exit code 0 on success, 1 on any error.\n";
+    "part of it. -p PASSWORD may also be written -pPASSWORD. Exit code 0 on success, 1 on\n"
+    "any error.\n";
 
 constexpr const char* testUsage =
     "Usage: stash test ARCHIVE [-p PASSWORD]\n"
     "\n"
     "Extracts every member in memory and checks its CRC-32; prints OK or FAILED with the\n"
-    "reason for each. Exit code 1 if any member failed.\n";
+    "reason for each. -p PASSWORD may also be written -pPASSWORD. Exit code 1 if any member\n"
+    "failed.\n";
 
 // Arguments of a command: the words in order, and the values of -p and -o.
 struct Arguments {
     std::vector<const char*> words;
-    const char* password = nullptr;
+    std::string passwordText; // empty when none was given (an empty -p is refused)
     const char* outputFile = nullptr;
     bool wantsHelp = false;
     std::string error; // set when the arguments cannot be understood
+
+    // The password for the archive reader: null for none.
+    const char* password() const
+    {
+        return passwordText.empty() ? nullptr : passwordText.c_str();
+    }
 };
 
 Arguments parseArguments(int argc, char** argv, bool allowPassword, bool allowOutput)
@@ -59,13 +68,16 @@ Arguments parseArguments(int argc, char** argv, bool allowPassword, bool allowOu
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             args.wantsHelp = true;
-        } else if ((allowPassword && std::strcmp(arg, "-p") == 0)
-                   || (allowOutput && std::strcmp(arg, "-o") == 0)) {
+        } else if (allowPassword
+                   && readPasswordOption(argc, argv, i, args.passwordText, args.error)) {
+            if (!args.error.empty())
+                return args;
+        } else if (allowOutput && std::strcmp(arg, "-o") == 0) {
             if (i + 1 >= argc) {
-                args.error = std::string("option ") + arg + " needs a value";
+                args.error = "option -o needs a value";
                 return args;
             }
-            (arg[1] == 'p' ? args.password : args.outputFile) = argv[++i];
+            args.outputFile = argv[++i];
         } else if (arg[0] == '-' && arg[1] != '\0') {
             args.error = std::string("unknown option ") + arg;
             return args;
@@ -252,7 +264,7 @@ int runExtract(int argc, char** argv)
     if (!args.error.empty())
         return usageError(args.error, "extract");
     if (args.words.size() == 1)
-        return extractEveryMember(args.words[0], args.password, args.outputFile);
+        return extractEveryMember(args.words[0], args.password(), args.outputFile);
     if (args.words.size() != 2)
         return usageError("expected an archive and, optionally, a member name", "extract");
 
@@ -285,7 +297,7 @@ int runExtract(int argc, char** argv)
         writeProblem = std::string("cannot write ") + args.outputFile + ": " + std::strerror(errno);
         return false;
     };
-    ArchiveError result = extractNamed(archive, name, args.password, write);
+    ArchiveError result = extractNamed(archive, name, args.password(), write);
     if (result == ArchiveError::writeFailed && !toStandardOutput) {
         std::fprintf(stderr, "stash: %s\n", writeProblem.c_str());
         return 1;
@@ -344,7 +356,7 @@ int runTest(int argc, char** argv)
     size_t visited = 0;
     size_t failed = 0;
     ArchiveError walked = extractAllMembers(
-        archive, args.password,
+        archive, args.password(),
         [&](const ArchiveEntry& entry, ArchiveError result, const uint8_t*, uint64_t) {
             ++visited;
             if (result == ArchiveError::ok) {

@@ -100,5 +100,32 @@ TEST_F(MeshconvProgram, bad_input_ends_with_a_message_and_no_output_file)
         "meshconv: unknown command frobnicate (see meshconv --help)\n");
 }
 
+TEST_F(MeshconvProgram, input_without_faces_is_refused_and_nothing_is_written)
+{
+    std::string noise;
+    uint32_t state = 27;
+    for (int i = 0; i < 4096; ++i) {
+        state = state * 1664525u + 1013904223u;
+        noise += char(state >> 24);
+    }
+    scratch.write("noise.bin", noise);
+    scratch.write("notes.txt", "Things to model:\n- a crate\n- a lid\n");
+    scratch.write("empty.obj", "");
+    scratch.write("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n");
+    scratch.write("older.mesh", "an older mesh");
+    for (std::string input : {"noise.bin", "notes.txt", "empty.obj", "points.obj"}) {
+        EXPECT_EQ(run("convert " + input + " new.mesh"), 1) << input;
+        EXPECT_EQ(contentOf("errors.txt"),
+            "meshconv: " + input
+                + ": no faces to convert: a Wavefront OBJ model needs \"v\" and \"f\" lines\n");
+        EXPECT_EQ(contentOf("output.txt"), "") << input;
+        EXPECT_FALSE(std::ifstream("new.mesh").good()) << input;
+        EXPECT_FALSE(std::ifstream("new.mesh.part").good()) << input;
+
+        EXPECT_EQ(run("convert " + input + " older.mesh"), 1) << input;
+        EXPECT_EQ(contentOf("older.mesh"), "an older mesh") << input;
+    }
+}
+
 } // namespace
 } // namespace tincrates

@@ -203,6 +203,45 @@ TEST_F(StashRead, TestOfRealArchives)
                    "OK      FILE2.TXT\n");
 }
 
+TEST_F(StashRead, EveryCommandTakesThePasswordInTheSameForms)
+{
+    testing::TestArchive archive;
+    auto locked = testing::storedMember("Locked.txt", "behind a password");
+    locked.password = "Kd7M";
+    archive.add(locked);
+    archive.writeTo("locked.rar");
+    for (std::string password : {"-p Kd7M", "-pKd7M"}) {
+        SCOPED_TRACE(password);
+        EXPECT_EQ(stash("extract locked.rar Locked.txt " + password), 0) << err;
+        EXPECT_EQ(out, "behind a password");
+        EXPECT_EQ(stash("test locked.rar " + password), 0) << err;
+        EXPECT_EQ(out, "OK      Locked.txt\n");
+        fs::remove_all("all");
+        EXPECT_EQ(stash("extract locked.rar -o all " + password), 0) << err;
+        EXPECT_EQ(textOf("all/Locked.txt"), "behind a password");
+        fs::remove("again.rar");
+        EXPECT_EQ(stash("create again.rar -C all Locked.txt " + password), 0) << err;
+        EXPECT_EQ(stash("extract again.rar Locked.txt -p Kd7M"), 0) << err;
+        EXPECT_EQ(out, "behind a password");
+    }
+    // The joined form is the password, not an option to pass by.
+    EXPECT_EQ(stash("extract locked.rar Locked.txt -pKd7m"), 1);
+    EXPECT_EQ(err, "stash: locked.rar: Locked.txt: CRC-32 differs: wrong password or damaged "
+                   "member\n");
+
+    // An empty password, most likely an unset variable, is refused alike.
+    EXPECT_EQ(stash("extract locked.rar Locked.txt -p ''"), 1);
+    EXPECT_EQ(err, "stash extract: empty password (see stash extract --help)\n");
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(stash("test locked.rar -p ''"), 1);
+    EXPECT_EQ(err, "stash test: empty password (see stash test --help)\n");
+    EXPECT_EQ(stash("create empty.rar text.txt -p ''"), 1);
+    EXPECT_EQ(err, "stash: empty password\n");
+    EXPECT_FALSE(fs::exists("empty.rar"));
+    EXPECT_EQ(stash("list locked.rar -pKd7M"), 1);
+    EXPECT_EQ(err, "stash list: unknown option -pKd7M (see stash list --help)\n");
+}
+
 TEST_F(StashRead, HelpAndBadArgumentsNeverCrash)
 {
     for (const char* command : {"--help", "list --help", "extract --help", "test -h"}) {
