@@ -1,8 +1,7 @@
-// D3DXCreateTextureFromFileInMemory over the PNG decoder and the device's own operations.
+// D3DXCreateTextureFromFileInMemory over the image decoders and the device's own operations.
 #include "platform/gpu/d3dx9.h"
 
-#include "platform/image/jpeg_image.h"
-#include "platform/image/png_image.h"
+#include "platform/image/image_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -61,9 +60,7 @@ HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* 
     DecodedImage image;
     std::string error;
     // The format is recognised from the bytes; the file name plays no part.
-    bool isDecoded = isJpeg(data, size) ? decodeJpeg(data, size, image, error)
-                                        : decodePng(data, size, image, error);
-    if (!isDecoded)
+    if (!decodeImage(data, size, image, error))
         return D3DXERR_INVALIDDATA;
 
     IDirect3DTexture9* created = nullptr;

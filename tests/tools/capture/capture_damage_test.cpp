@@ -179,7 +179,8 @@ TEST_F(CaptureDamage, EachLoadersDamagedFileEndsTheRunWithItsMessage)
          "Failed to load crate.material\ninvalid cull mode\n"},
         {"crate.png", "\x89PNG\r\n\x1a\n" + bytes,
          "Failed to load voltcrate.scene\nFailed to load crate.mesh\n"
-         "Failed to load crate.material\nFailed to load crate.png\nfailed to load crate.png\n"},
+         "Failed to load crate.material\nFailed to load crate.png\nfailed to load crate.png: "
+         "truncated PNG data\n"},
         {"soundtrk.mp3", bytes,
          "Failed to load soundtrk.mp3\nThe file's format is not recognised/supported.\n"},
     };
