@@ -32,6 +32,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace tincrates {
@@ -98,6 +99,49 @@ bool hasExtension(const std::string& name, const char* wanted)
 }
 
 bool isVideoName(const std::string& name) { return hasExtension(name, ".mp4"); }
+
+// The folders a capture makes for what it writes. Unless kept, they go again when it ends,
+// those that are empty, so that a capture that fails leaves no empty folder behind; a folder
+// that was there before, or that holds anything, stays.
+class MadeFolders {
+public:
+    MadeFolders() = default;
+    ~MadeFolders()
+    {
+        if (isKept)
+            return;
+        for (const fs::path& folder : made)
+            ::rmdir(folder.c_str()); // only ever removes an empty folder
+    }
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+
+    // Makes `folder` and the folders above it that are missing. Returns false after printing
+    // the reason.
+    bool make(const fs::path& folder)
+    {
+        std::error_code error;
+        for (fs::path missing = folder; !missing.empty() && !fs::exists(missing, error);
+             missing = missing.parent_path()) {
+            made.push_back(missing); // the deepest first
+            if (missing == missing.parent_path())
+                break;
+        }
+        if (!folder.empty())
+            fs::create_directories(folder, error);
+        if (error) {
+            std::fprintf(stderr, "capture: cannot make %s: %s\n", folder.c_str(),
+                error.message().c_str());
+            return false;
+        }
+        return true;
+    }
+    void keep() { isKept = true; }
+
+private:
+    std::vector<fs::path> made;
+    bool isKept = false;
+};
 
 // "12.5,60" into rising times; false for anything else.
 bool parseTimes(const std::string& text, std::vector<double>& times)
@@ -394,14 +438,9 @@ int captureEveryFrame(const Options& options, bool& isStopped)
     std::string output = options.output.value_or(options.defaultOutput);
     bool isVideo = isVideoName(output);
     fs::path folder = isVideo ? fs::path(output).parent_path() : fs::path(output);
-    std::error_code error;
-    if (!folder.empty())
-        fs::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "capture: cannot make %s: %s\n", folder.c_str(),
-            error.message().c_str());
+    MadeFolders madeFolders;
+    if (!madeFolders.make(folder))
         return 1;
-    }
 
     // The production ends at beat 232, a little before the music does. A stretch starts on the
     // sound frame that --at shows its first beat at, and has as many frames as its beats last;
@@ -482,6 +521,7 @@ int captureEveryFrame(const Options& options, bool& isStopped)
         std::fprintf(stderr, "capture: %s\n", text.c_str());
         return 1;
     }
+    madeFolders.keep();
     const char* unit = frames == 1 ? "frame" : "frames";
     if (!options.isStretch()) {
         std::printf("%llu %s at %d per second in %s\n", (unsigned long long)frames, unit,
@@ -539,13 +579,9 @@ int captureChosenFrames(const Options& options, bool& isStopped)
 {
     std::string output = options.output.value_or(options.defaultOutput);
     fs::path folder = output;
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "capture: cannot make %s: %s\n", folder.c_str(),
-            error.message().c_str());
+    MadeFolders madeFolders;
+    if (!madeFolders.make(folder))
         return 1;
-    }
     size_t taken = 0;
     int result = captureMoments(options, options.times,
         [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
@@ -555,6 +591,7 @@ int captureChosenFrames(const Options& options, bool& isStopped)
         }, taken);
     if (result != 0)
         return result;
+    madeFolders.keep();
     isStopped = taken < options.times.size();
     std::printf("%zu frame%s in %s", taken, taken == 1 ? "" : "s", output.c_str());
     if (taken < options.times.size())
@@ -583,17 +620,17 @@ int captureContactSheet(const Options& options, const std::string& path)
         return 0;
     }
     ContactSheet sheet = makeContactSheet(frames, frameWidth, frameHeight);
+    fs::path target(path);
+    MadeFolders madeFolders;
+    if (!madeFolders.make(target.parent_path()))
+        return 1;
     try {
-        fs::path target(path);
-        if (target.has_parent_path()) {
-            std::error_code error;
-            fs::create_directories(target.parent_path(), error);
-        }
         writePngFile(target, sheet.width, sheet.height, sheet.pixels);
     } catch (const std::string& text) {
         std::fprintf(stderr, "capture: %s\n", text.c_str());
         return 1;
     }
+    madeFolders.keep();
     std::printf("contact sheet of %zu frames in %s", frames.size(), path.c_str());
     if (taken < times.size())
         std::printf("; stopped before beat %g", times[taken]);

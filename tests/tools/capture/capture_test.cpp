@@ -394,6 +394,7 @@ TEST_F(Capture, AStretchPastTheEndOfTheSoundtrackIsOneLineOfErrorAndNoFile)
     EXPECT_EQ(contents("errors.txt"), "capture: the soundtrack ends before beat 10\n");
     EXPECT_FALSE(std::filesystem::exists("frames/frame00000.png"));
     EXPECT_FALSE(std::filesystem::exists("frames/soundtrack.wav"));
+    EXPECT_FALSE(std::filesystem::exists("frames")); // nor the folder it made for them
     EXPECT_EQ(run("--from 10 -o part.mp4"), 1);
     EXPECT_EQ(contents("errors.txt"), "capture: the soundtrack ends before beat 10\n");
     EXPECT_FALSE(std::filesystem::exists("part.mp4"));
