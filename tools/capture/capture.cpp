@@ -45,6 +45,7 @@ constexpr const char* usage =
     "Usage: capture [OPTION]... [-o FILE.mp4 | -o FOLDER] [--contact-sheet FILE.png]\n"
     "  or:  capture [OPTION]... [--from T] [--to T] [-o FILE.mp4 | -o FOLDER]\n"
     "  or:  capture [OPTION]... --at T1,T2,... [-o FOLDER]\n"
+    "  or:  capture [OPTION]... --at T -o FILE.png\n"
     "  or:  capture [OPTION]... --contact-sheet FILE.png\n"
     "\n"
     "Plays the production of the current folder (the archive stashpack or the folder data/)\n"
@@ -66,7 +67,8 @@ constexpr const char* usage =
     "                        original's pixels): the picture is drawn at the largest 4:3\n"
     "                        size that fits, with black bars beside or above and below it\n"
     "  --at T1,T2,...        only the frames at these demo times (in beats, 0 to 232), as\n"
-    "                        FOLDER/t012.500.png and so on; no sound is written\n"
+    "                        FOLDER/t012.500.png and so on; no sound is written. With one\n"
+    "                        time, -o NAME.png writes that frame as NAME.png\n"
     "  --contact-sheet FILE.png\n"
     "                        one picture of small frames from the whole production, one every\n"
     "                        8 beats, each labelled with its time (also after a stretch)\n"
@@ -99,6 +101,7 @@ bool hasExtension(const std::string& name, const char* wanted)
 }
 
 bool isVideoName(const std::string& name) { return hasExtension(name, ".mp4"); }
+bool isPictureName(const std::string& name) { return hasExtension(name, ".png"); }
 
 // The folders a capture makes for what it writes. Unless kept, they go again when it ends,
 // those that are empty, so that a capture that fails leaves no empty folder behind; a folder
@@ -351,6 +354,9 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
     }
     if (!options.times.empty() && options.output && isVideoName(*options.output))
         return fail("--at writes PNG frames into a folder, not a video");
+    if (options.times.size() > 1 && options.output && isPictureName(*options.output))
+        return fail(("--at with " + std::to_string(options.times.size())
+            + " times writes a folder; -o " + *options.output + " takes one time").c_str());
     if (options.isStretch()) {
         std::string stretchOption = options.from ? "--from" : "--to";
         if (!options.times.empty())
@@ -577,8 +583,11 @@ int captureMoments(const Options& options, const std::vector<double>& times,
 
 int captureChosenFrames(const Options& options, bool& isStopped)
 {
+    // One time and a name ending in .png: that one file; else a folder of frames named by
+    // their times.
     std::string output = options.output.value_or(options.defaultOutput);
-    fs::path folder = output;
+    bool isOneFile = isPictureName(output);
+    fs::path folder = isOneFile ? fs::path(output).parent_path() : fs::path(output);
     MadeFolders madeFolders;
     if (!madeFolders.make(folder))
         return 1;
@@ -587,7 +596,7 @@ int captureChosenFrames(const Options& options, bool& isStopped)
         [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
             char name[32];
             std::snprintf(name, sizeof name, "t%07.3f.png", t);
-            writePngFile(folder / name, width, height, pixels);
+            writePngFile(isOneFile ? fs::path(output) : folder / name, width, height, pixels);
         }, taken);
     if (result != 0)
         return result;

@@ -145,6 +145,29 @@ TEST_F(Capture, RendersOnlyTheChosenMomentsWithTheTextsTheyWouldShow)
     EXPECT_EQ(run("--at 1,,2"), 1);
 }
 
+TEST_F(Capture, OneMomentWithANameEndingInPngIsWrittenAsThatFile)
+{
+    writeTestProduction(folder);
+    ASSERT_EQ(run("--at 20.5 -o shot.png"), 0) << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"), "1 frame in shot.png\n");
+    EXPECT_TRUE(std::filesystem::is_regular_file("shot.png"));
+    ASSERT_EQ(run("--at 20.5 -o stills/Shot.PNG"), 0) << contents("errors.txt");
+    ASSERT_EQ(run("--at 20.5 -o frames"), 0) << contents("errors.txt");
+    std::string frame = contents("frames/t020.500.png");
+    EXPECT_FALSE(frame.empty());
+    EXPECT_TRUE(contents("shot.png") == frame);
+    EXPECT_TRUE(contents("stills/Shot.PNG") == frame);
+
+    // The same time twice is one time.
+    ASSERT_EQ(run("--at 20.5,20.5 -o again.png"), 0) << contents("errors.txt");
+    EXPECT_TRUE(contents("again.png") == frame);
+
+    EXPECT_EQ(run("--at 1,2,3 -o many.png"), 1);
+    EXPECT_EQ(contents("errors.txt"),
+              "capture: --at with 3 times writes a folder; -o many.png takes one time\n");
+    EXPECT_FALSE(std::filesystem::exists("many.png"));
+}
+
 // What ffprobe says of one stream of a file, as "key=value" lines.
 std::string probe(const std::string& path, const std::string& stream)
 {
