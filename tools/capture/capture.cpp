@@ -466,7 +466,9 @@ int captureEveryFrame(const Options& options, bool& isStopped)
     std::unique_ptr<VideoFile> video;
     std::unique_ptr<WavWriter> soundtrack;
     uint64_t frameNumber = 0;
+    uint64_t soundBytes = 0;
     bool isPastTheSoundtrack = false;
+    bool isSoundtrackOver = false;
     bool isEncoderStopped = false;
     FrameReader reader(options.frameSize);
     int result = play(options, [&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
@@ -500,6 +502,7 @@ int captureEveryFrame(const Options& options, bool& isStopped)
         uint64_t position = clock.position();
         if (end > position) {
             auto sound = clock.advance(end - position);
+            soundBytes += sound.size();
             if (video)
                 video->addSound(sound);
             else
@@ -507,7 +510,8 @@ int captureEveryFrame(const Options& options, bool& isStopped)
         }
         // The production ends on its own after beat 232; a soundtrack that ends first would
         // leave it standing still for ever.
-        return frameNumber < lastFrame && clock.isPlaying() && !isEncoderStopped;
+        isSoundtrackOver = !clock.isPlaying();
+        return frameNumber < lastFrame && !isSoundtrackOver && !isEncoderStopped;
     }, isStopped);
     progress.finish();
     isStopped = isStopped || isEncoderStopped;
@@ -534,9 +538,21 @@ int captureEveryFrame(const Options& options, bool& isStopped)
             options.framesPerSecond, output.c_str());
         return 0;
     }
-    std::printf("%llu %s at %d per second from beat %g to %g in %s\n",
-        (unsigned long long)frames, unit, options.framesPerSecond, firstBeat,
-        double(options.to.value_or(endTime)), output.c_str());
+    double lastBeat = options.to.value_or(endTime);
+    if (frames >= lastFrame) {
+        std::printf("%llu %s at %d per second from beat %g to %g in %s\n",
+            (unsigned long long)frames, unit, options.framesPerSecond, firstBeat, lastBeat,
+            output.c_str());
+        return 0;
+    }
+    // Cut short: say how far the frames and their sound reach, to a hundredth of a beat.
+    uint64_t reached = start + std::min(soundBytes, soundEndOf(frames));
+    double reachedBeat = std::floor(double(reached) / audioBytesPerSecond * beatsPerSecond * 100)
+        / 100;
+    std::printf("%llu %s at %d per second from beat %g to %g in %s; %s before beat %g\n",
+        (unsigned long long)frames, unit, options.framesPerSecond, firstBeat, reachedBeat,
+        output.c_str(), isSoundtrackOver && !isStopped ? "the soundtrack ends" : "stopped",
+        lastBeat);
     return 0;
 }
 

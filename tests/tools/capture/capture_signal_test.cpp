@@ -254,6 +254,7 @@ TEST_F(CaptureSignal, ASignalWhileTheVideoIsFinishedWaitsForItAndASecondGivesItU
 
 TEST_F(CaptureSignal, AFolderOfFramesKeepsASoundtrackAsLongAsItsFrames)
 {
+    // A stretch, so that capture says where it stopped.
     start({"-r", "30", "--from", "40", "--to", "200", "-o", "frames"});
     ASSERT_TRUE(waitUntil([] { return fs::exists("frames/frame00002.png"); }))
         << contents("errors.txt");
@@ -270,6 +271,19 @@ TEST_F(CaptureSignal, AFolderOfFramesKeepsASoundtrackAsLongAsItsFrames)
     // 1470 sound frames of 4 bytes go with each picture at 30 per second.
     EXPECT_EQ(fs::file_size("frames/soundtrack.wav"), 44 + frames * 1470 * 4);
 
+    // "N frames at 30 per second from beat 40 to B in frames; stopped before beat 200", B the
+    // beat that the frames' sound reaches, to a hundredth.
+    std::string said = contents("output.txt");
+    unsigned long long count = 0;
+    double reached = 0;
+    int length = 0;
+    ASSERT_EQ(std::sscanf(said.c_str(), "%llu frames at 30 per second from beat 40 to %lf%n",
+                          &count, &reached, &length),
+              2)
+        << said;
+    EXPECT_EQ(count, frames);
+    EXPECT_NEAR(reached, 40 + frames / 30.0 * 2.149, 0.011);
+    EXPECT_EQ(said.substr(size_t(length)), " in frames; stopped before beat 200\n");
 }
 
 TEST_F(CaptureSignal, ChosenMomentsKeepTheFramesMadeAndSayWhereTheyStopped)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -421,6 +422,35 @@ TEST_F(Capture, AStretchPastTheEndOfTheSoundtrackIsOneLineOfErrorAndNoFile)
     EXPECT_EQ(run("--from 10 -o part.mp4"), 1);
     EXPECT_EQ(contents("errors.txt"), "capture: the soundtrack ends before beat 10\n");
     EXPECT_FALSE(std::filesystem::exists("part.mp4"));
+}
+
+TEST_F(Capture, AStretchWhoseSoundtrackEndsBeforeItsEndSaysTheBeatItReached)
+{
+    writeTestProduction(folder);
+    // Ten seconds of music end near beat 21.49, before the stretch's end at beat 30.
+    folder.write("data/soundtrk.mp3", silentSoundtrack(10.0));
+    ASSERT_EQ(run("--from 10 --to 30 -r 10 -o part"), 0) << contents("errors.txt");
+    size_t frames = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("part"))
+        frames += entry.path().extension() == ".png";
+    size_t soundBytes = contents("part/soundtrack.wav").size() - 44;
+
+    std::string said = contents("output.txt");
+    unsigned long long count = 0;
+    double reached = 0;
+    int length = 0;
+    ASSERT_EQ(std::sscanf(said.c_str(), "%llu frames at 10 per second from beat 10 to %lf%n",
+                          &count, &reached, &length),
+              2)
+        << said;
+    EXPECT_EQ(count, frames);
+    // The beat the sound reaches, to a hundredth: where the music ends, which its MP3's last
+    // frames put a little past ten seconds.
+    EXPECT_NEAR(reached, double(soundOffsetAt(10.0) + soundBytes) / 176400 * beatsPerSecond,
+                0.01);
+    EXPECT_NEAR(reached, 10.0 * beatsPerSecond, 0.5);
+    EXPECT_EQ(said.substr(size_t(length)),
+              " in part; the soundtrack ends before beat 30\n");
 }
 
 TEST_F(Capture, StretchesThatAreNotOneAreOneLineOfError)
