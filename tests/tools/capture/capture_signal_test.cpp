@@ -206,7 +206,9 @@ TEST_F(CaptureSignal, AnEncoderEndedBySignalWhileItStartsIsStartedAgainOnTheSame
 {
     // An ffmpeg that a signal ends before it has read anything, the first time it is run.
     folder.write("bin/ffmpeg", "#!/bin/sh\n"
-                               "if [ ! -e \"$0.started\" ]; then : >\"$0.started\"; kill -INT $$; fi\n"
+                               "if [ ! -e \"$0.started\" ]; then\n"
+                               "  : >\"$0.started\"; kill -INT $$\n"
+                               "fi\n"
                                "PATH=${PATH#*:} exec ffmpeg \"$@\"\n");
     fs::permissions("bin/ffmpeg", fs::perms::owner_all);
     start({"-r", "30", "-t", "60", "-o", "demo.mp4"},
