@@ -355,8 +355,9 @@ uint64_t VideoFile::finish()
         if (frames == 0 && framesGiven > 0 && framesGiven <= firstFrames.size()) {
             status = runFinishingStep(held, [&] {
                 startEncoder();
-                for (uint64_t i = 0; i < framesGiven && writeFrame(firstFrames[i].data()); ++i) {
-                }
+                uint64_t sent = 0;
+                while (sent < framesGiven && writeFrame(firstFrames[sent].data()))
+                    ++sent;
                 return endEncoder();
             });
             if (!exitedWell(status))
