@@ -32,6 +32,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace tincrates {
@@ -44,6 +45,7 @@ constexpr const char* usage =
     "Usage: capture [OPTION]... [-o FILE.mp4 | -o FOLDER] [--contact-sheet FILE.png]\n"
     "  or:  capture [OPTION]... [--from T] [--to T] [-o FILE.mp4 | -o FOLDER]\n"
     "  or:  capture [OPTION]... --at T1,T2,... [-o FOLDER]\n"
+    "  or:  capture [OPTION]... --at T -o FILE.png\n"
     "  or:  capture [OPTION]... --contact-sheet FILE.png\n"
     "\n"
     "Plays the production of the current folder (the archive stashpack or the folder data/)\n"
@@ -65,7 +67,8 @@ constexpr const char* usage =
     "                        original's pixels): the picture is drawn at the largest 4:3\n"
     "                        size that fits, with black bars beside or above and below it\n"
     "  --at T1,T2,...        only the frames at these demo times (in beats, 0 to 232), as\n"
-    "                        FOLDER/t012.500.png and so on; no sound is written\n"
+    "                        FOLDER/t012.500.png and so on; no sound is written. With one\n"
+    "                        time, -o NAME.png writes that frame as NAME.png\n"
     "  --contact-sheet FILE.png\n"
     "                        one picture of small frames from the whole production, one every\n"
     "                        8 beats, each labelled with its time (also after a stretch)\n"
@@ -89,13 +92,59 @@ struct Options {
     bool isStretch() const { return from || to; }
 };
 
-bool isVideoName(const std::string& name)
+bool hasExtension(const std::string& name, const char* wanted)
 {
     std::string extension = fs::path(name).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
-    return extension == ".mp4";
+    return extension == wanted;
 }
+
+bool isVideoName(const std::string& name) { return hasExtension(name, ".mp4"); }
+bool isPictureName(const std::string& name) { return hasExtension(name, ".png"); }
+
+// The folders a capture makes for what it writes. Unless kept, they go again when it ends,
+// those that are empty, so that a capture that fails leaves no empty folder behind; a folder
+// that was there before, or that holds anything, stays.
+class MadeFolders {
+public:
+    MadeFolders() = default;
+    ~MadeFolders()
+    {
+        if (isKept)
+            return;
+        for (const fs::path& folder : made)
+            ::rmdir(folder.c_str()); // only ever removes an empty folder
+    }
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+
+    // Makes `folder` and the folders above it that are missing. Returns false after printing
+    // the reason.
+    bool make(const fs::path& folder)
+    {
+        std::error_code error;
+        for (fs::path missing = folder; !missing.empty() && !fs::exists(missing, error);
+             missing = missing.parent_path()) {
+            made.push_back(missing); // the deepest first
+            if (missing == missing.parent_path())
+                break;
+        }
+        if (!folder.empty())
+            fs::create_directories(folder, error);
+        if (error) {
+            std::fprintf(stderr, "capture: cannot make %s: %s\n", folder.c_str(),
+                error.message().c_str());
+            return false;
+        }
+        return true;
+    }
+    void keep() { isKept = true; }
+
+private:
+    std::vector<fs::path> made;
+    bool isKept = false;
+};
 
 // "12.5,60" into rising times; false for anything else.
 bool parseTimes(const std::string& text, std::vector<double>& times)
@@ -305,6 +354,9 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
     }
     if (!options.times.empty() && options.output && isVideoName(*options.output))
         return fail("--at writes PNG frames into a folder, not a video");
+    if (options.times.size() > 1 && options.output && isPictureName(*options.output))
+        return fail(("--at with " + std::to_string(options.times.size())
+            + " times writes a folder; -o " + *options.output + " takes one time").c_str());
     if (options.isStretch()) {
         std::string stretchOption = options.from ? "--from" : "--to";
         if (!options.times.empty())
@@ -340,10 +392,15 @@ void shareCoresWithTheEncoder()
 }
 
 // Plays the production once on a silent clock. After each frame, `framePresented` gets the
-// device and the clock, and says whether the run should go on.
+// device and the clock, and says whether the run should go on. `isStopped` tells whether the
+// run ended before that, and before the production's end: on Ctrl-C or another stop signal.
 int play(const Options& options,
-    const std::function<bool(IDirect3DDevice9&, SilentAudioOutput&)>& framePresented)
+    const std::function<bool(IDirect3DDevice9&, SilentAudioOutput&)>& framePresented,
+    bool& isStopped)
 {
+    bool isWanted = true;  // what framePresented said last
+    float lastTime = 0.0f; // the demo time of the last frame
+
     std::shared_ptr<CaptureWindow> window;
     SilentAudioOutput* clock = nullptr; // owned by the audio layer while the music exists
     DemoServices services;
@@ -362,8 +419,10 @@ int play(const Options& options,
         clock = made.get();
         return made;
     };
-    services.framePresented = [&](IDirect3DDevice9& device, float) {
-        if (!framePresented(device, *clock))
+    services.framePresented = [&](IDirect3DDevice9& device, float t) {
+        lastTime = t;
+        isWanted = framePresented(device, *clock);
+        if (!isWanted)
             window->isFinished = true;
     };
     // The picture is drawn at the largest 4:3 size that fits the frame, never scaled.
@@ -372,24 +431,22 @@ int play(const Options& options,
             originalPictureSize.height, options.frameSize->width, options.frameSize->height);
         services.pictureSize = PictureSize{shown.width, shown.height};
     }
-    return runDemo(services);
+    int result = runDemo(services);
+    // Headless, nothing but a stop signal, the production's end and this capture end a run.
+    isStopped = result == 0 && isWanted && !(lastTime > endTime);
+    return result;
 }
 
 // Every frame at a fixed rate, of the whole production or of a stretch of it, into a video or
-// a folder of PNG files and a WAV.
-int captureEveryFrame(const Options& options)
+// a folder of PNG files and a WAV. `isStopped` tells whether a stop signal ended it early.
+int captureEveryFrame(const Options& options, bool& isStopped)
 {
     std::string output = options.output.value_or(options.defaultOutput);
     bool isVideo = isVideoName(output);
     fs::path folder = isVideo ? fs::path(output).parent_path() : fs::path(output);
-    std::error_code error;
-    if (!folder.empty())
-        fs::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "capture: cannot make %s: %s\n", folder.c_str(),
-            error.message().c_str());
+    MadeFolders madeFolders;
+    if (!madeFolders.make(folder))
         return 1;
-    }
 
     // The production ends at beat 232, a little before the music does. A stretch starts on the
     // sound frame that --at shows its first beat at, and has as many frames as its beats last;
@@ -400,11 +457,19 @@ int captureEveryFrame(const Options& options)
         ? (options.to.value_or(endTime) - firstBeat) / beatsPerSecond
         : options.seconds.value_or(endTime / beatsPerSecond);
     uint64_t lastFrame = std::max<uint64_t>(1, uint64_t(seconds * options.framesPerSecond + 0.5));
+    // Where each frame's sound ends: at its own whole-frame offset, so no drift builds up at
+    // rates that do not divide the sample rate.
+    auto soundEndOf = [&](uint64_t frames) {
+        return frames * audioSampleRate / uint64_t(options.framesPerSecond) * audioBytesPerFrame;
+    };
     ProgressMeter progress("capture:", lastFrame, "frames");
     std::unique_ptr<VideoFile> video;
     std::unique_ptr<WavWriter> soundtrack;
     uint64_t frameNumber = 0;
+    uint64_t soundBytes = 0;
     bool isPastTheSoundtrack = false;
+    bool isSoundtrackOver = false;
+    bool isEncoderStopped = false;
     FrameReader reader(options.frameSize);
     int result = play(options, [&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
         if (clock.position() < start) {
@@ -422,7 +487,8 @@ int captureEveryFrame(const Options& options)
             if (!video)
                 video = std::make_unique<VideoFile>(output, width, height,
                                                     options.framesPerSecond);
-            video->addFrame(pixels);
+            // A signal to the encoder is a signal to stop: the video ends with its frames.
+            isEncoderStopped = !video->addFrame(pixels);
         } else {
             char name[32];
             std::snprintf(name, sizeof name, "frame%05llu.png", (unsigned long long)frameNumber);
@@ -432,14 +498,11 @@ int captureEveryFrame(const Options& options)
         }
         ++frameNumber;
         progress.update(frameNumber);
-        // Each frame's sound ends at its own whole-frame offset, so no drift builds up at
-        // rates that do not divide the sample rate.
-        uint64_t end = start
-            + frameNumber * audioSampleRate / uint64_t(options.framesPerSecond)
-                * audioBytesPerFrame;
+        uint64_t end = start + soundEndOf(frameNumber);
         uint64_t position = clock.position();
         if (end > position) {
             auto sound = clock.advance(end - position);
+            soundBytes += sound.size();
             if (video)
                 video->addSound(sound);
             else
@@ -447,43 +510,65 @@ int captureEveryFrame(const Options& options)
         }
         // The production ends on its own after beat 232; a soundtrack that ends first would
         // leave it standing still for ever.
-        return frameNumber < lastFrame && clock.isPlaying();
-    });
+        isSoundtrackOver = !clock.isPlaying();
+        return frameNumber < lastFrame && !isSoundtrackOver && !isEncoderStopped;
+    }, isStopped);
     progress.finish();
+    isStopped = isStopped || isEncoderStopped;
     if (result != 0)
         return result;
     if (isPastTheSoundtrack) {
         std::fprintf(stderr, "capture: the soundtrack ends before beat %g\n", firstBeat);
         return 1;
     }
+    uint64_t frames = frameNumber;
     try {
         if (video)
-            video->finish();
+            frames = video->finish();
         if (soundtrack)
             soundtrack->finish();
     } catch (const std::string& text) {
         std::fprintf(stderr, "capture: %s\n", text.c_str());
         return 1;
     }
-    if (options.isStretch())
-        std::printf("%llu frames at %d per second from beat %g to %g in %s\n",
-            (unsigned long long)frameNumber, options.framesPerSecond, firstBeat,
-            double(options.to.value_or(endTime)), output.c_str());
-    else
-        std::printf("%llu frames at %d per second in %s\n", (unsigned long long)frameNumber,
+    madeFolders.keep();
+    const char* unit = frames == 1 ? "frame" : "frames";
+    if (!options.isStretch()) {
+        std::printf("%llu %s at %d per second in %s\n", (unsigned long long)frames, unit,
             options.framesPerSecond, output.c_str());
+        return 0;
+    }
+    double lastBeat = options.to.value_or(endTime);
+    if (frames >= lastFrame) {
+        std::printf("%llu %s at %d per second from beat %g to %g in %s\n",
+            (unsigned long long)frames, unit, options.framesPerSecond, firstBeat, lastBeat,
+            output.c_str());
+        return 0;
+    }
+    // Cut short: say how far the frames and their sound reach, to a hundredth of a beat.
+    uint64_t reached = start + std::min(soundBytes, soundEndOf(frames));
+    double reachedBeat = std::floor(double(reached) / audioBytesPerSecond * beatsPerSecond * 100)
+        / 100;
+    std::printf("%llu %s at %d per second from beat %g to %g in %s; %s before beat %g\n",
+        (unsigned long long)frames, unit, options.framesPerSecond, firstBeat, reachedBeat,
+        output.c_str(), isSoundtrackOver && !isStopped ? "the soundtrack ends" : "stopped",
+        lastBeat);
     return 0;
 }
 
 // The frames at chosen demo times. The clock jumps from one to the next; the production sees
 // a stalled music stream, so its texts advance as if every frame between had been shown.
-// `keep` gets each frame with its time.
+// `keep` gets each frame with its time. When a stop signal ends the run first, `taken` says
+// how many it got; else all are taken or the soundtrack ends before one, which is an error.
 int captureMoments(const Options& options, const std::vector<double>& times,
-                   const std::function<void(double t, std::vector<uint32_t>&, UINT, UINT)>& keep)
+                   const std::function<void(double t, std::vector<uint32_t>&, UINT, UINT)>& keep,
+                   size_t& taken)
 {
     size_t next = 0;
     ProgressMeter progress("capture:", times.size(), "frames");
     FrameReader reader(options.frameSize);
+    bool isPastTheSoundtrack = false;
+    bool isStopped = false;
     int result = play(options, [&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
         uint64_t position = clock.position();
         if (next < times.size() && position == soundOffsetAt(times[next])) {
@@ -494,41 +579,50 @@ int captureMoments(const Options& options, const std::vector<double>& times,
             ++next;
             progress.update(next);
         }
-        if (next >= times.size() || !clock.isPlaying())
+        isPastTheSoundtrack = next < times.size() && !clock.isPlaying();
+        if (next >= times.size() || isPastTheSoundtrack)
             return false;
         uint64_t wanted = soundOffsetAt(times[next]);
         if (wanted > position)
             clock.advance(wanted - position);
-        return clock.position() == wanted; // short of it: past the end of the soundtrack
-    });
+        isPastTheSoundtrack = clock.position() != wanted;
+        return !isPastTheSoundtrack;
+    }, isStopped);
     progress.finish();
-    if (result == 0 && next < times.size()) {
+    taken = next;
+    if (result == 0 && next < times.size() && !isStopped) {
         std::fprintf(stderr, "capture: the soundtrack ends before beat %g\n", times[next]);
         return 1;
     }
     return result;
 }
 
-int captureChosenFrames(const Options& options)
+int captureChosenFrames(const Options& options, bool& isStopped)
 {
-    fs::path folder = options.output.value_or(options.defaultOutput);
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "capture: cannot make %s: %s\n", folder.c_str(),
-            error.message().c_str());
+    // One time and a name ending in .png: that one file; else a folder of frames named by
+    // their times.
+    std::string output = options.output.value_or(options.defaultOutput);
+    bool isOneFile = isPictureName(output);
+    fs::path folder = isOneFile ? fs::path(output).parent_path() : fs::path(output);
+    MadeFolders madeFolders;
+    if (!madeFolders.make(folder))
         return 1;
-    }
+    size_t taken = 0;
     int result = captureMoments(options, options.times,
         [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
             char name[32];
             std::snprintf(name, sizeof name, "t%07.3f.png", t);
-            writePngFile(folder / name, width, height, pixels);
-        });
-    if (result == 0)
-        std::printf("%zu frame%s in %s\n", options.times.size(),
-            options.times.size() == 1 ? "" : "s", folder.c_str());
-    return result;
+            writePngFile(isOneFile ? fs::path(output) : folder / name, width, height, pixels);
+        }, taken);
+    if (result != 0)
+        return result;
+    madeFolders.keep();
+    isStopped = taken < options.times.size();
+    std::printf("%zu frame%s in %s", taken, taken == 1 ? "" : "s", output.c_str());
+    if (taken < options.times.size())
+        std::printf("; stopped before beat %g", options.times[taken]);
+    std::printf("\n");
+    return 0;
 }
 
 int captureContactSheet(const Options& options, const std::string& path)
@@ -536,27 +630,36 @@ int captureContactSheet(const Options& options, const std::string& path)
     std::vector<SheetFrame> frames;
     UINT frameWidth = 0;
     UINT frameHeight = 0;
-    int result = captureMoments(options, contactSheetTimes(),
+    std::vector<double> times = contactSheetTimes();
+    size_t taken = 0;
+    int result = captureMoments(options, times,
         [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
             frames.push_back({t, std::move(pixels)});
             frameWidth = width;
             frameHeight = height;
-        });
+        }, taken);
     if (result != 0)
         return result;
+    if (frames.empty()) {
+        std::printf("no contact sheet: stopped before beat %g\n", times[0]);
+        return 0;
+    }
     ContactSheet sheet = makeContactSheet(frames, frameWidth, frameHeight);
+    fs::path target(path);
+    MadeFolders madeFolders;
+    if (!madeFolders.make(target.parent_path()))
+        return 1;
     try {
-        fs::path target(path);
-        if (target.has_parent_path()) {
-            std::error_code error;
-            fs::create_directories(target.parent_path(), error);
-        }
         writePngFile(target, sheet.width, sheet.height, sheet.pixels);
     } catch (const std::string& text) {
         std::fprintf(stderr, "capture: %s\n", text.c_str());
         return 1;
     }
-    std::printf("contact sheet of %zu frames in %s\n", frames.size(), path.c_str());
+    madeFolders.keep();
+    std::printf("contact sheet of %zu frames in %s", frames.size(), path.c_str());
+    if (taken < times.size())
+        std::printf("; stopped before beat %g", times[taken]);
+    std::printf("\n");
     return 0;
 }
 
@@ -598,11 +701,12 @@ int capture(Options& options)
     if (!enterProductionFolder(options))
         return 1;
     int result = 0;
+    bool isStopped = false; // a stop signal ends the whole capture, not only its first part
     if (!options.times.empty())
-        result = captureChosenFrames(options);
+        result = captureChosenFrames(options, isStopped);
     else if (options.output || !options.contactSheet || options.isStretch())
-        result = captureEveryFrame(options);
-    if (result == 0 && options.contactSheet)
+        result = captureEveryFrame(options, isStopped);
+    if (result == 0 && options.contactSheet && !isStopped)
         result = captureContactSheet(options, *options.contactSheet);
     return result;
 }

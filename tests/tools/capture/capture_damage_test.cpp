@@ -194,6 +194,33 @@ TEST_F(CaptureDamage, EachLoadersDamagedFileEndsTheRunWithItsMessage)
     }
 }
 
+TEST_F(CaptureDamage, AFailedCaptureRemovesTheEmptyFoldersItMadeAndNoOthers)
+{
+    writeBytes("data/soundtrk.mp3", std::string(64, '\x5A'));
+    fs::create_directories("empty");
+    fs::create_directories("kept/inner");
+    writeBytes("kept/note.txt", "not capture's");
+    for (const char* output : {"-o frames", "-o video/part/demo.mp4", "--at 5 -o moments",
+                               "--at 5 -o stills/one.png", "--contact-sheet sheets/all.png",
+                               "-o empty", "-o kept", "-o kept/inner/deeper/demo.mp4"}) {
+        std::string command = std::string(CAPTURE_PROGRAM) + " " + output
+            + " >output.txt 2>errors.txt";
+        int status = std::system(command.c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 1) << output;
+        EXPECT_EQ(contents("errors.txt").rfind("capture: Failed to load soundtrk.mp3\n", 0), 0u)
+            << output;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator("."))
+        names.push_back(entry.path().lexically_relative(".").string());
+    std::sort(names.begin(), names.end());
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const std::string& name) { return name.rfind("data", 0) == 0; }),
+                names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"empty", "errors.txt", "kept", "kept/inner",
+                                               "kept/note.txt", "output.txt"}));
+}
+
 TEST_F(CaptureDamage, TheMp3ThatCrashedTheResamplerPlays)
 {
     fs::path hostile =

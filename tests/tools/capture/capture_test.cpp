@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -143,6 +144,29 @@ TEST_F(Capture, RendersOnlyTheChosenMomentsWithTheTextsTheyWouldShow)
     EXPECT_EQ(contents("errors.txt"),
               "capture: --at takes demo times from 0 to 232, such as 9.5,60\n");
     EXPECT_EQ(run("--at 1,,2"), 1);
+}
+
+TEST_F(Capture, OneMomentWithANameEndingInPngIsWrittenAsThatFile)
+{
+    writeTestProduction(folder);
+    ASSERT_EQ(run("--at 20.5 -o shot.png"), 0) << contents("errors.txt");
+    EXPECT_EQ(contents("output.txt"), "1 frame in shot.png\n");
+    EXPECT_TRUE(std::filesystem::is_regular_file("shot.png"));
+    ASSERT_EQ(run("--at 20.5 -o stills/Shot.PNG"), 0) << contents("errors.txt");
+    ASSERT_EQ(run("--at 20.5 -o frames"), 0) << contents("errors.txt");
+    std::string frame = contents("frames/t020.500.png");
+    EXPECT_FALSE(frame.empty());
+    EXPECT_TRUE(contents("shot.png") == frame);
+    EXPECT_TRUE(contents("stills/Shot.PNG") == frame);
+
+    // The same time twice is one time.
+    ASSERT_EQ(run("--at 20.5,20.5 -o again.png"), 0) << contents("errors.txt");
+    EXPECT_TRUE(contents("again.png") == frame);
+
+    EXPECT_EQ(run("--at 1,2,3 -o many.png"), 1);
+    EXPECT_EQ(contents("errors.txt"),
+              "capture: --at with 3 times writes a folder; -o many.png takes one time\n");
+    EXPECT_FALSE(std::filesystem::exists("many.png"));
 }
 
 // What ffprobe says of one stream of a file, as "key=value" lines.
@@ -394,9 +418,39 @@ TEST_F(Capture, AStretchPastTheEndOfTheSoundtrackIsOneLineOfErrorAndNoFile)
     EXPECT_EQ(contents("errors.txt"), "capture: the soundtrack ends before beat 10\n");
     EXPECT_FALSE(std::filesystem::exists("frames/frame00000.png"));
     EXPECT_FALSE(std::filesystem::exists("frames/soundtrack.wav"));
+    EXPECT_FALSE(std::filesystem::exists("frames")); // nor the folder it made for them
     EXPECT_EQ(run("--from 10 -o part.mp4"), 1);
     EXPECT_EQ(contents("errors.txt"), "capture: the soundtrack ends before beat 10\n");
     EXPECT_FALSE(std::filesystem::exists("part.mp4"));
+}
+
+TEST_F(Capture, AStretchWhoseSoundtrackEndsBeforeItsEndSaysTheBeatItReached)
+{
+    writeTestProduction(folder);
+    // Ten seconds of music end near beat 21.49, before the stretch's end at beat 30.
+    folder.write("data/soundtrk.mp3", silentSoundtrack(10.0));
+    ASSERT_EQ(run("--from 10 --to 30 -r 10 -o part"), 0) << contents("errors.txt");
+    size_t frames = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("part"))
+        frames += entry.path().extension() == ".png";
+    size_t soundBytes = contents("part/soundtrack.wav").size() - 44;
+
+    std::string said = contents("output.txt");
+    unsigned long long count = 0;
+    double reached = 0;
+    int length = 0;
+    ASSERT_EQ(std::sscanf(said.c_str(), "%llu frames at 10 per second from beat 10 to %lf%n",
+                          &count, &reached, &length),
+              2)
+        << said;
+    EXPECT_EQ(count, frames);
+    // The beat the sound reaches, to a hundredth: where the music ends, which its MP3's last
+    // frames put a little past ten seconds.
+    EXPECT_NEAR(reached, double(soundOffsetAt(10.0) + soundBytes) / 176400 * beatsPerSecond,
+                0.01);
+    EXPECT_NEAR(reached, 10.0 * beatsPerSecond, 0.5);
+    EXPECT_EQ(said.substr(size_t(length)),
+              " in part; the soundtrack ends before beat 30\n");
 }
 
 TEST_F(Capture, StretchesThatAreNotOneAreOneLineOfError)
