@@ -667,6 +667,18 @@ int captureContactSheet(const Options& options, const std::string& path)
 // when it holds a production, else the installed one. What is written goes where the user
 // said: relative to DIR with -C, as tar -C does, and relative to the folder capture was
 // started in otherwise.
+// Whether the current folder, which the user knows as `folder`, holds a production; says what
+// to do in one line when not.
+bool isThereAProduction(const fs::path& folder)
+{
+    if (holdsProduction("."))
+        return true;
+    std::fprintf(stderr, "capture: %s\n", noProductionMessage(folder,
+        "name a production's folder with -C DIR, such as -C build/production in the clone")
+            .c_str());
+    return false;
+}
+
 bool enterProductionFolder(Options& options)
 {
     fs::path folder;
@@ -679,7 +691,7 @@ bool enterProductionFolder(Options& options)
             return true;
         folder = chooseProductionFolder(current, runningProgramPath());
         if (folder == current)
-            return true;
+            return isThereAProduction(current);
         auto pinned = [&current](std::optional<std::string>& path) {
             if (path)
                 path = (current / *path).string();
@@ -693,7 +705,7 @@ bool enterProductionFolder(Options& options)
         std::fprintf(stderr, "capture: %s\n", reason.c_str());
         return false;
     }
-    return true;
+    return isThereAProduction(folder);
 }
 
 int capture(Options& options)

@@ -277,8 +277,19 @@ TEST_F(Capture, MakesAContactSheetOfLabelledFramesFromAnotherFolder)
 
 TEST_F(Capture, ReportsAMissingProductionAndBadOptions)
 {
+    // Where there is no production, what to do about it, for the current folder and for -C.
     EXPECT_EQ(run("-o out"), 1);
-    EXPECT_EQ(contents("errors.txt"), "capture: Failed to load soundtrk.mp3\nfile not found\n");
+    EXPECT_EQ(contents("errors.txt"),
+        "capture: there is no production to play: " + folder.path.string()
+            + " holds neither stashpack nor data/; name a production's folder with -C DIR, such "
+              "as -C build/production in the clone\n");
+    std::filesystem::create_directories(folder.path / "empty");
+    EXPECT_EQ(run("-C empty -o out"), 1);
+    EXPECT_EQ(contents("errors.txt"),
+        "capture: there is no production to play: empty holds neither stashpack nor data/; name "
+        "a production's folder with -C DIR, such as -C build/production in the clone\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.path / "out"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path / "empty" / "out"));
 
     EXPECT_EQ(run("-r 0"), 1);
     EXPECT_EQ(contents("errors.txt"), "capture: -r takes a whole number from 1 to 240\n");
@@ -311,6 +322,8 @@ TEST_F(Capture, SizesThatAreNotWidthByHeightTooSmallOrTooLargeAreOneLineOfError)
         {"40000x30000", "capture: Picture size 40000x30000 is larger than this device can draw: "
                         "at most 8192x8192\n"},
     };
+    // A folder that holds a production, if an empty one, so that the device is asked.
+    std::filesystem::create_directories(folder.path / "data");
     for (const Case& c : cases) {
         EXPECT_EQ(run(std::string("--size ") + c.size + " --at 9 -o out"), 1) << c.size;
         EXPECT_EQ(contents("errors.txt"), c.error);
