@@ -3,6 +3,7 @@
 #include "host/stop_signals.h"
 
 #include "platform/gpu/shared_device.h"
+#include "support/child_process.h"
 #include "support/demo_fixture.h"
 #include "support/silent_clock.h"
 
@@ -146,41 +147,22 @@ int statusAfterSignals(const std::function<void(pid_t)>& send, int number)
 {
     ScratchDir folder;
     writeTestProduction(folder);
-    pid_t pid = fork();
-    if (pid < 0)
-        ADD_FAILURE() << "fork failed";
-    if (pid == 0) {
-        setpgid(0, 0);
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
-        execl(TINCRATES_PROGRAM, TINCRATES_PROGRAM, static_cast<char*>(nullptr));
-        std::_Exit(127);
-    }
-    using std::chrono::steady_clock;
-    auto deadline = steady_clock::now() + std::chrono::seconds(60);
+    pid_t pid = startChild({TINCRATES_PROGRAM},
+        {-1, "/dev/null", "/dev/null", {"DISPLAY", "WAYLAND_DISPLAY", "SDL_AUDIODRIVER=dummy"}});
     int status = 0;
     bool hasEnded = false;
-    while (!catchesSignal(pid, number) && steady_clock::now() < deadline) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            ADD_FAILURE() << "the production ended before it was signalled";
-            return status;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bool isReady = pid > 0 && waitUntil([&] {
+        hasEnded = waitpid(pid, &status, WNOHANG) == pid;
+        return hasEnded || catchesSignal(pid, number);
+    });
+    if (!isReady || hasEnded) {
+        ADD_FAILURE() << "the production did not start, or ended before it was signalled";
+        return hasEnded || pid < 0 ? status : waitForChild(pid, std::chrono::seconds(0));
     }
     send(pid);
-    deadline = steady_clock::now() + std::chrono::seconds(60);
-    while (!hasEnded && steady_clock::now() < deadline) {
-        hasEnded = waitpid(pid, &status, WNOHANG) == pid;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (!hasEnded) {
-        kill(-pid, SIGKILL);
-        waitpid(pid, &status, 0);
+    status = waitForChild(pid);
+    if (status == -1)
         ADD_FAILURE() << "signal " << number << " did not end the run within a minute";
-    }
     return status;
 }
 

@@ -4,6 +4,7 @@
 #include "datafiles/archive_reader.h"
 #include "datafiles/archive_writer.h"
 #include "datafiles/data_file.h"
+#include "support/child_process.h"
 #include "support/demo_fixture.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace tincrates::testing;
 
-std::string contents(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 void writeBytes(const fs::path& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -43,7 +38,7 @@ struct CaptureDamage : ::testing::Test {
         std::string command =
             std::string(CAPTURE_PROGRAM) + " --at 0 -o out >output.txt 2>errors.txt";
         int status = std::system(command.c_str());
-        errors = contents("errors.txt");
+        errors = fileContents("errors.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -61,7 +56,7 @@ struct CaptureDamage : ::testing::Test {
             return aFirst != bFirst ? aFirst : a < b;
         });
         for (const fs::path& file : files) {
-            std::string bytes = contents(file);
+            std::string bytes = fileContents(file);
             writer.addMember(file.filename().string(),
                              {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, 0);
         }
@@ -84,7 +79,7 @@ struct CaptureDamage : ::testing::Test {
 
     void flipByteAt(uint64_t offset)
     {
-        std::string bytes = contents(dataArchiveName);
+        std::string bytes = fileContents(dataArchiveName);
         bytes[size_t(offset)] = char(bytes[size_t(offset)] ^ 0x40);
         writeBytes(dataArchiveName, bytes);
     }
@@ -104,7 +99,7 @@ TEST_F(CaptureDamage, ATruncatedArchiveSaysWhyTheFileIsMissing)
 {
     packArchive(dataArchivePassword, false);
     uint64_t cut = dataOffsetOf("soundtrk.mp3") + 1000;
-    writeBytes(dataArchiveName, contents(dataArchiveName).substr(0, size_t(cut)));
+    writeBytes(dataArchiveName, fileContents(dataArchiveName).substr(0, size_t(cut)));
     EXPECT_EQ(capture(), 1);
     EXPECT_EQ(errors, "capture: Failed to load soundtrk.mp3\nfile not found\nstashpack: packed "
                       "data does not decode to the member: wrong password or damaged member\n");
@@ -113,7 +108,7 @@ TEST_F(CaptureDamage, ATruncatedArchiveSaysWhyTheFileIsMissing)
 TEST_F(CaptureDamage, ATruncatedArchiveIsStoodInForByTheDataFolder)
 {
     packArchive(dataArchivePassword, true);
-    writeBytes(dataArchiveName, contents(dataArchiveName).substr(0, 2000));
+    writeBytes(dataArchiveName, fileContents(dataArchiveName).substr(0, 2000));
     EXPECT_EQ(capture(), 0) << errors;
 }
 
@@ -138,7 +133,7 @@ TEST_F(CaptureDamage, ADamagedHeaderSaysWhereItIs)
 {
     packArchive(dataArchivePassword, false);
     // The header size of the first member, which starts behind the marker and main header.
-    std::string bytes = contents(dataArchiveName);
+    std::string bytes = fileContents(dataArchiveName);
     bytes[20 + 5] = 3;
     bytes[20 + 6] = 0;
     writeBytes(dataArchiveName, bytes);
@@ -185,7 +180,7 @@ TEST_F(CaptureDamage, EachLoadersDamagedFileEndsTheRunWithItsMessage)
          "Failed to load soundtrk.mp3\nThe file's format is not recognised/supported.\n"},
     };
     for (const Damage& damage : damages) {
-        std::string good = contents(fs::path("data") / damage.file);
+        std::string good = fileContents(fs::path("data") / damage.file);
         writeBytes(fs::path("data") / damage.file, damage.content);
         EXPECT_EQ(capture(), 1) << damage.file;
         EXPECT_EQ(errors.rfind("capture: " + damage.message, 0), 0u)
@@ -207,7 +202,7 @@ TEST_F(CaptureDamage, AFailedCaptureRemovesTheEmptyFoldersItMadeAndNoOthers)
             + " >output.txt 2>errors.txt";
         int status = std::system(command.c_str());
         EXPECT_EQ(WEXITSTATUS(status), 1) << output;
-        EXPECT_EQ(contents("errors.txt").rfind("capture: Failed to load soundtrk.mp3\n", 0), 0u)
+        EXPECT_EQ(fileContents("errors.txt").rfind("capture: Failed to load soundtrk.mp3\n", 0), 0u)
             << output;
     }
     std::vector<std::string> names;

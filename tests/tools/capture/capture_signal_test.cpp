@@ -1,53 +1,24 @@
 // capture stopped by a signal, as Ctrl-C and timeout send it: to the whole process group, so
 // that ffmpeg gets it too. Whatever gets it, capture keeps what it has made, with its sound,
 // and exits with 0.
+#include "support/child_process.h"
 #include "support/demo_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace tincrates {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tincrates::testing;
-
-std::string contents(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Polls `condition` until it holds or a minute has passed; returns whether it held.
-bool waitUntil(const std::function<bool()>& condition)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 // What ffprobe says of one stream of `path`: its frame count and its duration in seconds.
 struct Stream {
@@ -63,7 +34,7 @@ Stream probe(const std::string& path, const std::string& stream)
     Stream found;
     if (std::system(command.c_str()) != 0)
         return found;
-    std::string text = contents("probe.txt");
+    std::string text = fileContents("probe.txt");
     size_t at = text.find("nb_frames=");
     if (at != std::string::npos)
         found.frames = std::atol(text.c_str() + at + 10);
@@ -77,57 +48,29 @@ struct CaptureSignal : ::testing::Test {
     CaptureSignal() { writeTestProduction(folder); }
     ~CaptureSignal() override
     {
-        if (process > 0) { // a test that failed half-way leaves nothing running
-            kill(-process, SIGKILL);
-            waitpid(process, nullptr, 0);
-        }
+        if (process > 0) // a test that failed half-way leaves nothing running
+            waitForChild(process, std::chrono::seconds(0));
     }
 
     // Starts capture with `arguments` as the leader of a process group of its own, as a shell
     // starts a job; `path` is the PATH it gets.
     void start(const std::vector<std::string>& arguments, const std::string& path = "")
     {
-        std::vector<std::string> all = {CAPTURE_PROGRAM};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (auto& argument : all)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> variables;
-        for (char** variable = environ; *variable; ++variable)
-            if (path.empty() || std::string(*variable).rfind("PATH=", 0) != 0)
-                variables.push_back(*variable);
+        std::vector<std::string> command = {CAPTURE_PROGRAM};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        ChildSetup setup{-1, "output.txt", "errors.txt"};
         if (!path.empty())
-            variables.push_back("PATH=" + path);
-        std::vector<char*> envp;
-        for (auto& variable : variables)
-            envp.push_back(variable.data());
-        envp.push_back(nullptr);
-
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "output.txt", O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, "errors.txt", O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        ASSERT_EQ(posix_spawn(&process, argv[0], &actions, &attributes, argv.data(), envp.data()),
-                  0);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
+            setup.environment.push_back("PATH=" + path);
+        process = startChild(command, setup);
+        ASSERT_GT(process, 0);
     }
 
     // Waits for capture to end; returns its exit code, or -1 when a signal ended it or it
     // was still running after a minute.
     int finish()
     {
-        int status = 0;
-        bool isEnded = waitUntil([&] { return waitpid(process, &status, WNOHANG) == process; });
-        if (!isEnded)
+        int status = waitForChild(process);
+        if (status == -1)
             return -1;
         // The encoders were its children, in its group: none may outlive it.
         EXPECT_EQ(kill(-process, 0), -1) << "a process of capture's group is still running";
@@ -153,8 +96,8 @@ struct CaptureSignal : ::testing::Test {
     {
         Stream video = probe(name, "v:0");
         Stream audio = probe(name, "a:0");
-        EXPECT_GT(video.frames, 0) << contents("errors.txt");
-        EXPECT_EQ(contents("output.txt"),
+        EXPECT_GT(video.frames, 0) << fileContents("errors.txt");
+        EXPECT_EQ(fileContents("output.txt"),
                   std::to_string(video.frames) + (video.frames == 1 ? " frame" : " frames")
                       + " at 30 per second in " + name + "\n");
         // AAC stores the sound in blocks of 1024 samples, 23 ms.
@@ -177,9 +120,9 @@ TEST_F(CaptureSignal, CtrlCOrTimeoutToTheWholeGroupKeepsAPlayableVideoWithItsSou
         ASSERT_TRUE(waitUntil([] {
             std::error_code error;
             return fs::file_size("video/.demo.mp4.video.mp4", error) > 0 && !error;
-        })) << contents("errors.txt");
+        })) << fileContents("errors.txt");
         ASSERT_EQ(kill(-process, number), 0);
-        ASSERT_EQ(finish(), 0) << contents("errors.txt");
+        ASSERT_EQ(finish(), 0) << fileContents("errors.txt");
         EXPECT_LT(expectWholeVideo("video/demo.mp4"), 1800);
         size_t files = 0;
         for ([[maybe_unused]] const auto& entry : fs::directory_iterator("video"))
@@ -194,11 +137,11 @@ TEST_F(CaptureSignal, ASignalToTheEncoderAloneEndsTheCaptureWithItsVideo)
     ASSERT_TRUE(waitUntil([] {
         std::error_code error;
         return fs::file_size(".demo.mp4.video.mp4", error) > 0 && !error;
-    })) << contents("errors.txt");
+    })) << fileContents("errors.txt");
     std::vector<pid_t> encoders = children();
     ASSERT_EQ(encoders.size(), 1u);
     ASSERT_EQ(kill(encoders[0], SIGINT), 0);
-    ASSERT_EQ(finish(), 0) << contents("errors.txt");
+    ASSERT_EQ(finish(), 0) << fileContents("errors.txt");
     EXPECT_LT(expectWholeVideo("demo.mp4"), 1800);
 }
 
@@ -213,7 +156,7 @@ TEST_F(CaptureSignal, AnEncoderEndedBySignalWhileItStartsIsStartedAgainOnTheSame
     fs::permissions("bin/ffmpeg", fs::perms::owner_all);
     start({"-r", "30", "-t", "60", "-o", "demo.mp4"},
           (folder.path / "bin").string() + ":" + std::getenv("PATH"));
-    ASSERT_EQ(finish(), 0) << contents("errors.txt");
+    ASSERT_EQ(finish(), 0) << fileContents("errors.txt");
     // It ended on the first frame after its encoder did, before the next was drawn.
     long frames = expectWholeVideo("demo.mp4");
     EXPECT_GE(frames, 1);
@@ -242,13 +185,13 @@ TEST_F(CaptureSignal, ASignalWhileTheVideoIsFinishedWaitsForItAndASecondGivesItU
               (folder.path / "bin").string() + ":" + std::getenv("PATH"));
         if (isEveryTime) {
             EXPECT_EQ(finish(), 1);
-            EXPECT_EQ(contents("errors.txt"), "capture: stopped again while the video was being "
+            EXPECT_EQ(fileContents("errors.txt"), "capture: stopped again while the video was being "
                                               "finished; it was not written\n");
             for (const auto& entry : fs::directory_iterator("."))
                 EXPECT_EQ(entry.path().filename().string().find("demo"), std::string::npos)
                     << entry.path();
         } else {
-            ASSERT_EQ(finish(), 0) << contents("errors.txt");
+            ASSERT_EQ(finish(), 0) << fileContents("errors.txt");
             EXPECT_EQ(expectWholeVideo("demo.mp4"), 30); // every frame: the run was over
         }
     }
@@ -259,9 +202,9 @@ TEST_F(CaptureSignal, AFolderOfFramesKeepsASoundtrackAsLongAsItsFrames)
     // A stretch, so that capture says where it stopped.
     start({"-r", "30", "--from", "40", "--to", "200", "-o", "frames"});
     ASSERT_TRUE(waitUntil([] { return fs::exists("frames/frame00002.png"); }))
-        << contents("errors.txt");
+        << fileContents("errors.txt");
     ASSERT_EQ(kill(-process, SIGINT), 0);
-    ASSERT_EQ(finish(), 0) << contents("errors.txt");
+    ASSERT_EQ(finish(), 0) << fileContents("errors.txt");
 
     size_t frames = 0;
     for (const auto& entry : fs::directory_iterator("frames"))
@@ -275,7 +218,7 @@ TEST_F(CaptureSignal, AFolderOfFramesKeepsASoundtrackAsLongAsItsFrames)
 
     // "N frames at 30 per second from beat 40 to B in frames; stopped before beat 200", B the
     // beat that the frames' sound reaches, to a hundredth.
-    std::string said = contents("output.txt");
+    std::string said = fileContents("output.txt");
     unsigned long long count = 0;
     double reached = 0;
     int length = 0;
@@ -296,15 +239,15 @@ TEST_F(CaptureSignal, ChosenMomentsKeepTheFramesMadeAndSayWhereTheyStopped)
     times.pop_back();
     start({"--at", times, "-o", "moments"});
     ASSERT_TRUE(waitUntil([] { return fs::exists("moments/t002.000.png"); }))
-        << contents("errors.txt");
+        << fileContents("errors.txt");
     ASSERT_EQ(kill(-process, SIGTERM), 0);
-    ASSERT_EQ(finish(), 0) << contents("errors.txt");
+    ASSERT_EQ(finish(), 0) << fileContents("errors.txt");
     size_t frames = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator("moments"))
         ++frames;
     ASSERT_LT(frames, 230u);
     // The frames at beats 1 to N, and the next one was at beat N + 1.
-    EXPECT_EQ(contents("output.txt"), std::to_string(frames) + " frames in moments; stopped "
+    EXPECT_EQ(fileContents("output.txt"), std::to_string(frames) + " frames in moments; stopped "
                                           "before beat " + std::to_string(frames + 1) + "\n");
 }
 
