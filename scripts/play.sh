@@ -14,6 +14,11 @@ scripts/build.sh
 if [ $# -gt 0 ]; then
     cd "$caller"
     cd "$1"
+    if [ ! -f stashpack ] && [ ! -d data ]; then
+        echo "play: $1 holds neither stashpack nor data/: give the folder of a production," \
+            "such as $root/build/production" >&2
+        exit 1
+    fi
     exec "$root/build/bin/tincrates"
 fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
