@@ -11,7 +11,7 @@ namespace tincrates {
 namespace {
 
 constexpr int outputDevice = 1; // the first real output device
-constexpr DWORD outputRate = 44100;
+constexpr DWORD outputRate = audioSampleRate;
 
 } // namespace
 

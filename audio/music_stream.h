@@ -2,6 +2,7 @@
 #pragma once
 
 #include "audio/bass.h"
+#include "platform/sound/audio_output.h"
 
 #include <string>
 
@@ -13,8 +14,8 @@ struct DataFile;
 // layer's own terms (see bass.h). At most one exists at a time, since it owns the layer.
 class MusicStream {
 public:
-    static constexpr double bytesPerSecond = 176400.0;          // 44.1 kHz, 2 x 16 bits
-    static constexpr double secondsPerByte = 5.668934240362812e-6; // 1 / 176400
+    static constexpr double bytesPerSecond = audioBytesPerSecond; // 44.1 kHz, 2 x 16 bits
+    static constexpr double secondsPerByte = 1.0 / bytesPerSecond;
 
     // Starts the audio output; `window` is the display's native window, unused on Linux.
     // Throws "could not init bass" when no output can be opened.

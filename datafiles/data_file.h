@@ -17,6 +17,7 @@ struct DataFile {
 // Archive searched first, its password, and the folder searched second.
 constexpr const char* dataArchiveName = "stashpack";
 constexpr const char* dataArchivePassword = "Kd7M";
+constexpr const char* dataFolderName = "data";
 constexpr const char* dataDirectoryFormat = "data/%s";
 
 // Which of the two places a name is looked for in first. A production looks in its archive

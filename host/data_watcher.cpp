@@ -31,7 +31,7 @@ std::map<std::string, DataWatcher::Stamp> DataWatcher::look() const
     fs::path archive = folder / dataArchiveName;
     if (fs::is_regular_file(archive, error))
         add(archive, dataArchiveName);
-    for (const auto& entry : fs::directory_iterator(folder / "data", error))
+    for (const auto& entry : fs::directory_iterator(folder / dataFolderName, error))
         if (entry.is_regular_file(error))
             add(entry.path(), entry.path().filename().string());
     return stamps;

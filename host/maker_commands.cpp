@@ -11,7 +11,6 @@ namespace tincrates {
 
 namespace {
 
-constexpr double beatsPerPhrase = 8;
 
 // How close below a beat or sync time still counts as standing on it: a jump lands on the
 // first sound frame at or after its beat, a few millionths of a beat late.
@@ -94,7 +93,7 @@ std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::stri
         double beat = std::strtod(number.c_str(), &end);
         if (!number.empty() && *end == '\0' && beat >= 0 && beat <= endTime)
             return MakerCommand{MakerCommandType::GoTo, beat};
-        error = "beat takes a time from 0 to 232, such as beat 96";
+        error = "beat takes a time from 0 to " + std::to_string(int(endTime)) + ", such as beat 96";
         return std::nullopt;
     }
     error = "unknown command \"" + normalised(line)

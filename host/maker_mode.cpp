@@ -20,8 +20,6 @@ namespace tincrates {
 
 namespace {
 
-constexpr double phraseBeats = 8;
-constexpr const char* soundtrackName = "soundtrk.mp3";
 
 // "Failed to load voltcrate.scene\nFailed to load crate.material\nline 3: ..." as a maker
 // reads it on one line: the innermost file and its reason, "crate.material: line 3: ...".
@@ -72,7 +70,7 @@ MakerMode::MakerMode(MusicStream& music)
     });
     std::error_code error;
     if (std::filesystem::is_regular_file(dataArchiveName, error)
-        && std::filesystem::is_directory("data", error)) {
+        && std::filesystem::is_directory(dataFolderName, error)) {
         reloadNews = "data/ overrides stashpack: its files are shown in place of the archive's";
         std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
     }
@@ -133,7 +131,7 @@ void MakerMode::beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
     std::vector<std::string> shown;
     std::string unused;
     for (const std::string& name : changed) {
-        if (name == soundtrackName) {
+        if (name == soundtrackFileName) {
             reloadNews = "soundtrk.mp3 changed: the soundtrack is read at the start only";
             std::fprintf(stderr, "tincrates: %s\n", reloadNews.c_str());
         } else if (isShown(name)) {
@@ -149,7 +147,7 @@ void MakerMode::beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
     if (!shown.empty())
         reload(shown, timeline, makeTimeline);
 
-    if (loopStart && t >= *loopStart + phraseBeats)
+    if (loopStart && t >= *loopStart + double(beatsPerPhrase))
         music.seekBytes(soundOffsetAt(*loopStart));
     // The production stands at its end until the maker moves it.
     if (t > endTime && !isPaused) {
@@ -163,7 +161,7 @@ void MakerMode::jumpTo(double beat)
 {
     music.seekBytes(soundOffsetAt(beat));
     if (loopStart)
-        loopStart = (phrasePlaceOf(beat).phrase - 1) * phraseBeats;
+        loopStart = (phrasePlaceOf(beat).phrase - 1) * double(beatsPerPhrase);
 }
 
 bool MakerMode::apply(const MakerCommand& command)
@@ -185,7 +183,7 @@ bool MakerMode::apply(const MakerCommand& command)
         if (loopStart)
             loopStart.reset();
         else
-            loopStart = (phrasePlaceOf(t).phrase - 1) * phraseBeats;
+            loopStart = (phrasePlaceOf(t).phrase - 1) * double(beatsPerPhrase);
         return true;
     case MakerCommandType::ToggleStatus:
         isStatusShown = !isStatusShown;
@@ -210,8 +208,8 @@ std::string MakerMode::statusText(
         text = name;
     }
     char line[160];
-    std::snprintf(line, sizeof line, "beat %.2f | phrase %d beat %d/8 | %s", t, place.phrase,
-        place.beat, text.c_str());
+    std::snprintf(line, sizeof line, "beat %.2f | phrase %d beat %d/%d | %s", t, place.phrase,
+        place.beat, beatsPerPhrase, text.c_str());
     std::string status = line;
     if (framesPerSecond) {
         std::snprintf(line, sizeof line, " | %.0f fps", *framesPerSecond);
@@ -220,7 +218,8 @@ std::string MakerMode::statusText(
     if (isPaused)
         status += " | paused";
     if (loopStart) {
-        std::snprintf(line, sizeof line, " | loop %g-%g", *loopStart, *loopStart + phraseBeats);
+        std::snprintf(line, sizeof line, " | loop %g-%g", *loopStart,
+            *loopStart + double(beatsPerPhrase));
         status += line;
     }
     if (!reloadError.empty())

@@ -1,6 +1,8 @@
 // Which production a program plays: the current folder's, or the one installed with it.
 #include "host/production_folder.h"
 
+#include "datafiles/data_file.h"
+
 #include <system_error>
 
 namespace tincrates {
@@ -11,8 +13,8 @@ bool holdsProduction(const fs::path& folder)
 {
     // The same two places the data files are looked up in, in the same order.
     std::error_code error;
-    return fs::is_regular_file(folder / "stashpack", error)
-        || fs::is_directory(folder / "data", error);
+    return fs::is_regular_file(folder / dataArchiveName, error)
+        || fs::is_directory(folder / dataFolderName, error);
 }
 
 fs::path runningProgramPath()

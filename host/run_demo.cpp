@@ -23,7 +23,6 @@ namespace tincrates {
 namespace {
 
 constexpr const char* title = "flickering tin crates";
-constexpr const char* soundtrackFileName = "soundtrk.mp3";
 
 // The widest status line of the maker's mode, in characters.
 constexpr int statusColumns = 120;

@@ -42,7 +42,7 @@ FrameAnimation animateFrame(float t, unsigned textIndex, const float (&spectrum)
     FrameAnimation frame{};
 
     frame.revealAlpha = t < revealTime ? 0.0f : 1.0f;
-    frame.fieldOfViewDegrees = float(double(spectrum[51]) * 800.0 + 80.0);
+    frame.fieldOfViewDegrees = float(fieldOfViewDegrees(spectrum[fieldOfViewBin]));
 
     frame.cameraPosition = vector(-80.0 * std::sin(0.3 * time), 30.0 * std::cos(0.4 * time),
         80.0 * std::cos(0.3 * time));
@@ -66,7 +66,7 @@ FrameAnimation animateFrame(float t, unsigned textIndex, const float (&spectrum)
     frame.tumble = {float(sign * ax * s), float(sign * ay * s), float(sign * az * s),
         float(sign * c)};
 
-    frame.cameraRoll = spectrum[127];
+    frame.cameraRoll = float(rollRadians(spectrum[rollBin]));
     frame.lightPosition = vector(-70.0 * std::sin(0.7 * time), 70.0 * std::sin(0.7 * time),
         70.0 * std::cos(0.7 * time));
 

@@ -17,7 +17,7 @@ struct OverlayDraw {
 
 struct FrameAnimation {
     float revealAlpha;         // diffuse alpha of the crates' material: 0 before beat 8, then 1
-    float fieldOfViewDegrees;  // camera zoom, pulsing with spectrum bin 51 (the hats)
+    float fieldOfViewDegrees;  // camera zoom, pulsing with spectrum bin fieldOfViewBin (the hats)
     Vector3 cameraPosition;
     Vector3 lookPoint;         // where the camera looks; the lead crate sits there too
     Quaternion tumble;         // rotation of the four tumbling crates
@@ -46,6 +46,23 @@ inline constexpr double beatsPerSecond = 2.149000040690104;
 
 // The demo time in beats after which the production is over.
 inline constexpr float endTime = 232.0f;
+
+// The music is made of phrases of this many beats; a maker steps and loops by them.
+inline constexpr int beatsPerPhrase = 8;
+
+// The spectrum bins that move the camera, and how: its field of view in degrees from the bin
+// near 4.4 kHz (where the hats are), its roll in radians from the bin near 10.9 kHz.
+inline constexpr unsigned fieldOfViewBin = 51;
+inline constexpr unsigned rollBin = 127;
+inline constexpr double fieldOfViewDegrees(float spectrumValue)
+{
+    return double(spectrumValue) * 800.0 + 80.0;
+}
+inline constexpr double rollRadians(float spectrumValue) { return spectrumValue; }
+
+// The production's own files, looked up by these plain names.
+inline constexpr const char* soundtrackFileName = "soundtrk.mp3";
+inline constexpr const char* sceneFileName = "voltcrate.scene";
 
 // The demo time in beats of the soundtrack (128.94 per minute) at a playback position.
 float demoTimeAt(double positionSeconds);

@@ -21,8 +21,6 @@ namespace tincrates {
 
 namespace {
 
-constexpr const char* sceneFileName = "voltcrate.scene";
-
 using sceneObjects::leadCrate;
 using sceneObjects::movedCount;
 

@@ -198,7 +198,8 @@
         isStarted = true;
         // Made and resumed inside the click, the one moment a page may start sound.
         try {
-            const context = new AudioContext({ latencyHint: 'interactive', sampleRate: 44100 });
+            const context = new AudioContext({ latencyHint: 'interactive',
+                sampleRate: Module.ccall('tincrates_sample_rate', 'number', [], []) });
             context.resume();
             Module.audioContext = context;
         } catch (error) {
@@ -224,9 +225,10 @@
         t = Number(t);
         if (mode !== 'still')
             return Promise.reject(new Error('showTime needs the still mode (?t=T)'));
-        if (!(t >= lastStillTime) || t > 232)
+        const endTime = Module.ccall('tincrates_end_time', 'number', [], []);
+        if (!(t >= lastStillTime) || t > endTime)
             return Promise.reject(
-                new Error(`times only go forward, up to 232 (now ${lastStillTime})`));
+                new Error(`times only go forward, up to ${endTime} (now ${lastStillTime})`));
         if (!answerNextTime)
             return Promise.reject(new Error('the still frame before is not shown yet'));
         const promise = new Promise((resolve, reject) => {

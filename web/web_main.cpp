@@ -5,6 +5,7 @@
 // in the address). The page (web/tincrates.js) starts it once the data files are in place.
 #include "host/back_ends.h"
 #include "host/run_demo.h"
+#include "platform/sound/audio_output.h"
 #include "platform/sound/silent_audio_output.h"
 #include "platform/window/window.h"
 #include "production/frame_animation.h"
@@ -133,7 +134,7 @@ int run(int argc, char** argv)
             char* end = nullptr;
             double t = std::strtod(text, &end);
             if (*text == '\0' || *end || !(t >= 0) || t > endTime)
-                return fail("--at takes a demo time from 0 to 232");
+                return fail("--at takes a demo time from 0 to " + std::to_string(int(endTime)));
             stillTime = t;
         } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
             PictureSize size;
@@ -155,6 +156,15 @@ int main(int argc, char** argv)
     int exitCode = run(argc, argv);
     reportEnd(exitCode);
     return exitCode;
+}
+
+// The production's facts that the page needs before the program runs: the end of the demo
+// time, past which no still is asked for, and the sound's rate, at which the page opens its
+// audio context.
+extern "C" EMSCRIPTEN_KEEPALIVE double tincrates_end_time() { return tincrates::endTime; }
+extern "C" EMSCRIPTEN_KEEPALIVE int tincrates_sample_rate()
+{
+    return int(tincrates::audioSampleRate);
 }
 
 // The page checks the size in its address (?size=WxH) before it fetches anything, so that a

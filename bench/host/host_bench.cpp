@@ -5,6 +5,7 @@
 // the sizes of today's screens (1440 × 1080 for 1080 lines, 1920 × 1440), and of the host
 // tests' small production, counting the heap allocations per frame, which should be none.
 #include "audio/music_stream.h"
+#include "datafiles/data_file.h"
 #include "host/run_demo.h"
 #include "platform/gpu/shared_device.h"
 #include "production/frame_animation.h"
@@ -60,8 +61,8 @@ public:
     {
         std::error_code error;
         if (production == Production::generated)
-            std::filesystem::copy_file(
-                PRODUCTION_DIR "/stashpack", folder.path / "stashpack", error);
+            std::filesystem::copy_file(std::filesystem::path(PRODUCTION_DIR) / dataArchiveName,
+                folder.path / dataArchiveName, error);
         else
             writeTestProduction(folder);
         isReady = !error;
@@ -70,7 +71,7 @@ public:
         publishSharedDevice(device.get());
         useLinearFiltering(*device.get());
         music.emplace(nullptr);
-        music->load("soundtrk.mp3", 0.0);
+        music->load(soundtrackFileName, 0.0);
         music->play();
         timeline.emplace(*device.get(), *music);
         timeline->build();
@@ -125,7 +126,7 @@ void timelineFrame(benchmark::State& state, Production production)
     }
     // The first frames make the buffers, shaders and mip chains that later frames reuse, and
     // each text's first appearance uploads its texture: show each once beforehand.
-    for (float t = 0.0f; t < 232.0f; t += 2.0f)
+    for (float t = 0.0f; t < endTime; t += 2.0f)
         run.frame(t);
 
     float t = 9.0f;
@@ -133,7 +134,7 @@ void timelineFrame(benchmark::State& state, Production production)
     for (auto _ : state) {
         run.frame(t);
         t += 0.07f; // about 30 frames per second of the music
-        if (t > 232.0f)
+        if (t > endTime)
             t = 9.0f;
     }
     state.counters["allocations per frame"] = benchmark::Counter(
@@ -142,7 +143,7 @@ void timelineFrame(benchmark::State& state, Production production)
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-// The generated production played from beat 0 to 232 at 60 frames per second of music, the
+// The generated production played from beat 0 to its end at 60 frames per second of music, the
 // clock moving with the frames as in capture, each frame timed alone (drawn and read back).
 // A first pass at 10 frames per second makes the shaders and uploads the texts, whose first
 // appearance costs extra; its slowest frame is reported apart from the steady ones.
@@ -162,7 +163,7 @@ void wholeTimeline(benchmark::State& state)
             uint64_t bytes = frame * audioSampleRate / uint64_t(rate) * audioBytesPerFrame;
             clock.advance(bytes - clock.position());
             float t = demoTimeAt(double(frame) / rate);
-            if (t > 232.0f)
+            if (t > endTime)
                 break;
             auto start = std::chrono::steady_clock::now();
             run.frame(t);

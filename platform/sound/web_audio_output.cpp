@@ -69,15 +69,15 @@ EM_JS(void, webAudioStartSource, (int number), {
     output.startContextTime = when;
 });
 
-EM_JS(void, webAudioSetSound, (int number, const int16_t* samples, int frameCount), {
+EM_JS(void, webAudioSetSound, (int number, const int16_t* samples, int frameCount, int rate), {
     const output = Module.webAudioOutputs.table[number];
     output.buffer = null;
     output.startSeconds = 0;
     output.lastFrame = 0;
     if (frameCount <= 0)
         return;
-    // 44.1 kHz stereo, interleaved 16-bit; the context resamples to its own rate.
-    const buffer = output.context.createBuffer(2, frameCount, 44100);
+    // Stereo, interleaved 16-bit; the context resamples to its own rate.
+    const buffer = output.context.createBuffer(2, frameCount, rate);
     const left = buffer.getChannelData(0);
     const right = buffer.getChannelData(1);
     const first = samples >> 1;
@@ -96,14 +96,14 @@ EM_JS(void, webAudioSetStart, (int number, double seconds, double frame), {
 
 // The sample frame being heard, never before the last one reported since the sound started
 // or moved: the estimate jitters by a few frames, and the production's clock must not go back.
-EM_JS(double, webAudioFrame, (int number, double heardTime), {
+EM_JS(double, webAudioFrame, (int number, double heardTime, int rate), {
     const output = Module.webAudioOutputs.table[number];
     if (!output.buffer)
         return 0;
-    let frame = Math.round(output.startSeconds * 44100);
+    let frame = Math.round(output.startSeconds * rate);
     if (output.source) {
         const elapsed = Math.max(0, heardTime - output.startContextTime);
-        frame += Math.floor(elapsed * 44100);
+        frame += Math.floor(elapsed * rate);
     }
     frame = Math.min(Math.max(frame, output.lastFrame), output.buffer.length);
     output.lastFrame = frame;
@@ -135,7 +135,8 @@ void WebAudioOutput::setSound(std::span<const uint8_t> pcm)
     isPlaying = false;
     // The samples are copied into the browser's buffer, so the block is not read afterwards.
     size_t frameCount = pcm.size() / audioBytesPerFrame;
-    webAudioSetSound(output, reinterpret_cast<const int16_t*>(pcm.data()), int(frameCount));
+    webAudioSetSound(output, reinterpret_cast<const int16_t*>(pcm.data()), int(frameCount),
+        int(audioSampleRate));
 }
 
 void WebAudioOutput::play()
@@ -162,7 +163,8 @@ void WebAudioOutput::seek(uint64_t byteOffset)
 
 uint64_t WebAudioOutput::position() const
 {
-    return uint64_t(webAudioFrame(output, webAudioHeardTime(output))) * audioBytesPerFrame;
+    return uint64_t(webAudioFrame(output, webAudioHeardTime(output), int(audioSampleRate)))
+        * audioBytesPerFrame;
 }
 
 void WebAudioOutput::startFrom(uint64_t frame)

@@ -125,8 +125,6 @@ TEST_F(MusicStreamTest, PositionIsTheClockInSeconds)
     EXPECT_EQ(music.positionSeconds(), 0.0); // no seek for a start of 0.0
     clock.output->advance(176400);
     EXPECT_EQ(music.positionSeconds(), 1.0);
-    // Demo time at one second, as the entry computes it.
-    EXPECT_EQ(float(music.positionSeconds() * 2.149000040690104), 2.149f);
     clock.output->advance(100 * 176400);
     EXPECT_NEAR(music.positionSeconds(), 3.0, 1e-9); // stands still at the end
 }

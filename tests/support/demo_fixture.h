@@ -5,7 +5,9 @@
 
 #include "support/mp3_maker.h"
 #include "host/run_demo.h"
+#include "platform/sound/audio_output.h"
 #include "platform/window/headless_window.h"
+#include "production/frame_animation.h"
 #include "production/timeline.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"
@@ -135,7 +137,7 @@ constexpr double soundtrackSecondsPastEnd = 109.0;
 // A byte position of the soundtrack (whole 4-byte frames) at which the demo time is about `t`.
 inline uint64_t bytesAtDemoTime(double t)
 {
-    return uint64_t(std::llround(t / 2.149000040690104 * 44100.0)) * 4;
+    return uint64_t(std::llround(t / beatsPerSecond * audioSampleRate)) * audioBytesPerFrame;
 }
 
 // An image of one colour, 0xAARRGGBB, written as a PNG to `path`.

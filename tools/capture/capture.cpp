@@ -179,7 +179,7 @@ std::string readDemoTime(const std::string& text, const std::string& option, dou
         return option + " takes a demo time in beats such as 90, not \"" + text + "\"";
     if (value < 0 || value > endTime)
         return option + " " + text + " is outside the production, whose demo time runs from 0 "
-            "to 232";
+            "to " + std::to_string(int(endTime));
     t = value;
     return {};
 }
@@ -339,7 +339,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
             options.contactSheet = value;
         } else if (argument == "--at") {
             if (!parseTimes(value, options.times))
-                return fail("--at takes demo times from 0 to 232, such as 9.5,60");
+                return fail(("--at takes demo times from 0 to " + std::to_string(int(endTime))
+                    + ", such as 9.5,60").c_str());
         } else if (argument == "-r") {
             long rate = std::strtol(value.c_str(), &end, 10);
             if (end == value.c_str() || *end || rate < 1 || rate > 240)
@@ -371,7 +372,8 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
                 *options.from, *options.to);
         else if (options.from && !(*options.from < endTime))
             std::snprintf(reason, sizeof reason,
-                "--from %g must be before the production's end, 232", *options.from);
+                "--from %g must be before the production's end, %g", *options.from,
+                double(endTime));
         else if (options.to && !(*options.to > 0))
             std::snprintf(reason, sizeof reason,
                 "--to %g must be after the production's start, 0", *options.to);

@@ -1,4 +1,5 @@
 // cratesmith: makes the production's data folder from the generator's own sources, and its icon.
+#include "production/frame_animation.h"
 #include "tools/cratesmith/data_folder.h"
 #include "tools/cratesmith/pictures/icon.h"
 #include "tools/cratesmith/pictures/lettering.h"
@@ -106,7 +107,7 @@ int main(int argc, char** argv)
             step("scene, meshes and materials");
             makeScenery(data);
             step("soundtrack");
-            data.writeBytes("soundtrk.mp3", makeSoundtrack());
+            data.writeBytes(tincrates::soundtrackFileName, makeSoundtrack());
             data.fixTimes();
             step(("done: " + std::to_string(data.names().size()) + " files in " + folder)
                      .c_str());

@@ -10,6 +10,8 @@
 // field of view and the roll over the demo time, with the beats where the text changes.
 #include "audio/bass.h"
 #include "audio/music_stream.h"
+#include "datafiles/data_file.h"
+#include "platform/sound/audio_output.h"
 #include "platform/sound/silent_audio_output.h"
 #include "production/frame_animation.h"
 #include "tools/cratesmith/sound/music_measures.h"
@@ -34,11 +36,9 @@ namespace {
 using namespace tincrates;
 using namespace tincrates::cratesmith;
 
-constexpr double endOfProduction = 232.0;
+constexpr double endOfProduction = endTime;
 constexpr int videoFramesPerSecond = 60;
-constexpr uint64_t bytesPerVideoFrame = 176400 / videoFramesPerSecond;
-constexpr float syncTimes[] = {16,  24,  32,  40,  56,  64.5f, 72,  80,  88,  97,  104,
-                               112, 121, 128, 136, 152, 160,   164, 165, 166, 167, 168};
+constexpr uint64_t bytesPerVideoFrame = audioBytesPerSecond / videoFramesPerSecond;
 
 struct CameraFrame {
     float t;
@@ -113,8 +113,8 @@ int run(const std::string& folder, const std::string& plotPath)
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("cannot make a scratch folder");
         scratch = pattern;
-        std::filesystem::create_directories(scratch / "data");
-        std::ofstream(scratch / "data" / "soundtrk.mp3", std::ios::binary) << mp3;
+        std::filesystem::create_directories(scratch / dataFolderName);
+        std::ofstream(scratch / dataFolderName / soundtrackFileName, std::ios::binary) << mp3;
         std::filesystem::current_path(scratch);
     } else {
         std::filesystem::current_path(folder);
@@ -127,11 +127,11 @@ int run(const std::string& folder, const std::string& plotPath)
         return made;
     });
     MusicStream music(nullptr);
-    music.load("soundtrk.mp3", 0.0);
+    music.load(soundtrackFileName, 0.0);
     music.play();
 
     // The whole decoded sound, as the stream holds it.
-    std::vector<int16_t> pcm(size_t(200.0 * 176400.0) / 2);
+    std::vector<int16_t> pcm(size_t(200.0 * audioBytesPerSecond) / 2);
     DWORD bytes = BASS_ChannelGetData(music.stream, pcm.data(), DWORD(pcm.size() * 2));
     pcm.resize(bytes / 2);
     size_t frames = pcm.size() / 2;
@@ -153,11 +153,11 @@ int run(const std::string& folder, const std::string& plotPath)
     std::vector<double> offsetsMs, energyRatios;
     const size_t search = 1323; // 30 ms
     for (int beat = 8; beat < int(endOfProduction); ++beat) {
-        auto expected = size_t(std::ceil(beat / beatsPerSecond * 44100.0));
+        auto expected = size_t(std::ceil(beat / beatsPerSecond * audioSampleRate));
         long offset = kickOffsetFrames(pcm, expected, search);
         double onsetSeconds = double((long(expected) + offset) * 4) * MusicStream::secondsPerByte;
         offsetsMs.push_back((beatAt(onsetSeconds) - beat) / beatsPerSecond * 1000.0);
-        auto half = size_t(std::ceil((beat + 0.5) / beatsPerSecond * 44100.0));
+        auto half = size_t(std::ceil((beat + 0.5) / beatsPerSecond * audioSampleRate));
         double onBeat = kickBodyEnergy(pcm, expected);
         double offBeat = kickBodyEnergy(pcm, half);
         energyRatios.push_back(onBeat / std::max(offBeat, 1e-12));

@@ -58,7 +58,7 @@ struct CaptureSignal : ::testing::Test {
     {
         std::vector<std::string> command = {CAPTURE_PROGRAM};
         command.insert(command.end(), arguments.begin(), arguments.end());
-        ChildSetup setup{-1, "output.txt", "errors.txt"};
+        ChildSetup setup{-1, "output.txt", "errors.txt", {}};
         if (!path.empty())
             setup.environment.push_back("PATH=" + path);
         process = startChild(command, setup);

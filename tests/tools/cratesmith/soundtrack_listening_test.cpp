@@ -19,9 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double demoTimePerSecond = 2.149000040690104;
-constexpr float endOfProduction = 232.0f;
-constexpr uint64_t bytesPerFrameAt60 = 176400 / 60;
+constexpr double demoTimePerSecond = beatsPerSecond;
+constexpr float endOfProduction = endTime;
+constexpr uint64_t bytesPerFrameAt60 = audioBytesPerSecond / 60;
 
 float demoTimeAt(double seconds) { return float(seconds * demoTimePerSecond); }
 

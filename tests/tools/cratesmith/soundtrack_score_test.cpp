@@ -33,8 +33,8 @@ TEST(SoundtrackScore, BeatsAreThePicturesBeats)
 {
     // The picture's time is the music's seconds times 2.149, taken to single precision.
     for (double beat : {8.0, 64.5, 97.0, 164.0, 192.0, 232.0}) {
-        double seconds = double(frameAtBeat(beat)) / 44100.0;
-        EXPECT_NEAR(float(seconds * 2.149000040690104), beat, 1e-4) << beat;
+        double seconds = double(frameAtBeat(beat)) / audioSampleRate;
+        EXPECT_NEAR(float(seconds * beatsPerSecond), beat, 1e-4) << beat;
     }
     EXPECT_GE(soundtrackSeconds, 110.0);
     EXPECT_GT(soundtrackSeconds, secondsOfBeats(endBeat));

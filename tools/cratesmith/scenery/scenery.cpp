@@ -4,6 +4,7 @@
 // in a yard that reaches into the fog, and the tumbling crates the timeline moves.
 #include "tools/cratesmith/scenery/scenery.h"
 
+#include "production/frame_animation.h"
 #include "production/scene_objects.h"
 #include "tools/cratesmith/data_folder.h"
 #include "tools/cratesmith/meshes/crate_meshes.h"
@@ -369,7 +370,7 @@ void makeScenery(DataFolder& data)
 
     for (const auto& [name, text] : materials)
         data.writeBytes(name, text);
-    data.writeBytes("voltcrate.scene", sceneText());
+    data.writeBytes(sceneFileName, sceneText());
 }
 
 } // namespace tincrates::cratesmith

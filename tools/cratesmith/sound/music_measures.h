@@ -3,19 +3,14 @@
 // spread over the piece. The tests and the statistics tool share them.
 #pragma once
 
+#include "production/frame_animation.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 namespace tincrates::cratesmith {
-
-// The camera as the picture drives it from the spectrum: the field of view in degrees from
-// the bin near 4.4 kHz, the roll in radians from the bin near 10.9 kHz.
-constexpr size_t fieldOfViewBin = 51;
-constexpr size_t rollBin = 127;
-constexpr double fieldOfViewDegrees(float spectrumValue) { return spectrumValue * 800.0 + 80.0; }
-constexpr double rollRadians(float spectrumValue) { return spectrumValue; }
 
 struct Spread {
     double minimum = 0.0;

@@ -4,6 +4,7 @@
 // changes its text, shows the credits and fades out.
 #pragma once
 
+#include "platform/sound/audio_output.h"
 #include "production/frame_animation.h"
 
 #include <cmath>
@@ -14,10 +15,10 @@
 namespace tincrates::cratesmith {
 
 using tincrates::beatsPerSecond;
-constexpr double musicSampleRate = 44100.0;
-// The picture ends at beat 232 (107.96 s); the music runs on in silence a little beyond, so
-// it never stops before the picture does.
-constexpr double endBeat = 232.0;
+constexpr double musicSampleRate = audioSampleRate;
+// The picture ends at its last beat (107.96 s); the music runs on in silence a little beyond,
+// so it never stops before the picture does.
+constexpr double endBeat = endTime;
 constexpr double soundtrackSeconds = 111.0;
 
 // The sample frame on which `beat` starts.

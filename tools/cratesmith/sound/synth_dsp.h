@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include "platform/sound/audio_output.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <numbers>
@@ -12,7 +14,7 @@
 
 namespace tincrates::cratesmith {
 
-constexpr int synthRate = 44100;
+constexpr int synthRate = int(audioSampleRate);
 constexpr double synthSecondsPerSample = 1.0 / synthRate;
 
 // Where a mono sound sits between the sides: constant power, with the centre at unity on
