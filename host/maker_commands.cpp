@@ -88,10 +88,8 @@ std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::stri
         if (text == name.name)
             return MakerCommand{name.type};
     if (text == "beat" || text.rfind("beat ", 0) == 0) {
-        std::string number = normalised(text.substr(4));
-        char* end = nullptr;
-        double beat = std::strtod(number.c_str(), &end);
-        if (!number.empty() && *end == '\0' && beat >= 0 && beat <= endTime)
+        double beat = 0;
+        if (readBeats(text.substr(4), beat) && isWithinProduction(beat))
             return MakerCommand{MakerCommandType::GoTo, beat};
         error = "beat takes a time from 0 to " + std::to_string(int(endTime)) + ", such as beat 96";
         return std::nullopt;

@@ -6,7 +6,10 @@
 #include "platform/sound/audio_output.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 namespace tincrates {
 
@@ -23,6 +26,21 @@ Vector3 vector(double x, double y, double z) { return {float(x), float(y), float
 } // namespace
 
 float demoTimeAt(double positionSeconds) { return float(positionSeconds * beatsPerSecond); }
+
+bool readBeats(std::string_view text, double& beats)
+{
+    size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return false;
+    std::string number(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+    char* end = nullptr;
+    double value = std::strtod(number.c_str(), &end);
+    // strtod would also take leading blanks of its own accord, "nan" and "inf".
+    if (std::isspace(static_cast<unsigned char>(number[0])) || *end || !std::isfinite(value))
+        return false;
+    beats = value;
+    return true;
+}
 
 uint64_t soundOffsetAt(double t)
 {

@@ -6,6 +6,7 @@
 #include "math/vector_math.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace tincrates {
 
@@ -66,6 +67,13 @@ inline constexpr const char* sceneFileName = "voltcrate.scene";
 
 // The demo time in beats of the soundtrack (128.94 per minute) at a playback position.
 float demoTimeAt(double positionSeconds);
+
+// Reads a number of beats as makers type it: a decimal number, blanks around it allowed,
+// nothing else (not "nan" or "inf" either). False for anything else.
+bool readBeats(std::string_view text, double& beats);
+
+// Whether demo time `t` lies within the production, from 0 to endTime.
+inline bool isWithinProduction(double t) { return t >= 0 && t <= endTime; }
 
 // Where demo time `t` falls in the decoded soundtrack: the byte offset of the first sound frame
 // at or after it, which a clock that moves by whole frames of sound stops on to show `t`.

@@ -130,10 +130,8 @@ int run(int argc, char** argv)
     std::optional<PictureSize> pictureSize;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--at") == 0 && i + 1 < argc) {
-            const char* text = argv[++i];
-            char* end = nullptr;
-            double t = std::strtod(text, &end);
-            if (*text == '\0' || *end || !(t >= 0) || t > endTime)
+            double t = 0;
+            if (!readBeats(argv[++i], t) || !isWithinProduction(t))
                 return fail("--at takes a demo time from 0 to " + std::to_string(int(endTime)));
             stillTime = t;
         } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {

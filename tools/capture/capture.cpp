@@ -153,9 +153,8 @@ bool parseTimes(const std::string& text, std::vector<double>& times)
     while (start <= text.size()) {
         size_t comma = text.find(',', start);
         std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
-        char* end = nullptr;
-        double t = std::strtod(item.c_str(), &end);
-        if (item.empty() || *end || !(t >= 0) || t > endTime)
+        double t = 0;
+        if (!readBeats(item, t) || !isWithinProduction(t))
             return false;
         times.push_back(t);
         if (comma == std::string::npos)
@@ -171,13 +170,10 @@ bool parseTimes(const std::string& text, std::vector<double>& times)
 // it is one within the production, else the reason in one line.
 std::string readDemoTime(const std::string& text, const std::string& option, double& t)
 {
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    // strtod would pass over leading blanks and read "nan" and "inf".
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end
-        || !std::isfinite(value))
+    double value = 0;
+    if (!readBeats(text, value))
         return option + " takes a demo time in beats such as 90, not \"" + text + "\"";
-    if (value < 0 || value > endTime)
+    if (!isWithinProduction(value))
         return option + " " + text + " is outside the production, whose demo time runs from 0 "
             "to " + std::to_string(int(endTime));
     t = value;
