@@ -3,6 +3,7 @@
 #include "assets/material_manager.h"
 
 #include "support/asset_fixture.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ protected:
     std::string failureOf(const std::string& body)
     {
         writeData("bad.mat", "<material>" + body + "</material>");
-        return thrownText([&] { materials.get("bad.mat"); });
+        return errorOf([&] { materials.get("bad.mat"); });
     }
 
     MaterialManager materials;
@@ -150,28 +151,28 @@ TEST_F(MaterialFile, ABadKeywordFailsTheLoadWithItsText)
 TEST_F(MaterialFile, XmlErrorsGiveTheLineAndDescription)
 {
     writeData("broken.mat", "<material>\n<diffuse r=\"1\">\n</material>");
-    EXPECT_EQ(thrownText([&] { materials.get("broken.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("broken.mat"); }),
         "Failed to load broken.mat\nline 3: Error reading end tag.");
     writeData("quote.mat", "<material>\n\n<diffuse r=\"1/>");
-    EXPECT_EQ(thrownText([&] { materials.get("quote.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("quote.mat"); }),
         "Failed to load quote.mat\nline 3: Error parsing Element.");
     writeData("empty.mat", "");
-    EXPECT_EQ(thrownText([&] { materials.get("empty.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("empty.mat"); }),
         "Failed to load empty.mat\nline 0: Error document empty.");
     writeData("binary.mat", std::string("\0\xff\xfe<", 4));
-    EXPECT_NE(thrownText([&] { materials.get("binary.mat"); }), "");
+    EXPECT_NE(errorOf([&] { materials.get("binary.mat"); }), "");
 }
 
 TEST_F(MaterialFile, ADocumentWithoutAnElementIsRefused)
 {
     writeData("comment.mat", "<!-- nothing here -->");
-    EXPECT_EQ(thrownText([&] { materials.get("comment.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("comment.mat"); }),
         "Failed to load comment.mat\nNo root element");
 }
 
 TEST_F(MaterialFile, AMissingFileIsReported)
 {
-    EXPECT_EQ(thrownText([&] { materials.get("absent.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("absent.mat"); }),
         "Failed to load absent.mat\nFile not found");
 }
 

@@ -4,6 +4,7 @@
 
 #include "assets/material_manager.h"
 #include "support/asset_fixture.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -114,7 +115,7 @@ TEST_F(TextureLoading, NamesAreLookedUpUnchangedSoEachTextImageIsItsOwn)
 TEST_F(TextureLoading, AMissingImageNamesItselfTwice)
 {
     TextureManager textures;
-    EXPECT_EQ(thrownText([&] { textures.get("nowhere.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("nowhere.png"); }),
         "Failed to load nowhere.png\nfile not found: nowhere.png");
 }
 
@@ -122,14 +123,14 @@ TEST_F(TextureLoading, BytesThatAreNoImageFailAndTheNextRequestTriesAgain)
 {
     writeData("credits.png", "This is a text file, not an image.\n");
     TextureManager textures;
-    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("credits.png"); }),
         "Failed to load credits.png\nfailed to load credits.png: not a PNG or JPEG image");
     // A damaged PNG: the signature and a cut-off header.
     writeData("credits.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18));
-    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("credits.png"); }),
         "Failed to load credits.png\nfailed to load credits.png: truncated PNG data");
     writeData("credits.png", "");
-    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("credits.png"); }),
         "Failed to load credits.png\nfailed to load credits.png: not a PNG or JPEG image");
 
     writeSolidPng("credits.png", 0xFF102030);
@@ -145,7 +146,7 @@ TEST_F(TextureLoading, AnImageThatCannotBeUsedSaysWhy)
     auto failure = [&](const std::string& content) {
         writeData("box.png", content);
         TextureManager textures;
-        return thrownText([&] { textures.get("box.png"); });
+        return errorOf([&] { textures.get("box.png"); });
     };
     const std::string prefix = "Failed to load box.png\nfailed to load box.png: ";
 
@@ -174,7 +175,7 @@ TEST_F(TextureLoading, WithoutADeviceTheLoadFailsInsteadOfCrashing)
     writeSolidPng("white.png", 0xFFFFFFFF);
     publishSharedDevice(nullptr);
     TextureManager textures;
-    EXPECT_EQ(thrownText([&] { textures.get("white.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("white.png"); }),
         "Failed to load white.png\nfailed to load white.png: no graphics device to make the "
         "texture on");
 }

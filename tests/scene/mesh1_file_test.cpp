@@ -1,6 +1,7 @@
 // MESH1 bytes written and read back, and damaged files refused with the engine's texts.
 #include "scene/mesh1_file.h"
 
+#include "support/error_of.h"
 #include "support/sample_mesh.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +13,7 @@ using testing::sampleMesh;
 
 std::string failureOf(const std::string& bytes)
 {
-    try {
-        decodeMesh1(bytes);
-    } catch (const std::string& failure) {
-        return failure;
-    }
-    return "";
+    return testing::errorOf([&] { decodeMesh1(bytes); });
 }
 
 TEST(Mesh1Data, WrittenBytesReadBackTheSame)

@@ -4,6 +4,7 @@
 
 #include "mesh_file_builder.h"
 #include "support/asset_fixture.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ protected:
     std::string failureOf(const std::string& bytes)
     {
         writeData("bad.mesh", bytes);
-        return thrownText([&] { meshes.get("bad.mesh"); });
+        return errorOf([&] { meshes.get("bad.mesh"); });
     }
 
     MeshManager meshes;
@@ -83,7 +84,7 @@ TEST_F(MeshFile, AnythingButTheMagicIsNotAMesh)
     EXPECT_EQ(failureOf("mesh1" + std::string(8, '\0')), notMesh);
     EXPECT_EQ(failureOf("MESH"), notMesh);
     EXPECT_EQ(failureOf(""), notMesh);
-    EXPECT_EQ(thrownText([&] { meshes.get("absent.mesh"); }),
+    EXPECT_EQ(errorOf([&] { meshes.get("absent.mesh"); }),
         "Failed to load absent.mesh\nFile not found");
 }
 
@@ -95,7 +96,7 @@ TEST_F(MeshFile, EveryTruncationIsReportedAndNothingIsKept)
     for (size_t length = 5; length < whole.size(); ++length) {
         MeshManager each;
         writeData("cut.mesh", whole.substr(0, length));
-        EXPECT_EQ(thrownText([&] { each.get("cut.mesh"); }),
+        EXPECT_EQ(errorOf([&] { each.get("cut.mesh"); }),
             "Failed to load cut.mesh\nTruncated MESH1-file")
             << length;
     }

@@ -2,6 +2,8 @@
 // handedness, and line-numbered errors for malformed models.
 #include "tools/meshconv/obj_reader.h"
 
+#include "support/error_of.h"
+
 #include <gtest/gtest.h>
 
 namespace tincrates::meshconv {
@@ -9,12 +11,7 @@ namespace {
 
 std::string failureOf(const std::string& text)
 {
-    try {
-        readObj(text, "default.mat");
-    } catch (const std::string& failure) {
-        return failure;
-    }
-    return "";
+    return testing::errorOf([&] { readObj(text, "default.mat"); });
 }
 
 TEST(ObjReader, GroupsFollowUsemtlAndShareEqualCorners)
