@@ -76,7 +76,7 @@ protected:
     MaterialManager materials;
 };
 
-TEST_F(MaterialApply, a_plain_material_records_no_blend_factors_and_disables_stage_zero)
+TEST_F(MaterialApply, APlainMaterialRecordsNoBlendFactorsAndDisablesStageZero)
 {
     loadBody("")->apply(true, true);
     std::vector<std::string> expected{renderState(D3DRS_ALPHABLENDENABLE, 0)};
@@ -86,7 +86,7 @@ TEST_F(MaterialApply, a_plain_material_records_no_blend_factors_and_disables_sta
     EXPECT_EQ(recordedBlock(), expected);
 }
 
-TEST_F(MaterialApply, blend_factors_other_than_one_and_zero_turn_blending_on)
+TEST_F(MaterialApply, BlendFactorsOtherThanOneAndZeroTurnBlendingOn)
 {
     loadBody("<blend srcblend=\"srcalpha\"/><cull mode=\"none\"/>"
              "<zbuffer mode=\"false\" test=\"false\"/>")
@@ -105,7 +105,7 @@ TEST_F(MaterialApply, blend_factors_other_than_one_and_zero_turn_blending_on)
     EXPECT_EQ(recordedBlock().front(), renderState(D3DRS_ALPHABLENDENABLE, 0));
 }
 
-TEST_F(MaterialApply, texture_and_envmap_fill_stages_zero_and_one_and_close_stage_two)
+TEST_F(MaterialApply, TextureAndEnvmapFillStagesZeroAndOneAndCloseStageTwo)
 {
     writeSolidPng("base.png", 0xFFFFFFFF);
     writeSolidPng("env.png", 0xFF000000);
@@ -134,7 +134,7 @@ TEST_F(MaterialApply, texture_and_envmap_fill_stages_zero_and_one_and_close_stag
     EXPECT_EQ(recordedBlock(), expected);
 }
 
-TEST_F(MaterialApply, the_block_is_recorded_once_and_sets_the_device_states)
+TEST_F(MaterialApply, TheBlockIsRecordedOnceAndSetsTheDeviceStates)
 {
     Material* material = loadBody("<cull mode=\"cw\"/><blend srcblend=\"one\" dstblend=\"one\"/>");
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -156,7 +156,7 @@ TEST_F(MaterialApply, the_block_is_recorded_once_and_sets_the_device_states)
     EXPECT_EQ(value, DWORD(D3DBLEND_ONE));
 }
 
-TEST_F(MaterialApply, the_device_material_takes_the_colours_at_every_apply)
+TEST_F(MaterialApply, TheDeviceMaterialTakesTheColoursAtEveryApply)
 {
     Material* material = loadBody("<emissive r=\"0.1\" g=\"0.2\" b=\"0.3\" a=\"0.4\"/>"
                                   "<ambient r=\"0.5\" g=\"0.6\" b=\"0.7\" a=\"0.8\"/>"

@@ -3,6 +3,7 @@
 #include "assets/material_manager.h"
 
 #include "support/asset_fixture.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ protected:
     std::string failureOf(const std::string& body)
     {
         writeData("bad.mat", "<material>" + body + "</material>");
-        return thrownText([&] { materials.get("bad.mat"); });
+        return errorOf([&] { materials.get("bad.mat"); });
     }
 
     MaterialManager materials;
@@ -38,7 +39,7 @@ void expectColour(const Colour& colour, float r, float g, float b, float a)
     EXPECT_FLOAT_EQ(colour.a, a);
 }
 
-TEST_F(MaterialFile, an_empty_root_gives_the_initial_values)
+TEST_F(MaterialFile, AnEmptyRootGivesTheInitialValues)
 {
     Material* material = loadBody("");
     ASSERT_NE(material, nullptr);
@@ -58,7 +59,7 @@ TEST_F(MaterialFile, an_empty_root_gives_the_initial_values)
     EXPECT_EQ(material->stateBlock, nullptr);
 }
 
-TEST_F(MaterialFile, a_colour_element_sets_all_four_channels_with_one_for_the_absent)
+TEST_F(MaterialFile, AColourElementSetsAllFourChannelsWithOneForTheAbsent)
 {
     Material* material = loadBody("<emissive r=\"0.25\" g=\"0.5\" b=\"0.75\" a=\"0\"/>"
                                   "<ambient g=\"0.2\"/>"
@@ -72,7 +73,7 @@ TEST_F(MaterialFile, a_colour_element_sets_all_four_channels_with_one_for_the_ab
     EXPECT_FLOAT_EQ(material->power, 20);
 }
 
-TEST_F(MaterialFile, a_bare_specular_resets_shininess_and_power)
+TEST_F(MaterialFile, ABareSpecularResetsShininessAndPower)
 {
     Material* material = loadBody("<specular shinyness=\"2\" power=\"8\"/><specular/>");
     expectColour(material->specular, 1, 1, 1, 1);
@@ -80,7 +81,7 @@ TEST_F(MaterialFile, a_bare_specular_resets_shininess_and_power)
     EXPECT_FLOAT_EQ(material->power, 1);
 }
 
-TEST_F(MaterialFile, numbers_follow_atof)
+TEST_F(MaterialFile, NumbersFollowAtof)
 {
     Material* material = loadBody(
         "<diffuse r=\"  0.5xyz\" g=\"abc\" b=\"-2.5e-1\" a=\"\"/><specular power=\"1e2\"/>");
@@ -88,7 +89,7 @@ TEST_F(MaterialFile, numbers_follow_atof)
     EXPECT_FLOAT_EQ(material->power, 100);
 }
 
-TEST_F(MaterialFile, the_last_occurrence_wins_and_other_names_are_ignored)
+TEST_F(MaterialFile, TheLastOccurrenceWinsAndOtherNamesAreIgnored)
 {
     Material* material = loadBody("<diffuse r=\"0.1\"/><!-- a comment -->text"
                                   "<Diffuse r=\"0\"/><unknown mode=\"x\"/>"
@@ -96,7 +97,7 @@ TEST_F(MaterialFile, the_last_occurrence_wins_and_other_names_are_ignored)
     expectColour(material->diffuse, 1, 0.3f, 1, 1);
 }
 
-TEST_F(MaterialFile, zbuffer_modes_and_depth_writes)
+TEST_F(MaterialFile, ZbufferModesAndDepthWrites)
 {
     EXPECT_EQ(loadBody("<zbuffer mode=\"false\"/>")->zMode, D3DZB_FALSE);
     MaterialManager other;
@@ -117,7 +118,7 @@ TEST_F(MaterialFile, zbuffer_modes_and_depth_writes)
     EXPECT_TRUE(keep->zWrite);
 }
 
-TEST_F(MaterialFile, cull_and_blend_keywords)
+TEST_F(MaterialFile, CullAndBlendKeywords)
 {
     Material* material = loadBody("<cull mode=\"none\"/><blend srcblend=\"srcalpha\"/>");
     EXPECT_EQ(material->cullMode, D3DCULL_NONE);
@@ -138,7 +139,7 @@ TEST_F(MaterialFile, cull_and_blend_keywords)
     }
 }
 
-TEST_F(MaterialFile, a_bad_keyword_fails_the_load_with_its_text)
+TEST_F(MaterialFile, ABadKeywordFailsTheLoadWithItsText)
 {
     EXPECT_EQ(failureOf("<cull mode=\"CW\"/>"), "Failed to load bad.mat\ninvalid cull mode");
     EXPECT_EQ(failureOf("<zbuffer mode=\"on\"/>"), "Failed to load bad.mat\ninvalid zbuffer mode");
@@ -147,35 +148,35 @@ TEST_F(MaterialFile, a_bad_keyword_fails_the_load_with_its_text)
     EXPECT_EQ(MaterialManager::totalCount(nullptr), 0);
 }
 
-TEST_F(MaterialFile, xml_errors_give_the_line_and_description)
+TEST_F(MaterialFile, XmlErrorsGiveTheLineAndDescription)
 {
     writeData("broken.mat", "<material>\n<diffuse r=\"1\">\n</material>");
-    EXPECT_EQ(thrownText([&] { materials.get("broken.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("broken.mat"); }),
         "Failed to load broken.mat\nline 3: Error reading end tag.");
     writeData("quote.mat", "<material>\n\n<diffuse r=\"1/>");
-    EXPECT_EQ(thrownText([&] { materials.get("quote.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("quote.mat"); }),
         "Failed to load quote.mat\nline 3: Error parsing Element.");
     writeData("empty.mat", "");
-    EXPECT_EQ(thrownText([&] { materials.get("empty.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("empty.mat"); }),
         "Failed to load empty.mat\nline 0: Error document empty.");
     writeData("binary.mat", std::string("\0\xff\xfe<", 4));
-    EXPECT_NE(thrownText([&] { materials.get("binary.mat"); }), "");
+    EXPECT_NE(errorOf([&] { materials.get("binary.mat"); }), "");
 }
 
-TEST_F(MaterialFile, a_document_without_an_element_is_refused)
+TEST_F(MaterialFile, ADocumentWithoutAnElementIsRefused)
 {
     writeData("comment.mat", "<!-- nothing here -->");
-    EXPECT_EQ(thrownText([&] { materials.get("comment.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("comment.mat"); }),
         "Failed to load comment.mat\nNo root element");
 }
 
-TEST_F(MaterialFile, a_missing_file_is_reported)
+TEST_F(MaterialFile, AMissingFileIsReported)
 {
-    EXPECT_EQ(thrownText([&] { materials.get("absent.mat"); }),
+    EXPECT_EQ(errorOf([&] { materials.get("absent.mat"); }),
         "Failed to load absent.mat\nFile not found");
 }
 
-TEST_F(MaterialFile, texture_and_envmap_share_one_texture_held_twice)
+TEST_F(MaterialFile, TextureAndEnvmapShareOneTextureHeldTwice)
 {
     writeSolidPng("chrome.png", 0xFF808080);
     Material* material
@@ -185,7 +186,7 @@ TEST_F(MaterialFile, texture_and_envmap_share_one_texture_held_twice)
     EXPECT_EQ(materials.textures.heldCount(material->texture), 2);
 }
 
-TEST_F(MaterialFile, a_texture_failure_carries_the_image_lines)
+TEST_F(MaterialFile, ATextureFailureCarriesTheImageLines)
 {
     EXPECT_EQ(failureOf("<texture file=\"gone.png\"/>"),
         "Failed to load bad.mat\nFailed to load gone.png\nfile not found: gone.png");

@@ -1,5 +1,7 @@
 #include "assets/resource_manager.h"
 
+#include "support/error_of.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -163,12 +165,8 @@ TEST_F(ResourceManagerTest, NewObjectAtADestroyedOnesAddressIsNotTakenForIt)
 TEST_F(ResourceManagerTest, FailedLoadIsWrappedAndLeavesNoCounts)
 {
     NoteManager manager;
-    try {
-        manager.get("missing.png");
-        FAIL() << "expected a text error";
-    } catch (const std::string& text) {
-        EXPECT_EQ(text, "Failed to load missing.png\nfile not found: missing.png");
-    }
+    EXPECT_EQ(testing::errorOf([&] { manager.get("missing.png"); }),
+              "Failed to load missing.png\nfile not found: missing.png");
     files["missing.png"] = "arrived";
     Note* note = manager.get("missing.png");
     EXPECT_EQ(note->text, "arrived");
@@ -179,12 +177,8 @@ TEST_F(ResourceManagerTest, FailedLoadIsWrappedAndLeavesNoCounts)
 TEST_F(ResourceManagerTest, NestedFailuresGainOneLinePerManager)
 {
     NoteBookManager books;
-    try {
-        books.get("b");
-        FAIL() << "expected a text error";
-    } catch (const std::string& text) {
-        EXPECT_EQ(text, "Failed to load b\nFailed to load b.page\nfile not found: b.page");
-    }
+    EXPECT_EQ(testing::errorOf([&] { books.get("b"); }),
+              "Failed to load b\nFailed to load b.page\nfile not found: b.page");
 }
 
 TEST_F(ResourceManagerTest, HeldManagerGivesBackItsObjectsFirst)

@@ -4,6 +4,7 @@
 
 #include "assets/material_manager.h"
 #include "support/asset_fixture.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +56,7 @@ uint32_t levelZeroPixel(Texture* texture, UINT x, UINT y)
     return pixel;
 }
 
-TEST_F(TextureLoading, decodes_a_png_with_its_alpha_and_a_full_mip_chain)
+TEST_F(TextureLoading, DecodesAPngWithItsAlphaAndAFullMipChain)
 {
     writeDataPng("quad.png", 4, 2,
         {0x80FF0000, 0xFF00FF00, 0xFF0000FF, 0x00FFFFFF, 0xFF000000, 0xFF000000, 0xFF000000,
@@ -74,7 +75,7 @@ TEST_F(TextureLoading, decodes_a_png_with_its_alpha_and_a_full_mip_chain)
     EXPECT_EQ(levelZeroPixel(texture, 3, 0), 0x00FFFFFFu);
 }
 
-TEST_F(TextureLoading, one_texture_is_shared_by_a_host_manager_and_a_material)
+TEST_F(TextureLoading, OneTextureIsSharedByAHostManagerAndAMaterial)
 {
     writeSolidPng("white.png", 0xFFFFFFFF);
     writeData("plain.mat", "<material><texture file=\"white.png\"/></material>");
@@ -92,7 +93,7 @@ TEST_F(TextureLoading, one_texture_is_shared_by_a_host_manager_and_a_material)
     EXPECT_EQ(hostTextures.get("white.png"), fromHost);
 }
 
-TEST_F(TextureLoading, names_are_looked_up_unchanged_so_each_text_image_is_its_own)
+TEST_F(TextureLoading, NamesAreLookedUpUnchangedSoEachTextImageIsItsOwn)
 {
     TextureManager textures;
     std::vector<Texture*> loaded;
@@ -111,25 +112,25 @@ TEST_F(TextureLoading, names_are_looked_up_unchanged_so_each_text_image_is_its_o
     EXPECT_NE(textures.get("White.png"), textures.get("white.png"));
 }
 
-TEST_F(TextureLoading, a_missing_image_names_itself_twice)
+TEST_F(TextureLoading, AMissingImageNamesItselfTwice)
 {
     TextureManager textures;
-    EXPECT_EQ(thrownText([&] { textures.get("nowhere.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("nowhere.png"); }),
         "Failed to load nowhere.png\nfile not found: nowhere.png");
 }
 
-TEST_F(TextureLoading, bytes_that_are_no_image_fail_and_the_next_request_tries_again)
+TEST_F(TextureLoading, BytesThatAreNoImageFailAndTheNextRequestTriesAgain)
 {
     writeData("credits.png", "This is a text file, not an image.\n");
     TextureManager textures;
-    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("credits.png"); }),
         "Failed to load credits.png\nfailed to load credits.png: not a PNG or JPEG image");
     // A damaged PNG: the signature and a cut-off header.
     writeData("credits.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18));
-    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("credits.png"); }),
         "Failed to load credits.png\nfailed to load credits.png: truncated PNG data");
     writeData("credits.png", "");
-    EXPECT_EQ(thrownText([&] { textures.get("credits.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("credits.png"); }),
         "Failed to load credits.png\nfailed to load credits.png: not a PNG or JPEG image");
 
     writeSolidPng("credits.png", 0xFF102030);
@@ -138,14 +139,14 @@ TEST_F(TextureLoading, bytes_that_are_no_image_fail_and_the_next_request_tries_a
     EXPECT_EQ(textures.heldCount(texture), 1);
 }
 
-TEST_F(TextureLoading, an_image_that_cannot_be_used_says_why)
+TEST_F(TextureLoading, AnImageThatCannotBeUsedSaysWhy)
 {
     writeSolidPng("box.png", 0xFF808080);
     const std::string png = dataContent("box.png");
     auto failure = [&](const std::string& content) {
         writeData("box.png", content);
         TextureManager textures;
-        return thrownText([&] { textures.get("box.png"); });
+        return errorOf([&] { textures.get("box.png"); });
     };
     const std::string prefix = "Failed to load box.png\nfailed to load box.png: ";
 
@@ -169,12 +170,12 @@ TEST_F(TextureLoading, an_image_that_cannot_be_used_says_why)
     EXPECT_EQ(failure(jpeg), "");
 }
 
-TEST_F(TextureLoading, without_a_device_the_load_fails_instead_of_crashing)
+TEST_F(TextureLoading, WithoutADeviceTheLoadFailsInsteadOfCrashing)
 {
     writeSolidPng("white.png", 0xFFFFFFFF);
     publishSharedDevice(nullptr);
     TextureManager textures;
-    EXPECT_EQ(thrownText([&] { textures.get("white.png"); }),
+    EXPECT_EQ(errorOf([&] { textures.get("white.png"); }),
         "Failed to load white.png\nfailed to load white.png: no graphics device to make the "
         "texture on");
 }

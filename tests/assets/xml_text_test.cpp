@@ -5,6 +5,7 @@
 #include "assets/xml_text.h"
 
 #include "assets/material_manager.h"
+#include "support/error_of.h"
 #include "support/scratch_dir.h"
 
 #include <gtest/gtest.h>
@@ -16,16 +17,12 @@ namespace tincrates {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::errorOf;
 
 // The text a load throws, or "" when it throws nothing.
 std::string failureOf(MaterialManager& materials, const std::string& name)
 {
-    try {
-        materials.get(name);
-    } catch (const std::string& text) {
-        return text;
-    }
-    return "";
+    return errorOf([&] { materials.get(name); });
 }
 
 TEST(XmlText, IsTheWholeFileFollowedByZeroBytes)
@@ -40,12 +37,7 @@ TEST(XmlText, IsTheWholeFileFollowedByZeroBytes)
 TEST(XmlText, AMissingFileIsNotFound)
 {
     testing::ScratchDir scratch;
-    try {
-        readXmlText("absent.xml");
-        FAIL() << "no exception";
-    } catch (const std::string& text) {
-        EXPECT_EQ(text, "File not found");
-    }
+    EXPECT_EQ(errorOf([] { readXmlText("absent.xml"); }), "File not found");
 }
 
 TEST(XmlText, TheHostileMaterialFailsWithItsLine)

@@ -4,6 +4,7 @@
 
 #include "platform/gpu/shared_device.h"
 #include "support/demo_fixture.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@ namespace tincrates {
 namespace {
 
 using testing::backBufferDesc;
+using testing::errorOf;
 using testing::ScriptedWindow;
 
 // A Direct3D over the real one that can lack hardware vertex processing or refuse devices,
@@ -194,13 +196,8 @@ TEST_F(DisplayFixture, AFixedBackBufferStaysAndATooLargeOneIsRefusedInOneLine)
     EXPECT_EQ(backBufferDesc(display.device).Width, 800u);
 
     Display tooLarge(services());
-    try {
-        tooLarge.open("t", 9000, 6750, D3DFMT_X8R8G8B8, true);
-        FAIL() << "a back buffer beyond the device's textures was made";
-    } catch (const std::string& text) {
-        EXPECT_EQ(text,
-            "Picture size 9000x6750 is larger than this device can draw: at most 8192x8192");
-    }
+    EXPECT_EQ(errorOf([&] { tooLarge.open("t", 9000, 6750, D3DFMT_X8R8G8B8, true); }),
+        "Picture size 9000x6750 is larger than this device can draw: at most 8192x8192");
     EXPECT_EQ(tooLarge.device, nullptr);
 }
 
@@ -249,32 +246,20 @@ TEST_F(DisplayFixture, ReportsEachFailedStepInItsOwnWords)
     noWindow.createWindow = [](const std::string&, int, int, bool)
         -> std::shared_ptr<Window> { throw std::string("SDL: cannot create the window"); };
     Display first(noWindow);
-    try {
-        first.open("t", 64, 32, D3DFMT_X8R8G8B8, true);
-        FAIL() << "opened without a window";
-    } catch (const std::string& text) {
-        EXPECT_EQ(text, "CreateWindowEx failed\nSDL: cannot create the window");
-    }
+    EXPECT_EQ(errorOf([&] { first.open("t", 64, 32, D3DFMT_X8R8G8B8, true); }),
+        "CreateWindowEx failed\nSDL: cannot create the window");
 
     DisplayServices noDirect3D = services();
     noDirect3D.createDirect3D = [](UINT) -> IDirect3D9* { return nullptr; };
     Display second(noDirect3D);
-    try {
-        second.open("t", 64, 32, D3DFMT_X8R8G8B8, true);
-        FAIL() << "opened without Direct3D";
-    } catch (const std::string& text) {
-        EXPECT_EQ(text, "Direct3DCreate9() failed");
-    }
+    EXPECT_EQ(errorOf([&] { second.open("t", 64, 32, D3DFMT_X8R8G8B8, true); }),
+        "Direct3DCreate9() failed");
     second.close(); // only the window was made
     EXPECT_EQ(second.window, nullptr);
 
     Display third(services(true, true));
-    try {
-        third.open("t", 64, 32, D3DFMT_X8R8G8B8, true);
-        FAIL() << "opened without a device";
-    } catch (const std::string& text) {
-        EXPECT_EQ(text, "CreateDevice() failed");
-    }
+    EXPECT_EQ(errorOf([&] { third.open("t", 64, 32, D3DFMT_X8R8G8B8, true); }),
+        "CreateDevice() failed");
     EXPECT_EQ(sharedDevice(), nullptr);
     third.close();
     EXPECT_EQ(log.back(), "Direct3D released");

@@ -3,6 +3,7 @@
 
 #include "call_line.h"
 #include "published_device.h"
+#include "support/error_of.h"
 #include "support/recording_device.h"
 
 #include <gtest/gtest.h>

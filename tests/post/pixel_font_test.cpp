@@ -2,6 +2,8 @@
 // they belong, at any scale, clipped at every edge of the pixels.
 #include "post/pixel_font.h"
 
+#include "support/error_of.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -173,13 +175,8 @@ TEST(PixelFont, ClipsAtEveryEdgeAndWritesNothingOutside)
 TEST(PixelFont, RefusesAScaleBelowOneAndIgnoresAnEmptyTarget)
 {
     Canvas canvas(8, 8);
-    std::string error;
-    try {
-        writeText(canvas.view(), 0, 0, "x", ink, 0);
-    } catch (const std::string& text) {
-        error = text;
-    }
-    EXPECT_EQ(error, "text scale must be at least 1");
+    EXPECT_EQ(testing::errorOf([&] { writeText(canvas.view(), 0, 0, "x", ink, 0); }),
+              "text scale must be at least 1");
     writeText(PixelView{}, 0, 0, "nothing to write into", ink);
     writeText(PixelView{canvas.pixels.data(), 0, 8, 8}, 0, 0, "no width", ink);
     EXPECT_EQ(std::count(canvas.pixels.begin(), canvas.pixels.end(), ink), 0);

@@ -7,7 +7,6 @@
 #include "support/headless_device.h"
 
 #include <initializer_list>
-#include <string>
 
 namespace tincrates::testing {
 
@@ -21,17 +20,6 @@ public:
     PublishedDevice& operator=(const PublishedDevice&) = delete;
     ~PublishedDevice() { publishSharedDevice(nullptr); }
 };
-
-// The text thrown by `action`, or "" when it throws nothing.
-inline std::string errorOf(auto&& action)
-{
-    try {
-        action();
-    } catch (const std::string& error) {
-        return error;
-    }
-    return "";
-}
 
 // Clears `target` to `background`, then each rectangle of `rects` to `colour`.
 inline void paint(IDirect3DDevice9* device, RenderTexture& target, D3DCOLOR background,

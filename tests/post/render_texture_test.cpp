@@ -1,15 +1,15 @@
 // RenderTexture: creation, binding, restoring and the reference it borrows while bound.
 #include "post/render_texture.h"
 
+#include "support/error_of.h"
 #include "support/headless_device.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace tincrates {
 namespace {
 
+using testing::errorOf;
 using testing::HeadlessDevice;
 
 constexpr DWORD renderTargetUsage = D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP;
@@ -19,16 +19,6 @@ ULONG countOf(IDirect3DSurface9* surface)
 {
     surface->AddRef();
     return surface->Release();
-}
-
-std::string errorOf(auto&& action)
-{
-    try {
-        action();
-    } catch (const std::string& error) {
-        return error;
-    }
-    return "";
 }
 
 TEST(RenderTexture, LevelZeroHasTheRequestedSize)

@@ -4,6 +4,7 @@
 
 #include "post/blur_pass.h"
 #include "published_device.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // MESH1 bytes written and read back, and damaged files refused with the engine's texts.
 #include "scene/mesh1_file.h"
 
+#include "support/error_of.h"
 #include "support/sample_mesh.h"
 
 #include <gtest/gtest.h>
@@ -12,15 +13,10 @@ using testing::sampleMesh;
 
 std::string failureOf(const std::string& bytes)
 {
-    try {
-        decodeMesh1(bytes);
-    } catch (const std::string& failure) {
-        return failure;
-    }
-    return "";
+    return testing::errorOf([&] { decodeMesh1(bytes); });
 }
 
-TEST(Mesh1Data, written_bytes_read_back_the_same)
+TEST(Mesh1Data, WrittenBytesReadBackTheSame)
 {
     std::string bytes = encodeMesh1(sampleMesh());
     EXPECT_EQ(bytes.size(), 5u + 4 + 3 * 36 + 4 + (10 + 4 + 6) + (10 + 4));
@@ -34,7 +30,7 @@ TEST(Mesh1Data, written_bytes_read_back_the_same)
     EXPECT_TRUE(back.groups[1].indices.empty());
 }
 
-TEST(Mesh1Data, damaged_files_are_refused_at_every_length)
+TEST(Mesh1Data, DamagedFilesAreRefusedAtEveryLength)
 {
     std::string bytes = encodeMesh1(sampleMesh());
     for (size_t length = 0; length < bytes.size(); ++length)
@@ -48,7 +44,7 @@ TEST(Mesh1Data, damaged_files_are_refused_at_every_length)
     EXPECT_EQ(failureOf("MESH0"), "Not a MESH1-file");
 }
 
-TEST(Mesh1Data, groups_that_cannot_be_stored_are_refused)
+TEST(Mesh1Data, GroupsThatCannotBeStoredAreRefused)
 {
     MeshData mesh = sampleMesh();
     mesh.groups[0].indices.push_back(0);

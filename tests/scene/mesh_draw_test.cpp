@@ -41,7 +41,7 @@ protected:
 
 bool near(int actual, int expected) { return std::abs(actual - expected) <= 1; }
 
-TEST_F(MeshDraw, buffers_are_made_at_the_first_draw_only)
+TEST_F(MeshDraw, BuffersAreMadeAtTheFirstDrawOnly)
 {
     writeData("plain.mat", "<material/>");
     MeshFileBuilder file;
@@ -79,7 +79,7 @@ TEST_F(MeshDraw, buffers_are_made_at_the_first_draw_only)
     EXPECT_EQ(recorder.callsNamed("DrawIndexedPrimitive").size(), 2u);
 }
 
-TEST_F(MeshDraw, each_group_is_drawn_with_its_own_material)
+TEST_F(MeshDraw, EachGroupIsDrawnWithItsOwnMaterial)
 {
     // Lit with no light and no ambient, a surface shows its emissive colour; the textured
     // material modulates its texture with that (white) colour, so the texture shows as it is.
@@ -116,7 +116,7 @@ TEST_F(MeshDraw, each_group_is_drawn_with_its_own_material)
     }
 }
 
-TEST_F(MeshDraw, without_vertices_or_a_device_nothing_is_drawn)
+TEST_F(MeshDraw, WithoutVerticesOrADeviceNothingIsDrawn)
 {
     writeData("empty.mesh", std::string("MESH1") + std::string(8, '\0'));
     meshes.get("empty.mesh")->draw();

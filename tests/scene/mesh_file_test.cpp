@@ -4,6 +4,7 @@
 
 #include "mesh_file_builder.h"
 #include "support/asset_fixture.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +26,13 @@ protected:
     std::string failureOf(const std::string& bytes)
     {
         writeData("bad.mesh", bytes);
-        return thrownText([&] { meshes.get("bad.mesh"); });
+        return errorOf([&] { meshes.get("bad.mesh"); });
     }
 
     MeshManager meshes;
 };
 
-TEST_F(MeshFile, an_empty_mesh_loads_and_draws_nothing)
+TEST_F(MeshFile, AnEmptyMeshLoadsAndDrawsNothing)
 {
     Mesh* mesh = load(std::string("MESH1") + std::string(8, '\0'));
     ASSERT_NE(mesh, nullptr);
@@ -41,7 +42,7 @@ TEST_F(MeshFile, an_empty_mesh_loads_and_draws_nothing)
     EXPECT_EQ(mesh->vertexBuffer, nullptr);
 }
 
-TEST_F(MeshFile, vertices_and_groups_are_read_in_file_order_with_white_vertices)
+TEST_F(MeshFile, VerticesAndGroupsAreReadInFileOrderWithWhiteVertices)
 {
     writeData("other.mat", "<material><diffuse r=\"0\"/></material>");
     MeshFileBuilder file;
@@ -76,18 +77,18 @@ TEST_F(MeshFile, vertices_and_groups_are_read_in_file_order_with_white_vertices)
     EXPECT_EQ(mesh->groups[0].indexBuffer, nullptr);
 }
 
-TEST_F(MeshFile, anything_but_the_magic_is_not_a_mesh)
+TEST_F(MeshFile, AnythingButTheMagicIsNotAMesh)
 {
     const std::string notMesh = "Failed to load bad.mesh\nNot a MESH1-file";
     EXPECT_EQ(failureOf("MESH2" + std::string(8, '\0')), notMesh);
     EXPECT_EQ(failureOf("mesh1" + std::string(8, '\0')), notMesh);
     EXPECT_EQ(failureOf("MESH"), notMesh);
     EXPECT_EQ(failureOf(""), notMesh);
-    EXPECT_EQ(thrownText([&] { meshes.get("absent.mesh"); }),
+    EXPECT_EQ(errorOf([&] { meshes.get("absent.mesh"); }),
         "Failed to load absent.mesh\nFile not found");
 }
 
-TEST_F(MeshFile, every_truncation_is_reported_and_nothing_is_kept)
+TEST_F(MeshFile, EveryTruncationIsReportedAndNothingIsKept)
 {
     MeshFileBuilder file;
     file.vertex(0, 0, 0).vertex(1, 0, 0).vertex(0, 1, 0).group("plain.mat", {0, 1, 2, 2, 1, 0});
@@ -95,14 +96,14 @@ TEST_F(MeshFile, every_truncation_is_reported_and_nothing_is_kept)
     for (size_t length = 5; length < whole.size(); ++length) {
         MeshManager each;
         writeData("cut.mesh", whole.substr(0, length));
-        EXPECT_EQ(thrownText([&] { each.get("cut.mesh"); }),
+        EXPECT_EQ(errorOf([&] { each.get("cut.mesh"); }),
             "Failed to load cut.mesh\nTruncated MESH1-file")
             << length;
     }
     EXPECT_EQ(load(whole)->groups.size(), 1u);
 }
 
-TEST_F(MeshFile, counts_beyond_the_data_are_refused_before_anything_is_allocated)
+TEST_F(MeshFile, CountsBeyondTheDataAreRefusedBeforeAnythingIsAllocated)
 {
     std::string hugeVertices = "MESH1";
     MeshFileBuilder::appendCount(hugeVertices, 0xFFFFFFFFu);
@@ -124,14 +125,14 @@ TEST_F(MeshFile, counts_beyond_the_data_are_refused_before_anything_is_allocated
         "Failed to load bad.mesh\nTruncated MESH1-file");
 }
 
-TEST_F(MeshFile, indices_must_address_a_vertex)
+TEST_F(MeshFile, IndicesMustAddressAVertex)
 {
     MeshFileBuilder file;
     file.vertex(0, 0, 0).vertex(1, 0, 0).vertex(0, 1, 0).group("plain.mat", {0, 1, 3});
     EXPECT_EQ(failureOf(file.bytes()), "Failed to load bad.mesh\nVertex index out of range: 3");
 }
 
-TEST_F(MeshFile, a_group_material_failure_carries_every_line)
+TEST_F(MeshFile, AGroupMaterialFailureCarriesEveryLine)
 {
     writeData("shiny.mat", "<material><texture file=\"gone.png\"/></material>");
     MeshFileBuilder file;

@@ -27,7 +27,7 @@ protected:
     }
 };
 
-TEST_F(MeshManagers, each_link_holds_what_its_loads_took)
+TEST_F(MeshManagers, EachLinkHoldsWhatItsLoadsTook)
 {
     TextureManager hostTextures;
     Texture* white = hostTextures.get("white.png");
@@ -49,7 +49,7 @@ TEST_F(MeshManagers, each_link_holds_what_its_loads_took)
     EXPECT_EQ(TextureManager::totalCount(white), 1);
 }
 
-TEST_F(MeshManagers, a_mesh_shared_by_two_managers_keeps_its_materials_when_the_loader_goes)
+TEST_F(MeshManagers, AMeshSharedByTwoManagersKeepsItsMaterialsWhenTheLoaderGoes)
 {
     auto first = std::make_unique<MeshManager>();
     MeshManager second;
@@ -69,7 +69,7 @@ TEST_F(MeshManagers, a_mesh_shared_by_two_managers_keeps_its_materials_when_the_
     device->EndScene();
 }
 
-TEST_F(MeshManagers, a_material_shared_by_two_managers_keeps_its_textures_when_the_loader_goes)
+TEST_F(MeshManagers, AMaterialSharedByTwoManagersKeepsItsTexturesWhenTheLoaderGoes)
 {
     auto first = std::make_unique<MaterialManager>();
     MaterialManager second;
@@ -80,7 +80,7 @@ TEST_F(MeshManagers, a_material_shared_by_two_managers_keeps_its_textures_when_t
     EXPECT_EQ(second.textures.heldCount(material->texture), 1);
 }
 
-TEST_F(MeshManagers, a_reload_after_every_holder_is_gone_reads_the_files_again)
+TEST_F(MeshManagers, AReloadAfterEveryHolderIsGoneReadsTheFilesAgain)
 {
     {
         MeshManager meshes;

@@ -3,6 +3,7 @@
 #include "scene/scene_manager.h"
 
 #include "scene_test_files.h"
+#include "support/error_of.h"
 #include "support/scratch_dir.h"
 
 #include <gtest/gtest.h>
@@ -18,12 +19,7 @@ protected:
     std::string loadError(const std::string& text, const std::string& name = "bad.scene")
     {
         folder.write("data/" + name, text);
-        try {
-            manager.get(name);
-        } catch (const std::string& error) {
-            return error;
-        }
-        return "";
+        return testing::errorOf([&] { manager.get(name); });
     }
 
     testing::ScratchDir folder;
@@ -32,12 +28,8 @@ protected:
 
 TEST_F(SceneFileError, MissingFileIsReportedByName)
 {
-    try {
-        manager.get("voltcrate.scene");
-        FAIL() << "no error";
-    } catch (const std::string& error) {
-        EXPECT_EQ("Failed to load voltcrate.scene\nFile not found", error);
-    }
+    EXPECT_EQ(testing::errorOf([&] { manager.get("voltcrate.scene"); }),
+              "Failed to load voltcrate.scene\nFile not found");
 }
 
 TEST_F(SceneFileError, SyntaxErrorGivesTheLine)

@@ -49,16 +49,4 @@ protected:
     HeadlessDevice device;
 };
 
-// The text a call throws, or "" when it throws nothing.
-template <class Call>
-std::string thrownText(Call&& call)
-{
-    try {
-        call();
-    } catch (const std::string& text) {
-        return text;
-    }
-    return "";
-}
-
 } // namespace tincrates::testing

@@ -8,6 +8,7 @@
 #include "platform/image/png_image.h"
 #include "production/frame_animation.h"
 #include "scene/scene_manager.h"
+#include "support/error_of.h"
 #include "support/headless_device.h"
 #include "support/scratch_dir.h"
 
@@ -70,11 +71,7 @@ TEST_F(ArchiveOnly, SceneLoadsThroughTheManagersAndFitsTheTimeline)
     {
         SceneManager scenes;
         Scene* scene = nullptr;
-        try {
-            scene = scenes.get("voltcrate.scene");
-        } catch (const std::string& text) {
-            FAIL() << text;
-        }
+        ASSERT_EQ(errorOf([&] { scene = scenes.get("voltcrate.scene"); }), "");
         ASSERT_GE(scene->objects.size(), 5u);
         for (size_t i = 0; i < 5; ++i)
             EXPECT_NE(scene->objects[i]->mesh, nullptr) << "object " << i;

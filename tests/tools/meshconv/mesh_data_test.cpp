@@ -10,7 +10,7 @@ namespace {
 
 using testing::sampleMesh;
 
-TEST(Mesh1Data, the_summary_gives_counts_bounds_and_groups)
+TEST(Mesh1Data, TheSummaryGivesCountsBoundsAndGroups)
 {
     EXPECT_EQ(describeMesh(sampleMesh()),
         "3 vertices, 2 groups, 1 triangle\n"

@@ -45,7 +45,7 @@ constexpr const char* squareObj = "v -1 -1 -0.5\nv 1 -1 -0.5\nv 1 1 -0.5\nv -1 1
                                   "usemtl red.mat\nf 1 2 3\n"
                                   "usemtl green.mat\nf 1 3 4\n";
 
-TEST_F(MeshconvProgram, a_converted_model_loads_and_shows_its_front_faces)
+TEST_F(MeshconvProgram, AConvertedModelLoadsAndShowsItsFrontFaces)
 {
     scratch.write("square.obj", squareObj);
     scratch.write("data/red.mat", "<m><emissive r=\"1\" g=\"0\" b=\"0\"/></m>");
@@ -79,7 +79,7 @@ TEST_F(MeshconvProgram, a_converted_model_loads_and_shows_its_front_faces)
     publishSharedDevice(nullptr);
 }
 
-TEST_F(MeshconvProgram, bad_input_ends_with_a_message_and_no_output_file)
+TEST_F(MeshconvProgram, BadInputEndsWithAMessageAndNoOutputFile)
 {
     scratch.write("bad.obj", "v 0 0 0\nf 1 1 9\n");
     EXPECT_EQ(run("convert bad.obj bad.mesh"), 1);
@@ -100,7 +100,7 @@ TEST_F(MeshconvProgram, bad_input_ends_with_a_message_and_no_output_file)
         "meshconv: unknown command frobnicate (see meshconv --help)\n");
 }
 
-TEST_F(MeshconvProgram, input_without_faces_is_refused_and_nothing_is_written)
+TEST_F(MeshconvProgram, InputWithoutFacesIsRefusedAndNothingIsWritten)
 {
     std::string noise;
     uint32_t state = 27;

@@ -2,6 +2,8 @@
 // handedness, and line-numbered errors for malformed models.
 #include "tools/meshconv/obj_reader.h"
 
+#include "support/error_of.h"
+
 #include <gtest/gtest.h>
 
 namespace tincrates::meshconv {
@@ -9,15 +11,10 @@ namespace {
 
 std::string failureOf(const std::string& text)
 {
-    try {
-        readObj(text, "default.mat");
-    } catch (const std::string& failure) {
-        return failure;
-    }
-    return "";
+    return testing::errorOf([&] { readObj(text, "default.mat"); });
 }
 
-TEST(ObjReader, groups_follow_usemtl_and_share_equal_corners)
+TEST(ObjReader, GroupsFollowUsemtlAndShareEqualCorners)
 {
     MeshData mesh = readObj("# comment\n"
                             "mtllib ignored.mtl\no Box\ns off\n"
@@ -42,7 +39,7 @@ TEST(ObjReader, groups_follow_usemtl_and_share_equal_corners)
     EXPECT_EQ(mesh.groups[0].indices, (std::vector<uint16_t>{0, 1, 2}));
 }
 
-TEST(ObjReader, handedness_and_texture_rows_are_turned_for_the_engine)
+TEST(ObjReader, HandednessAndTextureRowsAreTurnedForTheEngine)
 {
     MeshData mesh = readObj("v 0 0 -2\nv 1 0 -2\nv 0 1 -2\n"
                             "vt 0 0\nvt 1 0\nvt 0 0.25\n"
@@ -63,7 +60,7 @@ TEST(ObjReader, handedness_and_texture_rows_are_turned_for_the_engine)
     EXPECT_EQ(mesh.vertices[indices[2]].x, 1);
 }
 
-TEST(ObjReader, faces_without_normals_get_their_flat_normal)
+TEST(ObjReader, FacesWithoutNormalsGetTheirFlatNormal)
 {
     MeshData mesh = readObj("v 0 0 0\nv 2 0 0\nv 0 2 0\nv 0 0 1\nf 1 2 3\n"
                             "vn 1 0 0\nf 1//1 3//1 4//1\n",
@@ -79,7 +76,7 @@ TEST(ObjReader, faces_without_normals_get_their_flat_normal)
         "line 6: normal index out of range: 1");
 }
 
-TEST(ObjReader, malformed_statements_name_their_line)
+TEST(ObjReader, MalformedStatementsNameTheirLine)
 {
     EXPECT_EQ(failureOf("v 1 2\n"), "line 1: expected 3 to 4 numbers after v");
     EXPECT_EQ(failureOf("v 1 2 x\n"), "line 1: not a number: x");
@@ -95,7 +92,7 @@ TEST(ObjReader, malformed_statements_name_their_line)
     EXPECT_EQ(failureOf("usemtl\n"), "line 1: usemtl needs a material name");
 }
 
-TEST(ObjReader, more_vertices_than_sixteen_bit_indices_reach_are_refused)
+TEST(ObjReader, MoreVerticesThanSixteenBitIndicesReachAreRefused)
 {
     std::string text;
     for (int i = 0; i < 0x10000; ++i)
