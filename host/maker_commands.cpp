@@ -89,7 +89,7 @@ std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::stri
             return MakerCommand{name.type};
     if (text == "beat" || text.rfind("beat ", 0) == 0) {
         double beat = 0;
-        if (readBeats(text.substr(4), beat) && isWithinProduction(beat))
+        if (readBeats(normalised(text.substr(4)), beat) && isWithinProduction(beat))
             return MakerCommand{MakerCommandType::GoTo, beat};
         error = "beat takes a time from 0 to " + std::to_string(int(endTime)) + ", such as beat 96";
         return std::nullopt;

@@ -29,14 +29,12 @@ float demoTimeAt(double positionSeconds) { return float(positionSeconds * beatsP
 
 bool readBeats(std::string_view text, double& beats)
 {
-    size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return false;
-    std::string number(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+    std::string number(text);
     char* end = nullptr;
     double value = std::strtod(number.c_str(), &end);
-    // strtod would also take leading blanks of its own accord, "nan" and "inf".
-    if (std::isspace(static_cast<unsigned char>(number[0])) || *end || !std::isfinite(value))
+    // strtod would also pass over leading blanks of its own accord and read "nan" and "inf".
+    if (number.empty() || std::isspace(static_cast<unsigned char>(number[0])) || *end
+        || !std::isfinite(value))
         return false;
     beats = value;
     return true;

@@ -68,8 +68,8 @@ inline constexpr const char* sceneFileName = "voltcrate.scene";
 // The demo time in beats of the soundtrack (128.94 per minute) at a playback position.
 float demoTimeAt(double positionSeconds);
 
-// Reads a number of beats as makers type it: a decimal number, blanks around it allowed,
-// nothing else (not "nan" or "inf" either). False for anything else.
+// Reads a number of beats: a decimal number and nothing else, no blanks around it, and not
+// "nan" or "inf". False for anything else.
 bool readBeats(std::string_view text, double& beats);
 
 // Whether demo time `t` lies within the production, from 0 to endTime.

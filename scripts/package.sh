@@ -2,7 +2,7 @@
 # Sets up the machine, builds, and makes the Debian package build/tincrates_VERSION_amd64.deb
 # (VERSION is the project's version and the package's revision, such as 1.0.0-1) with CPack
 # from what `cmake --install` installs; then has lintian check it, which must find no error
-# (the warnings it may give, and why they stay, are in the README).
+# (the warnings it may give, and why they stay, are in docs/install.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

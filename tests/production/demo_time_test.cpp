@@ -30,5 +30,23 @@ TEST(DemoTime, PassesTheEndOfTheProductionAt108Seconds)
     EXPECT_GT(demoTimeAt(108.0), 232.0f);
 }
 
+// The one reader of beats that every option and command takes a demo time through.
+TEST(DemoTime, BeatsAreADecimalNumberAloneAndTheProductionSpansZeroTo232)
+{
+    double beats = -1;
+    for (const char* bad : {"", " 9", "9 ", "9x", "nan", "inf", "9,5"}) {
+        EXPECT_FALSE(readBeats(bad, beats)) << '"' << bad << '"';
+        EXPECT_EQ(beats, -1) << "left as it was";
+    }
+    EXPECT_TRUE(readBeats("96.25", beats));
+    EXPECT_EQ(beats, 96.25);
+    EXPECT_TRUE(readBeats("1e2", beats));
+    EXPECT_EQ(beats, 100);
+    EXPECT_TRUE(readBeats("-1", beats));
+    EXPECT_FALSE(isWithinProduction(beats));
+    EXPECT_TRUE(isWithinProduction(0) && isWithinProduction(232));
+    EXPECT_FALSE(isWithinProduction(232.001));
+}
+
 } // namespace
 } // namespace tincrates
