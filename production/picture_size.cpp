@@ -7,13 +7,19 @@
 
 namespace tincrates {
 
-PictureSize pictureSizeFor(int areaWidth, int areaHeight)
+PictureSize largestPictureIn(int areaWidth, int areaHeight)
 {
     FittedRectangle fitted = fitRectangle(
         originalPictureSize.width, originalPictureSize.height, areaWidth, areaHeight);
+    return {fitted.width, fitted.height};
+}
+
+PictureSize pictureSizeFor(int areaWidth, int areaHeight)
+{
+    PictureSize fitted = largestPictureIn(areaWidth, areaHeight);
     if (fitted.width < originalPictureSize.width || fitted.height < originalPictureSize.height)
         return originalPictureSize;
-    return {fitted.width, fitted.height};
+    return fitted;
 }
 
 namespace {

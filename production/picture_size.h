@@ -20,8 +20,11 @@ inline constexpr PictureSize originalPictureSize{640, 480};
 // Below this the glow's 256-pixel render targets would outgrow the depth buffer.
 inline constexpr PictureSize smallestPictureSize{320, 240};
 
-// The largest picture of the production's 4:3 proportions that fits in width × height, never
-// smaller than the original 640 × 480: a smaller area shows that, scaled down.
+// The largest picture of the production's 4:3 proportions that fits in width × height.
+PictureSize largestPictureIn(int areaWidth, int areaHeight);
+
+// largestPictureIn, but never smaller than the original 640 × 480: a smaller area shows that,
+// scaled down.
 PictureSize pictureSizeFor(int areaWidth, int areaHeight);
 
 // Reads "WIDTHxHEIGHT" (such as 1920x1080) into `size`. Returns an empty text when it is a

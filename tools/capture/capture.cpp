@@ -424,11 +424,8 @@ int play(const Options& options,
             window->isFinished = true;
     };
     // The picture is drawn at the largest 4:3 size that fits the frame, never scaled.
-    if (options.frameSize) {
-        FittedRectangle shown = fitRectangle(originalPictureSize.width,
-            originalPictureSize.height, options.frameSize->width, options.frameSize->height);
-        services.pictureSize = PictureSize{shown.width, shown.height};
-    }
+    if (options.frameSize)
+        services.pictureSize = largestPictureIn(options.frameSize->width, options.frameSize->height);
     int result = runDemo(services);
     // Headless, nothing but a stop signal, the production's end and this capture end a run.
     isStopped = result == 0 && isWanted && !(lastTime > endTime);
