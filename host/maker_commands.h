@@ -37,11 +37,12 @@ bool isRepeatable(const MakerCommand& command);
 
 // A line of standard input: a key's name ("space", "left", "right", "pageup", "pagedown",
 // "home", "[", "]", "l", "f1", "escape"), "pause", "loop", "status", "quit", or "beat T"
-// with T from 0 to 232. Spaces around are ignored and case does not matter. Returns none and
-// the reason in `error` for anything else; an empty line is none without an error.
+// with T within the production (0 to endTime). Spaces around are ignored and case does not
+// matter. Returns none and the reason in `error` for anything else; an empty line is none
+// without an error.
 std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::string& error);
 
-// The beat a jump command lands on from time `t`, within 0 to the end at 232; none for the
+// The beat a jump command lands on from time `t`, within 0 to the end (endTime); none for the
 // commands that do not move time. Steps go to whole beats: from 96.4 the next is 97 and the
 // one before 96; from 96 exactly, 95 and 97. Sync times likewise: the first one after `t`,
 // or the last one before it (a little before a sync time counts as at it, so that the

@@ -27,9 +27,9 @@ struct DemoServices {
     // Called after each frame is presented, with the device and the frame's demo time; may
     // throw a text error, which ends the run as any other.
     std::function<void(IDirect3DDevice9& device, float demoTime)> framePresented;
-    // Ends the run also when the soundtrack has played to its end before beat 232, instead of
-    // standing still on the last frame: for runs without a screen, where no key or window
-    // could end them.
+    // Ends the run also when the soundtrack has played to its end before the production's
+    // (endTime), instead of standing still on the last frame: for runs without a screen,
+    // where no key or window could end them.
     bool endsWithTheMusic = false;
     // A resizable window instead of full screen; it opens at 640 × 480, or at pictureSize.
     bool isWindowed = false;
@@ -54,7 +54,7 @@ struct DemoServices {
 void useLinearFiltering(IDirect3DDevice9& device);
 
 // Plays the production once. Prints "time %f\n" with the demo time on standard output for
-// each key press. Returns 0 after the end (demo time past 232, Escape, the window closed, or
+// each key press. Returns 0 after the end (demo time past endTime, Escape, the window closed, or
 // with endsWithTheMusic the end of the soundtrack);
 // after an error, takes down everything made so far in reverse order, then shows the error's
 // text through services.display.showMessage (no caption) and returns 1.

@@ -41,7 +41,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* usage =
+// The help; each "{end}" stands for the production's end.
+constexpr const char* usageText =
     "Usage: capture [OPTION]... [-o FILE.mp4 | -o FOLDER] [--contact-sheet FILE.png]\n"
     "  or:  capture [OPTION]... [--from T] [--to T] [-o FILE.mp4 | -o FOLDER]\n"
     "  or:  capture [OPTION]... --at T1,T2,... [-o FOLDER]\n"
@@ -61,12 +62,12 @@ constexpr const char* usage =
     "  -r FRAMES_PER_SECOND  1 to 240, default 30\n"
     "  -t SECONDS            stop after this much of the soundtrack (default: the end)\n"
     "  --from T, --to T      only the stretch of demo time from beat T (default 0) to beat T\n"
-    "                        (default 232, the end), with its sound; its first frame is the\n"
+    "                        (default {end}, the end), with its sound; its first frame is the\n"
     "                        one --at T shows, and its texts are those a whole capture shows\n"
     "  --size WIDTHxHEIGHT   frames of this size, such as 1920x1080 (default 640x480, the\n"
     "                        original's pixels): the picture is drawn at the largest 4:3\n"
     "                        size that fits, with black bars beside or above and below it\n"
-    "  --at T1,T2,...        only the frames at these demo times (in beats, 0 to 232), as\n"
+    "  --at T1,T2,...        only the frames at these demo times (in beats, 0 to {end}), as\n"
     "                        FOLDER/t012.500.png and so on; no sound is written. With one\n"
     "                        time, -o NAME.png writes that frame as NAME.png\n"
     "  --contact-sheet FILE.png\n"
@@ -76,6 +77,15 @@ constexpr const char* usage =
     "                        output's paths are then taken from DIR too\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n";
+
+std::string usage()
+{
+    std::string text = usageText;
+    const std::string end = std::to_string(int(endTime));
+    for (size_t at = text.find("{end}"); at != std::string::npos; at = text.find("{end}", at))
+        text.replace(at, 5, end);
+    return text;
+}
 
 struct Options {
     int framesPerSecond = 30;
@@ -289,7 +299,7 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "-h" || argument == "--help") {
-            std::fputs(usage, stdout);
+            std::fputs(usage().c_str(), stdout);
             exitCode = 0;
             return false;
         }
@@ -443,7 +453,7 @@ int captureEveryFrame(const Options& options, bool& isStopped)
     if (!madeFolders.make(folder))
         return 1;
 
-    // The production ends at beat 232, a little before the music does. A stretch starts on the
+    // The production ends at endTime, a little before the music does. A stretch starts on the
     // sound frame that --at shows its first beat at, and has as many frames as its beats last;
     // the same reckoning as a whole capture's, so --to alone gives that capture's first frames.
     double firstBeat = options.from.value_or(0.0);
@@ -503,7 +513,7 @@ int captureEveryFrame(const Options& options, bool& isStopped)
             else
                 soundtrack->append(sound);
         }
-        // The production ends on its own after beat 232; a soundtrack that ends first would
+        // The production ends on its own after endTime; a soundtrack that ends first would
         // leave it standing still for ever.
         isSoundtrackOver = !clock.isPlaying();
         return frameNumber < lastFrame && !isSoundtrackOver && !isEncoderStopped;

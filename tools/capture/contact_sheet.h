@@ -7,7 +7,7 @@
 
 namespace tincrates {
 
-// The sheet's moments: one every 8 beats, from the start to the end at beat 232. From beat 8
+// The sheet's moments: one every 8 beats, from the start to the end (endTime). From beat 8
 // on, each whole beat starts a white flash, so each is taken half a beat later, when the
 // flash has faded; the last one is half a beat before the end.
 std::vector<double> contactSheetTimes();

@@ -57,7 +57,7 @@ void printSpread(const char* what, const std::vector<double>& values, const char
                 spread.maximum);
 }
 
-// The field of view (80 to 160 degrees) above the roll (0 to 0.2 radians), over t = 0 to 232.
+// The field of view (80 to 160 degrees) above the roll (0 to 0.2 radians), over t = 0 to endTime.
 void plotCamera(const std::vector<CameraFrame>& frames, const std::string& path)
 {
     const uint32_t width = 1400, panelHeight = 300, gap = 20, height = 2 * panelHeight + gap;
