@@ -1,6 +1,8 @@
 // MP3 encoding through LAME.
 #pragma once
 
+#include "platform/sound/audio_output.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,8 +12,8 @@ namespace tincrates {
 // Interleaved 16-bit samples of `channels` channels at `sampleRate`.
 struct Pcm {
     std::vector<int16_t> samples;
-    int sampleRate = 44100;
-    int channels = 2;
+    int sampleRate = int(audioSampleRate);
+    int channels = int(audioChannelCount);
 };
 
 // Constant bit rate MP3 of `pcm`, at its own rate and channel count, with the encoder's tag
