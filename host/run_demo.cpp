@@ -7,6 +7,7 @@
 #include "host/maker_mode.h"
 #include "post/text_line.h"
 #include "host/stop_signals.h"
+#include "platform/gpu/linear_filtering.h"
 #include "platform/sound/audio_output.h"
 #include "platform/window/window.h"
 #include "production/frame_animation.h"
@@ -63,15 +64,6 @@ bool isMusicOver(const MusicStream& music)
 }
 
 } // namespace
-
-void useLinearFiltering(IDirect3DDevice9& device)
-{
-    for (DWORD stage = 0; stage < 8; ++stage) {
-        device.SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-        device.SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-        device.SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
-    }
-}
 
 namespace {
 

@@ -48,11 +48,6 @@ struct DemoServices {
     int commandInput = 0;
 };
 
-// Every texture of the production is sampled with linear filtering between texels and
-// between mip levels: the entry sets this on all eight samplers once, before anything is
-// built, and nothing changes it later. (Benchmarks that drive a Timeline call it too.)
-void useLinearFiltering(IDirect3DDevice9& device);
-
 // Plays the production once. Prints "time %f\n" with the demo time on standard output for
 // each key press. Returns 0 after the end (demo time past endTime, Escape, the window closed, or
 // with endsWithTheMusic the end of the soundtrack);

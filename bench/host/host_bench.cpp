@@ -7,6 +7,7 @@
 #include "audio/music_stream.h"
 #include "datafiles/data_file.h"
 #include "host/run_demo.h"
+#include "platform/gpu/linear_filtering.h"
 #include "platform/gpu/shared_device.h"
 #include "production/frame_animation.h"
 #include "production/timeline.h"

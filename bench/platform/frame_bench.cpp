@@ -5,6 +5,8 @@
 // the same program's figures on Wine's Direct3D 9, measured by hand, are in
 // docs/performance.md.
 #include "platform/gpu/d3d9.h"
+#include "platform/gpu/d3d9_matrix.h"
+#include "platform/gpu/linear_filtering.h"
 #include "post/render_texture.h"
 #include "support/headless_device.h"
 
@@ -36,42 +38,11 @@ constexpr DWORD quadFvf = 0x142;
 constexpr int cubesPerMesh = 17; // 204 triangles
 constexpr int meshCount = 10;
 
-D3DMATRIX identity()
-{
-    D3DMATRIX m{};
-    for (int i = 0; i < 4; ++i)
-        m.m[i][i] = 1;
-    return m;
-}
-
-D3DMATRIX translation(float x, float y, float z)
-{
-    D3DMATRIX m = identity();
-    m.m[3][0] = x;
-    m.m[3][1] = y;
-    m.m[3][2] = z;
-    return m;
-}
-
-D3DMATRIX perspective()
-{
-    float yScale = 1.0f / std::tan(3.14159265f / 6), zn = 1, zf = 2000;
-    D3DMATRIX m{};
-    m.m[0][0] = yScale * 0.75f;
-    m.m[1][1] = yScale;
-    m.m[2][2] = zf / (zf - zn);
-    m.m[2][3] = 1;
-    m.m[3][2] = -zn * zf / (zf - zn);
-    return m;
-}
-
 class Frame {
 public:
     Frame()
     {
-        for (DWORD s = 0; s < 8; ++s)
-            for (auto filter : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
-                device->SetSamplerState(s, filter, D3DTEXF_LINEAR);
+        useLinearFiltering(*device);
         buildMesh();
         buildMaterial();
         sceneTexture = std::make_unique<RenderTexture>(
@@ -253,9 +224,9 @@ private:
         device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
         device->SetRenderState(D3DRS_FOGSTART, std::bit_cast<DWORD>(10.0f));
         device->SetRenderState(D3DRS_FOGEND, std::bit_cast<DWORD>(60.0f));
-        D3DMATRIX projection = perspective();
+        D3DMATRIX projection = toD3dMatrix(perspectiveFov(60.0f, 4.0f / 3.0f, 1.0f, 2000.0f));
         device->SetTransform(D3DTS_PROJECTION, &projection);
-        D3DMATRIX view = translation(0, 0, 30);
+        D3DMATRIX view = toD3dMatrix(translation({0, 0, 30}));
         device->SetTransform(D3DTS_VIEW, &view);
         D3DLIGHT9 light{};
         light.Type = D3DLIGHT_POINT;
@@ -273,8 +244,8 @@ private:
         colours.Ambient = {0.1f, 0.1f, 0.1f, 0};
         colours.Power = 1;
         for (int mesh = 0; mesh < meshes; ++mesh) {
-            D3DMATRIX world = translation(float(mesh % 5) * 4 - 8, float(mesh / 5) * 8 - 4,
-                float(mesh) * 2 + std::sin(t + float(mesh)));
+            D3DMATRIX world = toD3dMatrix(translation({float(mesh % 5) * 4 - 8,
+                float(mesh / 5) * 8 - 4, float(mesh) * 2 + std::sin(t + float(mesh))}));
             device->SetTransform(D3DTS_WORLD, &world);
             device->SetFVF(meshFvf);
             device->SetStreamSource(0, vertices, 0, sizeof(MeshVertex));
@@ -299,7 +270,7 @@ private:
             device->SetSamplerState(s, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
         }
         device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        D3DMATRIX m = identity();
+        D3DMATRIX m = toD3dMatrix(identity());
         device->SetTransform(D3DTS_PROJECTION, &m);
         device->SetTransform(D3DTS_VIEW, &m);
         device->SetTransform(D3DTS_WORLD, &m);
@@ -328,7 +299,7 @@ private:
         float texel = 1.0f / 256;
         for (int i : {2, 4}) {
             float o = (float(i) * spread + 0.5f) * texel - texel;
-            D3DMATRIX shift = identity();
+            D3DMATRIX shift = toD3dMatrix(identity());
             shift.m[2][horizontal ? 0 : 1] = o;
             device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
             device->SetTransform(D3DTS_TEXTURE0, &shift);
@@ -356,7 +327,7 @@ private:
         device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
         device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
         device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-        D3DMATRIX m = identity();
+        D3DMATRIX m = toD3dMatrix(identity());
         device->SetTransform(D3DTS_PROJECTION, &m);
         device->SetTransform(D3DTS_VIEW, &m);
         device->SetTransform(D3DTS_WORLD, &m);

@@ -65,7 +65,7 @@ std::vector<int> expectedLine(
 
 class BlurPassFilter : public ::testing::Test {
 protected:
-    BlurPassFilter() { useLinearFiltering(device.get()); }
+    BlurPassFilter() { useLinearFiltering(*device.get()); }
 
     // Renders `pass` once inside a scene.
     void render(BlurPass& pass, bool horizontal, float spread, float gain)

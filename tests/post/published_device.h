@@ -2,6 +2,7 @@
 // helpers the post-processing tests share.
 #pragma once
 
+#include "platform/gpu/linear_filtering.h"
 #include "platform/gpu/shared_device.h"
 #include "post/render_texture.h"
 #include "support/headless_device.h"
@@ -30,14 +31,6 @@ inline void paint(IDirect3DDevice9* device, RenderTexture& target, D3DCOLOR back
     if (rects.size())
         device->Clear(DWORD(rects.size()), rects.begin(), D3DCLEAR_TARGET, colour, 1, 0);
     target.unbind();
-}
-
-// The linear filtering the production sets on every sampler at start-up.
-inline void useLinearFiltering(IDirect3DDevice9* device)
-{
-    for (DWORD sampler = 0; sampler < 8; ++sampler)
-        for (auto filter : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
-            device->SetSamplerState(sampler, filter, D3DTEXF_LINEAR);
 }
 
 } // namespace tincrates::testing

@@ -48,7 +48,7 @@ class ScreenQuadBlend : public ::testing::Test {
 protected:
     ScreenQuadBlend()
     {
-        useLinearFiltering(device.get());
+        useLinearFiltering(*device.get());
         paint(device.get(), image, picture);
     }
 

@@ -55,7 +55,7 @@ public:
     // Draws `line` as the production would, with its linear filtering set.
     std::vector<uint32_t> drawOver(TextLine& line, int scale)
     {
-        useLinearFiltering(device.get());
+        useLinearFiltering(*device.get());
         device->BeginScene();
         line.draw(device.width, device.height, scale);
         device->EndScene();
