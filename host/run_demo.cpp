@@ -85,6 +85,80 @@ bool takeTypedCommand(CommandInput& commands, MakerMode& maker, bool& isReportDu
     return !commands.isAtEnd() || isReportDue;
 }
 
+// What a maker's run adds to a viewer's: the mode, its status line and the frame rate it
+// shows and, without a screen, the commands typed instead of keys.
+struct MakersRun {
+    explicit MakersRun(MusicStream& music)
+        : mode(music)
+    {
+    }
+    MakerMode mode;
+    TextLine statusLine{statusColumns, 2};
+    FrameRate frameRate;
+    std::optional<CommandInput> commands;
+    bool isReportDue = false; // a typed command waits for its frame's status line
+};
+
+// Draws the frame at demo time `t` with the maker's status line over it, shows it, and
+// answers a typed command with the status line.
+void showFrame(float t, Display& display, Timeline& timeline, MakersRun* makers,
+    const DemoServices& services)
+{
+    IDirect3DDevice9& device = *display.device;
+    device.BeginScene();
+    timeline.renderFrame(t);
+    if (makers && makers->mode.isStatusShown) {
+        makers->statusLine.setText(
+            makers->mode.statusText(t, timeline, makers->frameRate.perSecond()));
+        makers->statusLine.draw(UINT(display.backBufferWidth()),
+            UINT(display.backBufferHeight()),
+            TextLine::scaleFor(UINT(display.backBufferHeight())));
+    }
+    device.EndScene();
+    if (makers)
+        makers->frameRate.count(std::chrono::steady_clock::now());
+    if (device.Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
+        throw std::string("Lost device.");
+    if (services.framePresented)
+        services.framePresented(device, t);
+    if (makers && makers->isReportDue) {
+        std::printf("%s\n", makers->mode.statusText(t, timeline, std::nullopt).c_str());
+        std::fflush(stdout);
+        makers->isReportDue = false;
+    }
+}
+
+// Takes every pending window event, even after one has asked to stop: keys print the time
+// `t` or, in the maker's mode, carry out its commands. True when the run should end.
+bool takeWindowEvents(Window& window, MakerMode* maker, float t)
+{
+    bool isStopping = false;
+    WindowEvent event;
+    while (window.pollEvent(event)) {
+        if (event.type == WindowEventType::CloseRequested) {
+            isStopping = true;
+        } else if (event.type == WindowEventType::KeyDown) {
+            std::optional<MakerCommand> command;
+            if (maker)
+                command = commandForKey(event.key);
+            // A key held down steps on through the beats; nothing else repeats.
+            if (event.isRepeat && !(command && isRepeatable(*command)))
+                continue;
+            if (command) {
+                if (!maker->apply(*command))
+                    isStopping = true;
+            } else {
+                std::printf("time %f\n", double(t));
+                std::fflush(stdout);
+            }
+            // A tap of Escape that is over before the key state is read still counts.
+            if (event.isEscape)
+                isStopping = true;
+        }
+    }
+    return isStopping;
+}
+
 // Runs the production; every error is thrown out of here as text or as a standard exception.
 // Locals are declared in the order they are made, so an error takes them down in reverse
 // before the caller reports it.
@@ -118,12 +192,11 @@ void playDemo(const DemoServices& services)
         return made;
     };
     std::unique_ptr<Timeline> timeline = makeTimeline();
-    std::optional<MakerMode> maker;
-    std::optional<TextLine> statusLine;
+    // Made before the build, so that the maker's mode notes every file the build opens.
+    std::optional<MakersRun> makers;
     if (services.isMaker) {
-        maker.emplace(*music);
+        makers.emplace(*music);
         timeline->textFollowsTime = true;
-        statusLine.emplace(statusColumns, 2);
     }
     timeline->build();
 
@@ -131,63 +204,19 @@ void playDemo(const DemoServices& services)
 
     Window& window = *display.window;
     // Without a screen a maker types commands instead of keys.
-    std::optional<CommandInput> commands;
-    if (maker && !window.isOnScreen())
-        commands.emplace(services.commandInput);
-    bool isReportDue = false;
+    if (makers && !window.isOnScreen())
+        makers->commands.emplace(services.commandInput);
     bool isSoundLossTold = false;
-    FrameRate frameRate;
     bool isStopping = false;
     while (!isStopping) {
-        if (maker)
-            maker->beforeFrame(demoTimeAt(music->positionSeconds()), timeline, makeTimeline);
+        if (makers)
+            makers->mode.beforeFrame(demoTimeAt(music->positionSeconds()), timeline, makeTimeline);
         const float t = demoTimeAt(music->positionSeconds());
+        showFrame(t, display, *timeline, makers ? &*makers : nullptr, services);
 
-        device.BeginScene();
-        timeline->renderFrame(t);
-        if (maker && maker->isStatusShown) {
-            statusLine->setText(maker->statusText(t, *timeline, frameRate.perSecond()));
-            statusLine->draw(UINT(display.backBufferWidth()), UINT(display.backBufferHeight()),
-                TextLine::scaleFor(UINT(display.backBufferHeight())));
-        }
-        device.EndScene();
-        if (maker)
-            frameRate.count(std::chrono::steady_clock::now());
-        if (device.Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
-            throw std::string("Lost device.");
-        if (services.framePresented)
-            services.framePresented(device, t);
-        if (isReportDue) {
-            std::printf("%s\n", maker->statusText(t, *timeline, std::nullopt).c_str());
-            std::fflush(stdout);
-            isReportDue = false;
-        }
-
-        // Every pending event is taken, even after one has asked to stop.
-        WindowEvent event;
-        while (window.pollEvent(event)) {
-            if (event.type == WindowEventType::CloseRequested) {
-                isStopping = true;
-            } else if (event.type == WindowEventType::KeyDown) {
-                std::optional<MakerCommand> command;
-                if (maker)
-                    command = commandForKey(event.key);
-                // A key held down steps on through the beats; nothing else repeats.
-                if (event.isRepeat && !(command && isRepeatable(*command)))
-                    continue;
-                if (command) {
-                    if (!maker->apply(*command))
-                        isStopping = true;
-                } else {
-                    std::printf("time %f\n", double(t));
-                    std::fflush(stdout);
-                }
-                // A tap of Escape that is over before the key state is read still counts.
-                if (event.isEscape)
-                    isStopping = true;
-            }
-        }
-        if (commands && !takeTypedCommand(*commands, *maker, isReportDue))
+        isStopping = takeWindowEvents(window, makers ? &makers->mode : nullptr, t);
+        if (makers && makers->commands
+            && !takeTypedCommand(*makers->commands, makers->mode, makers->isReportDue))
             isStopping = true;
         if (window.isEscapeDown())
             isStopping = true;
@@ -202,9 +231,9 @@ void playDemo(const DemoServices& services)
         }
         if (stopSignals.isStopRequested())
             isStopping = true;
-        if (!maker && t > endTime)
+        if (!makers && t > endTime)
             isStopping = true;
-        if (!maker && services.endsWithTheMusic && isMusicOver(*music))
+        if (!makers && services.endsWithTheMusic && isMusicOver(*music))
             isStopping = true;
     }
 
