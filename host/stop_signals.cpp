@@ -16,7 +16,6 @@ volatile std::sig_atomic_t firstNumber = 0;
 volatile std::sig_atomic_t firstMilliseconds = 0;
 
 constexpr int stopSignalNumbers[] = {SIGINT, SIGTERM};
-struct sigaction previousActions[2];
 
 std::sig_atomic_t monotonicMilliseconds()
 {
@@ -42,25 +41,36 @@ extern "C" void onStopSignal(int number)
     std::raise(number);
 }
 
-} // namespace
-
-StopSignals::StopSignals()
+// The handler, with the flags cleared before it goes in.
+auto clearedHandler()
 {
     isSignalled = 0;
     firstNumber = 0;
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    // System calls in progress go on: the loop looks at the flag once a frame.
-    action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 2; ++i)
-        sigaction(stopSignalNumbers[i], &action, &previousActions[i]);
+    return onStopSignal;
 }
 
-StopSignals::~StopSignals()
+} // namespace
+
+StopSignalHandlers::StopSignalHandlers(void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    // System calls in progress go on: whoever reads the flag looks at it between them.
+    action.sa_flags = SA_RESTART;
+    for (int i = 0; i < 2; ++i)
+        sigaction(stopSignalNumbers[i], &action, &previous[i]);
+}
+
+StopSignalHandlers::~StopSignalHandlers()
 {
     for (int i = 0; i < 2; ++i)
-        sigaction(stopSignalNumbers[i], &previousActions[i], nullptr);
+        sigaction(stopSignalNumbers[i], &previous[i], nullptr);
+}
+
+StopSignals::StopSignals()
+    : handlers(clearedHandler())
+{
 }
 
 bool StopSignals::isStopRequested() const { return isSignalled != 0; }

@@ -2,7 +2,23 @@
 // the frame loop reads, so the run is taken down in order as after Escape.
 #pragma once
 
+#include <csignal>
+
 namespace tincrates {
+
+// Puts `handler` in place for SIGINT and SIGTERM while it lives, with system calls in
+// progress going on after it, and puts back the handlers before when it goes. Programs that
+// a process starts meanwhile get the signals as usual: exec resets a handler.
+class StopSignalHandlers {
+public:
+    explicit StopSignalHandlers(void (*handler)(int));
+    ~StopSignalHandlers();
+    StopSignalHandlers(const StopSignalHandlers&) = delete;
+    StopSignalHandlers& operator=(const StopSignalHandlers&) = delete;
+
+private:
+    struct sigaction previous[2];
+};
 
 // Installs handlers for SIGINT and SIGTERM while it lives, and restores the ones before it
 // when it goes. Installed before SDL starts, it keeps SDL from putting in its own handlers,
@@ -16,12 +32,14 @@ public:
     static constexpr int sameRequestMilliseconds = 500;
 
     StopSignals();
-    ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
     // Whether SIGINT or SIGTERM has arrived since this was made.
     bool isStopRequested() const;
+
+private:
+    StopSignalHandlers handlers;
 };
 
 } // namespace tincrates

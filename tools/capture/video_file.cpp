@@ -4,6 +4,7 @@
 #include "tools/capture/video_file.h"
 
 #include "datafiles/replacing_file.h"
+#include "host/stop_signals.h"
 #include "platform/sound/audio_output.h"
 
 #include <algorithm>
@@ -51,33 +52,26 @@ extern "C" void holdStopSignal(int) { isStopSignalHeld = 1; }
 
 // While the video is finished, SIGINT and SIGTERM are noted instead of ending capture half-way,
 // which would lose the frames so far: the steps take a few seconds and end by themselves. The
-// processes started meanwhile get the signals as usual, since exec resets a handler.
+// processes started meanwhile get the signals as usual.
 class HeldStopSignals {
-public:
-    HeldStopSignals()
+    // The handler, with the flag cleared before it goes in.
+    static auto clearedHandler()
     {
         isStopSignalHeld = 0;
-        struct sigaction action {};
-        action.sa_handler = holdStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int i = 0; i < 2; ++i)
-            sigaction(numbers[i], &action, &previous[i]);
+        return holdStopSignal;
     }
-    ~HeldStopSignals()
+
+public:
+    HeldStopSignals()
+        : handlers(clearedHandler())
     {
-        for (int i = 0; i < 2; ++i)
-            sigaction(numbers[i], &previous[i], nullptr);
     }
-    HeldStopSignals(const HeldStopSignals&) = delete;
-    HeldStopSignals& operator=(const HeldStopSignals&) = delete;
 
     bool hasArrived() const { return isStopSignalHeld != 0; }
     void forget() { isStopSignalHeld = 0; }
 
 private:
-    static constexpr int numbers[2] = {SIGINT, SIGTERM};
-    struct sigaction previous[2];
+    StopSignalHandlers handlers;
 };
 
 // Runs a step of finishing the video and returns its wait status. A stop signal ends ffmpeg
