@@ -104,6 +104,14 @@ void ReplacingFile::commit()
     moveInto(temporaryPath, finalPath, target);
 }
 
+void writeWholeFile(const std::string& target, std::string_view bytes)
+{
+    ReplacingFile file(target);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) != bytes.size())
+        throw systemError("cannot write", target, errno);
+    file.commit();
+}
+
 void replaceWithWritten(const std::string& written, const std::string& target)
 {
     if (::chmod(written.c_str(), modeFor(target)) != 0) {

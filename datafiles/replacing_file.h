@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace tincrates {
 
@@ -32,6 +33,10 @@ private:
     std::string temporaryPath; // beside finalPath
     std::FILE* file = nullptr;
 };
+
+// Writes `bytes` as the whole of `target` through a ReplacingFile. Throws std::runtime_error
+// "cannot create TARGET: reason" or "cannot write TARGET: reason"; the target is then unchanged.
+void writeWholeFile(const std::string& target, std::string_view bytes);
 
 // Puts `written`, a whole file beside `target` that another writer made (a child process, say),
 // in the target's place, with the permissions the target had or, for a new file, those of a

@@ -3,6 +3,7 @@
 // place with the target's permissions.
 #include "datafiles/replacing_file.h"
 
+#include "support/file_size_limit.h"
 #include "support/scratch_dir.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,27 @@ TEST(ReplacingFile, TakesTheTargetsPlaceOnlyWhenCommitted)
     std::fputs("new", file.stream());
     file.commit();
     EXPECT_EQ(contents("out.bin"), "new");
+    EXPECT_EQ(entriesIn(scratch.path), 1u);
+}
+
+TEST(ReplacingFile, AWholeFileThatCannotBeWrittenLeavesTheTargetAsItWas)
+{
+    testing::ScratchDir scratch;
+    scratch.write("out.bin", "old");
+    std::string bytes(64 * 1024, 'x');
+    try {
+        testing::FileSizeLimit limit(4096);
+        writeWholeFile("out.bin", bytes);
+        FAIL() << "no error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("cannot write out.bin: ", 0), 0u)
+            << error.what();
+    }
+    EXPECT_EQ(contents("out.bin"), "old");
+    EXPECT_EQ(entriesIn(scratch.path), 1u);
+
+    writeWholeFile("out.bin", bytes);
+    EXPECT_EQ(contents("out.bin"), bytes);
     EXPECT_EQ(entriesIn(scratch.path), 1u);
 }
 
