@@ -4,7 +4,7 @@
 #include "audio/music_stream.h"
 #include "audio/silent_clock.h"
 
-#include "support/mp3_maker.h"
+#include "testbed/mp3_maker.h"
 
 #include <benchmark/benchmark.h>
 

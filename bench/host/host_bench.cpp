@@ -11,7 +11,9 @@
 #include "platform/gpu/shared_device.h"
 #include "production/frame_animation.h"
 #include "production/timeline.h"
-#include "support/demo_fixture.h"
+#include "testbed/headless_device.h"
+#include "testbed/scratch_dir.h"
+#include "testbed/test_production.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,7 @@
 // docs/performance.md.
 #include "platform/gpu/d3d9.h"
 #include "post/render_texture.h"
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 
 #include "audio/silent_clock.h"
 #include "platform/sound/audio_output.h"
-#include "support/mp3_maker.h"
+#include "testbed/mp3_maker.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "audio/silent_clock.h"
 #include "datafiles/data_file.h"
 #include "support/error_of.h"
-#include "support/mp3_maker.h"
-#include "support/scratch_dir.h"
+#include "testbed/mp3_maker.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

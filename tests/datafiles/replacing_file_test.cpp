@@ -4,7 +4,7 @@
 #include "datafiles/replacing_file.h"
 
 #include "support/file_size_limit.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "platform/gpu/shared_device.h"
 #include "post/render_texture.h"
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <initializer_list>
 

@@ -1,7 +1,7 @@
 #include "tools/cratesmith/data_folder.h"
 
 #include "support/file_size_limit.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

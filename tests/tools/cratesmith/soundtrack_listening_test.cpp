@@ -4,7 +4,7 @@
 #include "audio/bass.h"
 #include "audio/music_stream.h"
 #include "audio/silent_clock.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 #include "tools/cratesmith/sound/music_measures.h"
 #include "tools/cratesmith/sound/synth_effects.h"
 

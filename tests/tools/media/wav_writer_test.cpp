@@ -3,7 +3,7 @@
 #include "tools/media/wav_writer.h"
 
 #include "support/file_size_limit.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

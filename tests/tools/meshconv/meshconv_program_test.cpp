@@ -4,8 +4,8 @@
 
 #include "platform/gpu/shared_device.h"
 #include "support/file_size_limit.h"
-#include "support/headless_device.h"
-#include "support/scratch_dir.h"
+#include "testbed/headless_device.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

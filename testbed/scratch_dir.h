@@ -1,5 +1,6 @@
 // A fresh temporary folder that is the current directory for the life of the object, so
-// tests can lay out "data/" and "stashpack" as the production expects to find them.
+// tests and benchmarks can lay out "data/" and "stashpack" as the production expects to find
+// them.
 #pragma once
 
 #include <filesystem>
