@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -40,6 +41,13 @@ public:
         std::filesystem::create_directories(full.parent_path());
         std::ofstream out(full, std::ios::binary);
         out.write(content.data(), std::streamsize(content.size()));
+    }
+
+    // The whole content of `relative`; empty when it cannot be read.
+    std::string read(const std::filesystem::path& relative) const
+    {
+        std::ifstream in(path / relative, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
     std::filesystem::path path;

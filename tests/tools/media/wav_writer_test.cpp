@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -17,12 +16,6 @@ namespace tincrates {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 uint32_t littleEndianAt(const std::string& bytes, size_t offset)
 {
@@ -43,7 +36,7 @@ TEST(WavWriter, AFinishedFileCountsItsSoundAndHoldsIt)
     writer.append(sound);
     writer.finish();
 
-    std::string bytes = contents("soundtrack.wav");
+    std::string bytes = scratch.read("soundtrack.wav");
     ASSERT_EQ(bytes.size(), 44u + 800u);
     EXPECT_EQ(bytes.substr(0, 4), "RIFF");
     EXPECT_EQ(littleEndianAt(bytes, 4), 36u + 800u);
@@ -60,7 +53,7 @@ TEST(WavWriter, AnUnfinishedOrFailedFileLeavesTheNameAsItWas)
         WavWriter unfinished("soundtrack.wav");
         unfinished.append(std::vector<uint8_t>(400));
     }
-    EXPECT_EQ(contents("soundtrack.wav"), "an earlier capture");
+    EXPECT_EQ(scratch.read("soundtrack.wav"), "an earlier capture");
 
     try {
         testing::FileSizeLimit limit(4096);
@@ -73,7 +66,7 @@ TEST(WavWriter, AnUnfinishedOrFailedFileLeavesTheNameAsItWas)
     } catch (const std::string& text) {
         EXPECT_EQ(text, "cannot write soundtrack.wav");
     }
-    EXPECT_EQ(contents("soundtrack.wav"), "an earlier capture");
+    EXPECT_EQ(scratch.read("soundtrack.wav"), "an earlier capture");
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path), fs::directory_iterator()), 1);
 }
 
