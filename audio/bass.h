@@ -50,19 +50,9 @@ using AudioOutputFactory = std::function<std::unique_ptr<AudioOutput>()>;
 
 // Not a BASS call: chooses the output of later BASS_Init calls, for the whole process. An
 // empty factory restores the default, SDL2 audio on the default device. The host sets this
-// before creating the music stream. A video capture keeps a link to a silent clock:
-//
-//     SilentAudioOutput* clock = nullptr;
-//     selectAudioOutput([&clock] {
-//         auto made = std::make_unique<SilentAudioOutput>();
-//         clock = made.get();
-//         return made;
-//     });
-//
-// and after each video frame steps it by that frame's sound, writing what it passed:
-// clock->advance(176400 / 30) at 30 frames per second. At rates that do not divide 176,400,
-// step to the frame's own offset, (frame number x 176,400 / rate) rounded down to a multiple
-// of 4, minus clock->position(), so no drift builds up.
+// before creating the music stream. A video capture selects a SilentClock's factory
+// (audio/silent_clock.h) and after each video frame steps the clock to that frame's end,
+// writing the sound it passed.
 void selectAudioOutput(AudioOutputFactory factory);
 
 // Not a BASS call: whether the started output has lost its device during the run (its sound

@@ -2,10 +2,12 @@
 #include "datafiles/replacing_file.h"
 
 #include <cerrno>
-#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -15,9 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::runtime_error systemError(const char* what, const std::string& path, int code)
+// "WHAT PATH: reason", with the reason alone in code().
+std::system_error systemError(const char* what, const std::string& path, int code)
 {
-    return std::runtime_error(std::string(what) + " " + path + ": " + std::strerror(code));
+    return std::system_error(code, std::generic_category(), std::string(what) + " " + path);
 }
 
 // The permissions a file made now would get: read and write for all, less the umask.
@@ -35,13 +38,24 @@ mode_t modeFor(const std::string& path)
     return ::stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : newFileMode();
 }
 
-// Renames the whole file `from` to `to`, which is atomic within a folder; on failure removes
-// `from` and names `target` in the error.
-void moveInto(const std::string& from, const std::string& to, const std::string& target)
+// The same for `name` in `folder` when a link there is to be replaced: a regular file passes on
+// its read, write and execute bits only, so no set-user-ID bit lands on new content.
+mode_t modeInFolderFor(int folder, const std::string& name)
 {
-    if (std::rename(from.c_str(), to.c_str()) != 0) {
+    struct stat existing {};
+    bool isFile = ::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISREG(existing.st_mode);
+    return isFile ? existing.st_mode & 0777 : newFileMode();
+}
+
+// Renames the whole file `from` to `to` in `folder`, which is atomic; on failure removes `from`
+// and names `target` in the error.
+void moveInto(int folder, const std::string& from, const std::string& to,
+              const std::string& target)
+{
+    if (::renameat(folder, from.c_str(), folder, to.c_str()) != 0) {
         int code = errno;
-        ::unlink(from.c_str());
+        ::unlinkat(folder, from.c_str(), 0);
         throw systemError("cannot write", target, code);
     }
 }
@@ -49,7 +63,7 @@ void moveInto(const std::string& from, const std::string& to, const std::string&
 } // namespace
 
 ReplacingFile::ReplacingFile(const std::string& target)
-    : target(target), finalPath(target)
+    : folder(AT_FDCWD), isLinkReplaced(false), target(target), finalPath(target)
 {
     // Writing through a link, as opening the target would, keeps the link.
     std::error_code error;
@@ -77,11 +91,35 @@ ReplacingFile::ReplacingFile(const std::string& target)
     }
 }
 
+ReplacingFile::ReplacingFile(int folderDescriptor, const std::string& name)
+    : folder(folderDescriptor), isLinkReplaced(true), target(name), finalPath(name)
+{
+    // openat() has no mkstemp(); random names made unique by O_EXCL do the same.
+    static std::mt19937 random{std::random_device{}()};
+    int descriptor = -1;
+    for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
+        temporaryPath = ".part-" + std::to_string(random());
+        descriptor = ::openat(folder, temporaryPath.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (descriptor < 0 && errno != EEXIST)
+            break;
+    }
+    if (descriptor < 0)
+        throw systemError("cannot create", target, errno);
+    file = ::fdopen(descriptor, "wb");
+    if (!file) {
+        int code = errno;
+        ::close(descriptor);
+        ::unlinkat(folder, temporaryPath.c_str(), 0);
+        throw systemError("cannot create", target, code);
+    }
+}
+
 ReplacingFile::~ReplacingFile()
 {
     if (file) {
         std::fclose(file);
-        ::unlink(temporaryPath.c_str());
+        ::unlinkat(folder, temporaryPath.c_str(), 0);
     }
 }
 
@@ -89,7 +127,8 @@ void ReplacingFile::commit()
 {
     if (!file)
         return;
-    bool isWritten = std::fflush(file) == 0 && ::fchmod(::fileno(file), modeFor(finalPath)) == 0;
+    mode_t mode = isLinkReplaced ? modeInFolderFor(folder, finalPath) : modeFor(finalPath);
+    bool isWritten = std::fflush(file) == 0 && ::fchmod(::fileno(file), mode) == 0;
     int code = errno;
     std::FILE* closing = file;
     file = nullptr;
@@ -98,10 +137,18 @@ void ReplacingFile::commit()
         code = errno;
     }
     if (!isWritten) {
-        ::unlink(temporaryPath.c_str());
+        ::unlinkat(folder, temporaryPath.c_str(), 0);
         throw systemError("cannot write", target, code);
     }
-    moveInto(temporaryPath, finalPath, target);
+    moveInto(folder, temporaryPath, finalPath, target);
+}
+
+void writeWholeFile(const std::string& target, std::string_view bytes)
+{
+    ReplacingFile file(target);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) != bytes.size())
+        throw systemError("cannot write", target, errno);
+    file.commit();
 }
 
 void replaceWithWritten(const std::string& written, const std::string& target)
@@ -111,7 +158,7 @@ void replaceWithWritten(const std::string& written, const std::string& target)
         ::unlink(written.c_str());
         throw systemError("cannot write", target, code);
     }
-    moveInto(written, target, target);
+    moveInto(AT_FDCWD, written, target, target);
 }
 
 } // namespace tincrates

@@ -3,10 +3,10 @@
 // silent, as capture --at renders it, then waits for the page to name a later time (the
 // page's address ?t=T and its tincrates.showTime). --size WxH draws at that fixed size (?size=
 // in the address). The page (web/tincrates.js) starts it once the data files are in place.
+#include "audio/silent_clock.h"
 #include "host/back_ends.h"
 #include "host/run_demo.h"
 #include "platform/sound/audio_output.h"
-#include "platform/sound/silent_audio_output.h"
 #include "platform/window/window.h"
 #include "production/frame_animation.h"
 #include "production/picture_size.h"
@@ -75,7 +75,7 @@ int showStills(double firstTime, std::optional<PictureSize> pictureSize)
 {
     double wanted = firstTime;
     bool isFinished = false;
-    SilentAudioOutput* clock = nullptr; // owned by the audio layer while the music exists
+    SilentClock clock;
     std::shared_ptr<Window> window;
     DemoServices services = machineDemoServices();
     services.pictureSize = pictureSize.value_or(originalPictureSize);
@@ -85,16 +85,12 @@ int showStills(double firstTime, std::optional<PictureSize> pictureSize)
         window = display.createWindow(title, width, height, fullScreen);
         return window;
     };
-    services.audioOutput = [&clock]() -> std::unique_ptr<AudioOutput> {
-        auto made = std::make_unique<SilentAudioOutput>();
-        clock = made.get();
-        return made;
-    };
+    services.audioOutput = clock.factory();
     services.framePresented = [&](IDirect3DDevice9& device, float t) {
         if (isFinished)
             return;
         uint64_t target = soundOffsetAt(wanted);
-        if (clock->position() == target) {
+        if (clock.position() == target) {
             PictureSize size = backBufferSize(device);
             wanted = showStillAndWait(double(t), size.width, size.height);
             if (wanted < 0) {
@@ -103,9 +99,8 @@ int showStills(double firstTime, std::optional<PictureSize> pictureSize)
             }
             target = soundOffsetAt(wanted);
         }
-        if (target > clock->position())
-            clock->advance(target - clock->position());
-        if (clock->position() != target)
+        clock.stepTo(target);
+        if (clock.position() != target)
             throw std::string("the soundtrack ends before beat " + std::to_string(wanted));
     };
     // Closing is asked for once the page wants no more frames.

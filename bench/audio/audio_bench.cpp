@@ -2,9 +2,9 @@
 // and the spectrum fetched once per frame.
 #include "audio/mp3_decoder.h"
 #include "audio/music_stream.h"
-#include "platform/sound/silent_audio_output.h"
+#include "audio/silent_clock.h"
 
-#include "support/mp3_maker.h"
+#include "testbed/mp3_maker.h"
 
 #include <benchmark/benchmark.h>
 
@@ -70,12 +70,7 @@ BENCHMARK(decodeAndResampleWholeSoundtrack)->Unit(benchmark::kMillisecond)->Iter
 
 void fetchSpectrum(benchmark::State& state)
 {
-    SilentAudioOutput* clock = nullptr;
-    selectAudioOutput([&clock] {
-        auto made = std::make_unique<SilentAudioOutput>();
-        clock = made.get();
-        return made;
-    });
+    SelectedSilentClock clock;
     {
         // The stream is made straight from memory: no data folder is needed.
         MusicStream music(nullptr);
@@ -86,13 +81,12 @@ void fetchSpectrum(benchmark::State& state)
         for (auto _ : state) {
             // One 60 Hz video frame's worth of sound per call, as while capturing.
             // Wrap at the end, so every call analyses real sound.
-            if (clock->advance(2940).empty())
+            if (clock.output->advance(2940).empty())
                 BASS_ChannelSetPosition(music.stream, 0);
             music.fetchSpectrum();
             benchmark::DoNotOptimize(music.spectrum[51]);
         }
     }
-    selectAudioOutput({});
 }
 BENCHMARK(fetchSpectrum)->Unit(benchmark::kMicrosecond);
 

@@ -5,14 +5,16 @@
 // the sizes of today's screens (1440 × 1080 for 1080 lines, 1920 × 1440), and of the host
 // tests' small production, counting the heap allocations per frame, which should be none.
 #include "audio/music_stream.h"
+#include "audio/silent_clock.h"
 #include "datafiles/data_file.h"
 #include "host/run_demo.h"
 #include "platform/gpu/linear_filtering.h"
 #include "platform/gpu/shared_device.h"
 #include "production/frame_animation.h"
 #include "production/timeline.h"
-#include "support/demo_fixture.h"
-#include "support/silent_clock.h"
+#include "testbed/headless_device.h"
+#include "testbed/scratch_dir.h"
+#include "testbed/test_production.h"
 
 #include <benchmark/benchmark.h>
 
@@ -105,7 +107,7 @@ public:
 
     bool isReady = false;
     ScratchDir folder;
-    SilentClock clock;
+    SelectedSilentClock clock;
 
 private:
     HeadlessDevice device;
@@ -158,11 +160,10 @@ void wholeTimeline(benchmark::State& state)
     // Plays the timeline at `rate` frames per music second; the time of each frame in ms.
     auto play = [&run](int rate) {
         std::vector<double> times;
-        SilentAudioOutput& clock = *run.clock.output;
-        clock.seek(0);
+        SilentClock& clock = run.clock;
+        clock.output->seek(0);
         for (uint64_t frame = 0;; ++frame) {
-            uint64_t bytes = frame * audioSampleRate / uint64_t(rate) * audioBytesPerFrame;
-            clock.advance(bytes - clock.position());
+            clock.stepTo(soundOffsetOfFrame(frame, rate));
             float t = demoTimeAt(double(frame) / rate);
             if (t > endTime)
                 break;

@@ -8,7 +8,7 @@
 #include "platform/gpu/d3d9_matrix.h"
 #include "platform/gpu/linear_filtering.h"
 #include "post/render_texture.h"
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,7 @@
 #include "post/blur_pass.h"
 #include "post/render_texture.h"
 #include "post/screen_quad.h"
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <benchmark/benchmark.h>
 

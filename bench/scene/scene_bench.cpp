@@ -4,8 +4,8 @@
 // back, so the renderer has finished the frame before the clock stops.
 #include "platform/gpu/shared_device.h"
 #include "scene/scene_manager.h"
-#include "support/headless_device.h"
-#include "support/scratch_dir.h"
+#include "testbed/headless_device.h"
+#include "testbed/scratch_dir.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,7 @@
 
 #include "assets/material_manager.h"
 #include "support/error_of.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "audio/bass.h"
 
+#include "audio/silent_clock.h"
 #include "platform/sound/audio_output.h"
-#include "support/mp3_maker.h"
-#include "support/silent_clock.h"
+#include "testbed/mp3_maker.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,6 @@ namespace {
 using testing::encodeMp3;
 using testing::makeSilence;
 using testing::makeSine;
-using testing::SilentClock;
 
 // One second of the centre frequency of bin 51, made once per test program.
 const std::string& sineMp3()
@@ -40,7 +39,7 @@ protected:
         return BASS_StreamCreateFile(1, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN);
     }
 
-    SilentClock clock;
+    SelectedSilentClock clock;
 };
 
 TEST(Bass, StreamsNeedInitFirst)
@@ -65,7 +64,7 @@ TEST(Bass, InitFailsWhenNoOutputOpens)
 
 TEST(Bass, InitTwiceOrOnAnotherDeviceFails)
 {
-    SilentClock clock;
+    SelectedSilentClock clock;
     EXPECT_FALSE(BASS_Init(2, 44100, 0, nullptr, nullptr));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
     ASSERT_TRUE(BASS_Init(1, 44100, 0, nullptr, nullptr));

@@ -1,7 +1,7 @@
 #include "audio/mp3_decoder.h"
 
 #include "audio/spectrum_analyser.h"
-#include "support/mp3_maker.h"
+#include "testbed/mp3_maker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "audio/music_stream.h"
 
+#include "audio/silent_clock.h"
 #include "datafiles/data_file.h"
 #include "support/error_of.h"
-#include "support/mp3_maker.h"
-#include "support/scratch_dir.h"
-#include "support/silent_clock.h"
+#include "testbed/mp3_maker.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,6 @@ using testing::encodeMp3;
 using testing::errorOf;
 using testing::makeSine;
 using testing::ScratchDir;
-using testing::SilentClock;
 
 const std::string& threeSecondMp3()
 {
@@ -41,7 +40,7 @@ std::string loadError(MusicStream& music, const std::string& name)
 class MusicStreamTest : public ::testing::Test {
 protected:
     ScratchDir dir;
-    SilentClock clock;
+    SelectedSilentClock clock;
     MusicStream music{nullptr};
 };
 
@@ -234,7 +233,7 @@ TEST(MusicStream, CreationFailsWhenNoOutputOpens)
 
 TEST(MusicStream, OnlyOneStreamCanHoldTheOutput)
 {
-    SilentClock clock;
+    SelectedSilentClock clock;
     MusicStream music(nullptr);
     EXPECT_THROW(MusicStream second(nullptr), std::string);
 }

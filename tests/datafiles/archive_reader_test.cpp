@@ -5,7 +5,7 @@
 #include "datafiles/crc32.h"
 #include "datafiles/data_file.h"
 #include "support/rar_test_archive.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "datafiles/crc32.h"
 #include "datafiles/rar_format.h"
-#include "support/scratch_dir.h"
 #include "support/writer_test_support.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

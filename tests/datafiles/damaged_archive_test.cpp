@@ -7,7 +7,7 @@
 #include "datafiles/crc32.h"
 #include "support/rar20_stream_writer.h"
 #include "support/rar_test_archive.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "datafiles/data_file.h"
 
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

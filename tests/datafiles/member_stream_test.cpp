@@ -4,8 +4,8 @@
 
 #include "datafiles/archive_writer.h"
 #include "support/rar_test_archive.h"
-#include "support/scratch_dir.h"
 #include "support/writer_test_support.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

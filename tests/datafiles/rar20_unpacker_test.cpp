@@ -4,7 +4,7 @@
 
 #include "support/rar20_stream_writer.h"
 #include "support/rar_test_archive.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

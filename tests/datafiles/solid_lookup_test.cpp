@@ -5,7 +5,7 @@
 #include "datafiles/archive_writer.h"
 #include "support/writer_test_support.h"
 
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

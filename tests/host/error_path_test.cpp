@@ -3,9 +3,9 @@
 #include "host/run_demo.h"
 
 #include "audio/bass.h"
+#include "audio/silent_clock.h"
 #include "platform/gpu/shared_device.h"
 #include "support/demo_fixture.h"
-#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ struct ErrorPath : ::testing::Test {
     }
 
     ScratchDir folder;
-    SilentClock clock;
+    SelectedSilentClock clock;
     TestServices test;
     bool wasDeviceWithdrawn = false;
     bool wasAudioReleased = false;

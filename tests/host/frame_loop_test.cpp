@@ -2,10 +2,10 @@
 #include "host/run_demo.h"
 
 #include "audio/music_stream.h"
+#include "audio/silent_clock.h"
 #include "platform/gpu/shared_device.h"
 #include "production/frame_animation.h"
 #include "support/demo_fixture.h"
-#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ struct FrameLoop : ::testing::Test {
     }
 
     ScratchDir folder;
-    SilentClock clock;
+    SelectedSilentClock clock;
     TestServices test;
 };
 

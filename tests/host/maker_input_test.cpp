@@ -2,7 +2,7 @@
 #include "host/command_input.h"
 #include "host/data_watcher.h"
 
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

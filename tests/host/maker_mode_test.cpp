@@ -3,12 +3,12 @@
 #include "host/run_demo.h"
 
 #include "audio/music_stream.h"
+#include "audio/silent_clock.h"
 #include "datafiles/archive_writer.h"
 #include "datafiles/data_file.h"
 #include "production/frame_animation.h"
 #include "production/timeline.h"
 #include "support/demo_fixture.h"
-#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +92,7 @@ struct MakerMode : ::testing::Test {
     static uint32_t centre(const Shown& shown) { return shown.pixels[240 * 640 + 320]; }
 
     ScratchDir folder;
-    SilentClock clock;
+    SelectedSilentClock clock;
     TestServices test;
     unsigned textIndex = 0;
     int commandRead = -1;

@@ -1,6 +1,6 @@
 // The program's own options: a picture size that is not a 4:3 size in pixels is refused in
 // one line before anything opens.
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

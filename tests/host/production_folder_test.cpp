@@ -2,7 +2,7 @@
 // data/), else the one installed beside the program, else the current folder's missing files.
 #include "host/production_folder.h"
 
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

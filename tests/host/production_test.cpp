@@ -2,8 +2,8 @@
 // the test moves from one chosen moment to the next; the pixels of each frame are read back.
 #include "host/run_demo.h"
 
+#include "audio/silent_clock.h"
 #include "support/demo_fixture.h"
-#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ struct Production : ::testing::Test {
     }
 
     ScratchDir folder;
-    SilentClock clock;
+    SelectedSilentClock clock;
     TestServices test;
     std::vector<Frame> frames;
 };

@@ -2,10 +2,10 @@
 // taken down in order, and the exit code is 0.
 #include "host/stop_signals.h"
 
+#include "audio/silent_clock.h"
 #include "platform/gpu/shared_device.h"
 #include "support/child_process.h"
 #include "support/demo_fixture.h"
-#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -101,7 +101,7 @@ struct StopSignalsInARun : ::testing::Test {
     }
 
     ScratchDir folder;
-    SilentClock clock;
+    SelectedSilentClock clock;
     TestServices test;
 };
 

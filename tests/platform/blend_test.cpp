@@ -2,7 +2,7 @@
 // result = source × sourceFactor + destination × destinationFactor, per channel.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

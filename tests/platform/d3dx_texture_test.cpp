@@ -2,7 +2,7 @@
 // clear failures for bytes that are not a decodable image.
 #include "platform/gpu/d3dx9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Creating the device, what the adapter reports, and reference counts.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "platform/gpu/d3d9.h"
 #include "platform/gpu/gl_device.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Linear table fog by eye depth under a perspective projection.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

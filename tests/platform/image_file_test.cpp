@@ -3,7 +3,7 @@
 #include "platform/image/image_file.h"
 
 #include "platform/gpu/d3dx9.h"
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Index buffers: made, filled, drawn from, filled again, and made while another is set.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

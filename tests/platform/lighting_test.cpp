@@ -2,7 +2,7 @@
 // sources, range and the eight-light limit.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

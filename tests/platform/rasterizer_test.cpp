@@ -1,7 +1,7 @@
 // Culling, depth testing and where pixels are covered.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

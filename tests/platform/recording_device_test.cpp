@@ -1,7 +1,7 @@
 // The recording device of the tests writes each call down and still reaches the real device.
 #include "support/recording_device.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Render states of the output stage: colour write mask and alpha test.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Render targets: drawing into textures, reading them back, the viewport that follows them.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // what returns to its default, and when it refuses.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // tell the difference, and must follow every change that gives the texture more colours.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

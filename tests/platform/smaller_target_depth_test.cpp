@@ -2,7 +2,7 @@
 // corner of it that they cover, as the back buffer and other targets see it.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

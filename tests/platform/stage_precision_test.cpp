@@ -3,7 +3,7 @@
 // blur chain needs to keep its brightness.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // State blocks: recording leaves the device alone; Apply sets what was recorded.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // with a texture factor of 0x7F7F7F and added through SRCALPHA/ONE.
 #include "platform/gpu/d3d9.h"
 
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

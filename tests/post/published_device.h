@@ -5,7 +5,7 @@
 #include "platform/gpu/linear_filtering.h"
 #include "platform/gpu/shared_device.h"
 #include "post/render_texture.h"
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <initializer_list>
 

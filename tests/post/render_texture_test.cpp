@@ -2,7 +2,7 @@
 #include "post/render_texture.h"
 
 #include "support/error_of.h"
-#include "support/headless_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "production/timeline.h"
 
 #include "audio/music_stream.h"
+#include "audio/silent_clock.h"
 #include "platform/gpu/shared_device.h"
 #include "support/demo_fixture.h"
 #include "support/recording_device.h"
-#include "support/silent_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +88,7 @@ struct TimelineFrame : ::testing::Test {
     }
 
     ScratchDir folder;
-    SilentClock clock;
+    SelectedSilentClock clock;
     HeadlessDevice device{640, 480, D3DFMT_X8R8G8B8};
     RecordingDevice recorder{*device.get()};
     MusicStream music{nullptr};

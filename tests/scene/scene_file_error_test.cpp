@@ -4,7 +4,7 @@
 
 #include "scene_test_files.h"
 #include "support/error_of.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "scene/scene_manager.h"
 
 #include "scene_test_files.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "scene/scene.h"
 
 #include "platform/gpu/shared_device.h"
-#include "support/headless_device.h"
 #include "support/recording_device.h"
+#include "testbed/headless_device.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "platform/gpu/shared_device.h"
 #include "scene/scene_manager.h"
 #include "scene_test_files.h"
-#include "support/headless_device.h"
-#include "support/scratch_dir.h"
+#include "testbed/headless_device.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "platform/gpu/shared_device.h"
-#include "support/headless_device.h"
-#include "support/scratch_dir.h"
+#include "testbed/headless_device.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,11 +3,11 @@
 // its soundtrack, numbered PNG frames and a WAV (of the whole production or a stretch of it),
 // the frames at chosen moments, or a contact sheet of the whole production.
 #include "audio/bass.h"
+#include "audio/silent_clock.h"
 #include "host/production_folder.h"
 #include "host/run_demo.h"
 #include "math/fit_rectangle.h"
 #include "platform/gpu/d3d9.h"
-#include "platform/sound/silent_audio_output.h"
 #include "platform/window/headless_window.h"
 #include "production/frame_animation.h"
 #include "production/picture_size.h"
@@ -403,14 +403,14 @@ void shareCoresWithTheEncoder()
 // device and the clock, and says whether the run should go on. `isStopped` tells whether the
 // run ended before that, and before the production's end: on Ctrl-C or another stop signal.
 int play(const Options& options,
-    const std::function<bool(IDirect3DDevice9&, SilentAudioOutput&)>& framePresented,
+    const std::function<bool(IDirect3DDevice9&, SilentClock&)>& framePresented,
     bool& isStopped)
 {
     bool isWanted = true;  // what framePresented said last
     float lastTime = 0.0f; // the demo time of the last frame
 
     std::shared_ptr<CaptureWindow> window;
-    SilentAudioOutput* clock = nullptr; // owned by the audio layer while the music exists
+    SilentClock clock;
     DemoServices services;
     services.display.createWindow = [&window](const std::string&, int, int, bool) {
         window = std::make_shared<CaptureWindow>();
@@ -422,14 +422,10 @@ int play(const Options& options,
         else
             std::fprintf(stderr, "capture: %s: %s\n", caption.c_str(), text.c_str());
     };
-    services.audioOutput = [&clock]() -> std::unique_ptr<AudioOutput> {
-        auto made = std::make_unique<SilentAudioOutput>();
-        clock = made.get();
-        return made;
-    };
+    services.audioOutput = clock.factory();
     services.framePresented = [&](IDirect3DDevice9& device, float t) {
         lastTime = t;
-        isWanted = framePresented(device, *clock);
+        isWanted = framePresented(device, clock);
         if (!isWanted)
             window->isFinished = true;
     };
@@ -462,10 +458,9 @@ int captureEveryFrame(const Options& options, bool& isStopped)
         ? (options.to.value_or(endTime) - firstBeat) / beatsPerSecond
         : options.seconds.value_or(endTime / beatsPerSecond);
     uint64_t lastFrame = std::max<uint64_t>(1, uint64_t(seconds * options.framesPerSecond + 0.5));
-    // Where each frame's sound ends: at its own whole-frame offset, so no drift builds up at
-    // rates that do not divide the sample rate.
+    // Where each frame's sound ends: where the next frame's begins.
     auto soundEndOf = [&](uint64_t frames) {
-        return frames * audioSampleRate / uint64_t(options.framesPerSecond) * audioBytesPerFrame;
+        return soundOffsetOfFrame(frames, options.framesPerSecond);
     };
     ProgressMeter progress("capture:", lastFrame, "frames");
     std::unique_ptr<VideoFile> video;
@@ -476,12 +471,12 @@ int captureEveryFrame(const Options& options, bool& isStopped)
     bool isSoundtrackOver = false;
     bool isEncoderStopped = false;
     FrameReader reader(options.frameSize);
-    int result = play(options, [&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
+    int result = play(options, [&](IDirect3DDevice9& device, SilentClock& clock) {
         if (clock.position() < start) {
             // The frame at beat 0 is not kept. The clock jumps to the stretch as --at does:
             // the production sees a stalled music stream and passes every sync time before
             // the start, so the texts are those a whole capture would show there.
-            clock.advance(start - clock.position());
+            clock.stepTo(start);
             isPastTheSoundtrack = clock.position() != start;
             return !isPastTheSoundtrack;
         }
@@ -503,10 +498,8 @@ int captureEveryFrame(const Options& options, bool& isStopped)
         }
         ++frameNumber;
         progress.update(frameNumber);
-        uint64_t end = start + soundEndOf(frameNumber);
-        uint64_t position = clock.position();
-        if (end > position) {
-            auto sound = clock.advance(end - position);
+        auto sound = clock.stepTo(start + soundEndOf(frameNumber));
+        if (!sound.empty()) {
             soundBytes += sound.size();
             if (video)
                 video->addSound(sound);
@@ -515,7 +508,7 @@ int captureEveryFrame(const Options& options, bool& isStopped)
         }
         // The production ends on its own after endTime; a soundtrack that ends first would
         // leave it standing still for ever.
-        isSoundtrackOver = !clock.isPlaying();
+        isSoundtrackOver = !clock.output->isPlaying();
         return frameNumber < lastFrame && !isSoundtrackOver && !isEncoderStopped;
     }, isStopped);
     progress.finish();
@@ -574,7 +567,7 @@ int captureMoments(const Options& options, const std::vector<double>& times,
     FrameReader reader(options.frameSize);
     bool isPastTheSoundtrack = false;
     bool isStopped = false;
-    int result = play(options, [&](IDirect3DDevice9& device, SilentAudioOutput& clock) {
+    int result = play(options, [&](IDirect3DDevice9& device, SilentClock& clock) {
         uint64_t position = clock.position();
         if (next < times.size() && position == soundOffsetAt(times[next])) {
             UINT width = 0;
@@ -584,12 +577,11 @@ int captureMoments(const Options& options, const std::vector<double>& times,
             ++next;
             progress.update(next);
         }
-        isPastTheSoundtrack = next < times.size() && !clock.isPlaying();
+        isPastTheSoundtrack = next < times.size() && !clock.output->isPlaying();
         if (next >= times.size() || isPastTheSoundtrack)
             return false;
         uint64_t wanted = soundOffsetAt(times[next]);
-        if (wanted > position)
-            clock.advance(wanted - position);
+        clock.stepTo(wanted);
         isPastTheSoundtrack = clock.position() != wanted;
         return !isPastTheSoundtrack;
     }, isStopped);

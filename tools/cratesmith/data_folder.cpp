@@ -1,11 +1,11 @@
 // Writing the data folder's files.
 #include "tools/cratesmith/data_folder.h"
 
+#include "datafiles/replacing_file.h"
 #include "tools/media/png_writer.h"
 
 #include <algorithm>
 #include <ctime>
-#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -35,11 +35,12 @@ fs::path DataFolder::claim(const std::string& name)
 void DataFolder::writeBytes(const std::string& name, std::string_view bytes)
 {
     fs::path path = claim(name);
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    out.close();
-    if (!out)
+    // Whole or not at all: a run that fails part-way leaves no truncated file to be packed.
+    try {
+        writeWholeFile(path.string(), bytes);
+    } catch (const std::runtime_error&) {
         throw std::runtime_error("cannot write " + path.string());
+    }
 }
 
 void DataFolder::writeImage(const std::string& name, const Image& image)

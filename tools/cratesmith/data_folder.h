@@ -17,8 +17,9 @@ public:
     // nothing stale reaches the archive. Throws std::runtime_error when it cannot.
     explicit DataFolder(std::filesystem::path folder);
 
-    // Each writes one file of the folder and remembers its name. Throw std::runtime_error (or
-    // the writers' text) when the file cannot be written; a name written twice is an error.
+    // Each writes one file of the folder and remembers its name; a file takes its name only
+    // once whole. Throw std::runtime_error (or the writers' text) when the file cannot be
+    // written; a name written twice is an error.
     void writeBytes(const std::string& name, std::string_view bytes);
     void writeImage(const std::string& name, const Image& image);
     void writeMesh(const std::string& name, const MeshData& mesh);

@@ -1,10 +1,13 @@
 // The RIFF WAVE layout: a 44-byte header (RIFF, fmt and data chunk headers), then the samples.
 #include "tools/media/wav_writer.h"
 
+#include "datafiles/replacing_file.h"
 #include "platform/sound/audio_output.h"
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
+#include <stdexcept>
 
 namespace tincrates {
 
@@ -37,21 +40,18 @@ void makeHeader(uint8_t (&header)[44], uint32_t dataBytes)
 WavWriter::WavWriter(const std::string& path)
     : path(path)
 {
-    file = std::fopen(path.c_str(), "wb");
-    uint8_t header[44];
-    makeHeader(header, 0);
-    if (!file || std::fwrite(header, 1, sizeof header, file) != sizeof header) {
-        if (file)
-            std::fclose(file);
+    try {
+        file = std::make_unique<ReplacingFile>(path);
+    } catch (const std::runtime_error&) {
         throw "cannot write " + path;
     }
+    uint8_t header[44];
+    makeHeader(header, 0);
+    if (std::fwrite(header, 1, sizeof header, file->stream()) != sizeof header)
+        throw "cannot write " + path;
 }
 
-WavWriter::~WavWriter()
-{
-    if (file)
-        std::fclose(file);
-}
+WavWriter::~WavWriter() = default;
 
 void WavWriter::append(std::span<const uint8_t> pcm)
 {
@@ -60,7 +60,7 @@ void WavWriter::append(std::span<const uint8_t> pcm)
     static_assert(std::endian::native == std::endian::little);
     if (pcm.empty())
         return;
-    if (!file || std::fwrite(pcm.data(), 1, pcm.size(), file) != pcm.size())
+    if (!file || std::fwrite(pcm.data(), 1, pcm.size(), file->stream()) != pcm.size())
         throw "cannot write " + path;
     dataBytes += pcm.size();
 }
@@ -73,12 +73,16 @@ void WavWriter::finish()
     constexpr uint64_t largest = 0xFFFFFFFFu - 36 - (0xFFFFFFFFu - 36) % audioBytesPerFrame;
     uint8_t header[44];
     makeHeader(header, uint32_t(std::min(dataBytes, largest)));
-    bool isWritten = std::fseek(file, 0, SEEK_SET) == 0
-        && std::fwrite(header, 1, sizeof header, file) == sizeof header;
-    isWritten = std::fclose(file) == 0 && isWritten;
-    file = nullptr;
-    if (!isWritten)
+    // The file is given up on any failure, so a half-written one never takes the name.
+    std::unique_ptr<ReplacingFile> finishing = std::move(file);
+    if (std::fseek(finishing->stream(), 0, SEEK_SET) != 0
+        || std::fwrite(header, 1, sizeof header, finishing->stream()) != sizeof header)
         throw "cannot write " + path;
+    try {
+        finishing->commit();
+    } catch (const std::runtime_error&) {
+        throw "cannot write " + path;
+    }
 }
 
 } // namespace tincrates

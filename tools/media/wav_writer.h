@@ -2,17 +2,20 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 
 namespace tincrates {
 
+class ReplacingFile;
+
 class WavWriter {
 public:
-    // Creates the file with a header for an empty sound. Throws "cannot write " + path.
+    // Starts the file beside `path` with a header for an empty sound; it takes the name only
+    // when finish() succeeds. Throws "cannot write " + path.
     explicit WavWriter(const std::string& path);
-    // Closes the file; finish() should have been called, else the header counts no sound.
+    // Without a successful finish(), removes what was written and leaves `path` as it was.
     ~WavWriter();
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
@@ -20,13 +23,13 @@ public:
     // Appends sound in the production's one format. Throws "cannot write " + path.
     void append(std::span<const uint8_t> pcm);
 
-    // Writes the final sizes into the header and closes the file. Throws "cannot write " +
-    // path. Sound beyond 4 GiB is not counted: the format cannot say more.
+    // Writes the final sizes into the header and puts the file in place under `path`. Throws
+    // "cannot write " + path. Sound beyond 4 GiB is not counted: the format cannot say more.
     void finish();
 
 private:
     std::string path;
-    std::FILE* file = nullptr;
+    std::unique_ptr<ReplacingFile> file; // null once finished
     uint64_t dataBytes = 0;
 };
 

@@ -1,4 +1,5 @@
 // meshconv: Wavefront OBJ models to MESH1 files, and summaries of MESH1 files.
+#include "datafiles/replacing_file.h"
 #include "tools/meshconv/mesh_data.h"
 #include "tools/meshconv/obj_reader.h"
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -79,20 +81,10 @@ int convert(int argc, char** argv)
         std::fprintf(stderr, "meshconv: %s: %s\n", input, text.c_str());
         return 1;
     }
-    // Written whole to a temporary first, so a failed write never leaves half a mesh behind.
-    std::string temporary = std::string(output) + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            std::fprintf(stderr, "meshconv: %s: cannot write the file\n", output);
-            return 1;
-        }
-    }
-    if (std::rename(temporary.c_str(), output) != 0) {
-        std::remove(temporary.c_str());
+    // Written whole beside the output first, so a failed write never leaves half a mesh behind.
+    try {
+        writeWholeFile(output, bytes);
+    } catch (const std::runtime_error&) {
         std::fprintf(stderr, "meshconv: %s: cannot write the file\n", output);
         return 1;
     }

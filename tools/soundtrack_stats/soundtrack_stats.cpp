@@ -10,9 +10,9 @@
 // field of view and the roll over the demo time, with the beats where the text changes.
 #include "audio/bass.h"
 #include "audio/music_stream.h"
+#include "audio/silent_clock.h"
 #include "datafiles/data_file.h"
 #include "platform/sound/audio_output.h"
-#include "platform/sound/silent_audio_output.h"
 #include "production/frame_animation.h"
 #include "tools/cratesmith/sound/music_measures.h"
 #include "tools/cratesmith/sound/soundtrack.h"
@@ -38,7 +38,6 @@ using namespace tincrates::cratesmith;
 
 constexpr double endOfProduction = endTime;
 constexpr int videoFramesPerSecond = 60;
-constexpr uint64_t bytesPerVideoFrame = audioBytesPerSecond / videoFramesPerSecond;
 
 struct CameraFrame {
     float t;
@@ -120,12 +119,7 @@ int run(const std::string& folder, const std::string& plotPath)
         std::filesystem::current_path(folder);
     }
 
-    SilentAudioOutput* clock = nullptr;
-    selectAudioOutput([&clock] {
-        auto made = std::make_unique<SilentAudioOutput>();
-        clock = made.get();
-        return made;
-    });
+    SelectedSilentClock clock;
     MusicStream music(nullptr);
     music.load(soundtrackFileName, 0.0);
     music.play();
@@ -178,8 +172,7 @@ int run(const std::string& folder, const std::string& plotPath)
         music.fetchSpectrum();
         camera.push_back({t, fieldOfViewDegrees(music.spectrum[fieldOfViewBin]),
                           rollRadians(music.spectrum[rollBin])});
-        uint64_t target = (frame + 1) * bytesPerVideoFrame;
-        if (clock->advance(target - clock->position()).empty())
+        if (clock.stepTo(soundOffsetOfFrame(frame + 1, videoFramesPerSecond)).empty())
             break; // the sound ended before the production
     }
     std::vector<double> fieldOfView, roll;

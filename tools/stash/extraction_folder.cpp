@@ -2,15 +2,18 @@
 // one part at a time.
 #include "tools/stash/extraction_folder.h"
 
+#include "datafiles/replacing_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <random>
+#include <optional>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace tincrates::stash {
@@ -42,19 +45,6 @@ int openFolderIn(int parent, const std::string& name)
     if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
         return -1;
     return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
-bool writeAll(int descriptor, std::span<const uint8_t> content)
-{
-    while (!content.empty()) {
-        ssize_t written = ::write(descriptor, content.data(), content.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        content = content.subspan(size_t(written));
-    }
-    return true;
 }
 
 } // namespace
@@ -148,34 +138,20 @@ std::string ExtractionFolder::write(const std::vector<std::string>& parts,
         && existing.st_dev == archiveDevice && existing.st_ino == archiveInode)
         return "refused: it would replace the archive being read";
 
-    // A temporary name beside the file; renaming it into place replaces even a link there
-    // rather than writing through it.
-    static std::mt19937 random{std::random_device{}()};
-    std::string temporary;
-    int file = -1;
-    for (int attempt = 0; attempt < 100 && file < 0; ++attempt) {
-        temporary = ".stash-" + std::to_string(random()) + ".part";
-        file = ::openat(folder->get(), temporary.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (file < 0 && errno != EEXIST)
-            break;
+    // Written beside the file and renamed into place, which replaces even a link there rather
+    // than writing through it.
+    std::optional<ReplacingFile> file;
+    try {
+        file.emplace(folder->get(), fileName);
+    } catch (const std::system_error& error) {
+        return "cannot create a file: " + error.code().message();
     }
-    if (file < 0)
-        return std::string("cannot create a file: ") + std::strerror(errno);
-    bool isWritten = writeAll(file, content);
-    int code = errno;
-    if (::close(file) != 0 && isWritten) {
-        isWritten = false;
-        code = errno;
-    }
-    if (isWritten && ::renameat(folder->get(), temporary.c_str(), folder->get(),
-                                fileName.c_str()) != 0) {
-        isWritten = false;
-        code = errno;
-    }
-    if (!isWritten) {
-        ::unlinkat(folder->get(), temporary.c_str(), 0);
-        return std::string("cannot write: ") + std::strerror(code);
+    try {
+        if (std::fwrite(content.data(), 1, content.size(), file->stream()) != content.size())
+            throw std::system_error(errno, std::generic_category());
+        file->commit();
+    } catch (const std::system_error& error) {
+        return "cannot write: " + error.code().message();
     }
     return {};
 }

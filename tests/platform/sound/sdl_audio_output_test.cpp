@@ -1,8 +1,8 @@
 #include "platform/sound/sdl_audio_output.h"
 
 #include "audio/music_stream.h"
-#include "support/mp3_maker.h"
-#include "support/scratch_dir.h"
+#include "testbed/mp3_maker.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

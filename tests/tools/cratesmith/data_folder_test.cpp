@@ -1,6 +1,7 @@
 #include "tools/cratesmith/data_folder.h"
 
-#include "support/scratch_dir.h"
+#include "support/file_size_limit.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,22 @@ TEST(DataFolder, GivesEveryFileTheSameTime)
     data.fixTimes();
     EXPECT_EQ(std::filesystem::last_write_time(scratch.path / "data" / "one"),
               std::filesystem::last_write_time(scratch.path / "data" / "two"));
+}
+
+TEST(DataFolder, AFileThatCannotBeWrittenWholeIsNotLeftUnderItsName)
+{
+    testing::ScratchDir scratch;
+    DataFolder data(scratch.path / "data");
+    std::string mesh(64 * 1024, 'm');
+    try {
+        testing::FileSizeLimit limit(4096);
+        data.writeBytes("crate.mesh", mesh);
+        FAIL() << "no error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "cannot write " + (scratch.path / "data" / "crate.mesh").string());
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path / "data"));
 }
 
 } // namespace

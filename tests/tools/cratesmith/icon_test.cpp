@@ -4,7 +4,7 @@
 #include "tools/cratesmith/pictures/icon.h"
 
 #include "generated_images.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

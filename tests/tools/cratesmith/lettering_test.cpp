@@ -6,7 +6,7 @@
 #include "tools/cratesmith/data_folder.h"
 
 #include "generated_images.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

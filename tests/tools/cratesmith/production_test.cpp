@@ -9,8 +9,8 @@
 #include "production/frame_animation.h"
 #include "scene/scene_manager.h"
 #include "support/error_of.h"
-#include "support/headless_device.h"
-#include "support/scratch_dir.h"
+#include "testbed/headless_device.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

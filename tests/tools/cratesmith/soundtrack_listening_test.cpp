@@ -3,8 +3,8 @@
 // kicks land, how it moves the camera, and its level.
 #include "audio/bass.h"
 #include "audio/music_stream.h"
-#include "support/scratch_dir.h"
-#include "support/silent_clock.h"
+#include "audio/silent_clock.h"
+#include "testbed/scratch_dir.h"
 #include "tools/cratesmith/sound/music_measures.h"
 #include "tools/cratesmith/sound/synth_effects.h"
 
@@ -51,12 +51,12 @@ protected:
 
     void moveTo(uint64_t byte)
     {
-        ASSERT_GE(byte, clock.output->position());
-        clock.output->advance(byte - clock.output->position());
+        ASSERT_GE(byte, clock.position());
+        clock.stepTo(byte);
     }
 
     testing::ScratchDir scratch;
-    testing::SilentClock clock;
+    SelectedSilentClock clock;
     MusicStream music{nullptr};
 };
 

@@ -3,14 +3,18 @@
 #include "scene/mesh_manager.h"
 
 #include "platform/gpu/shared_device.h"
-#include "support/headless_device.h"
-#include "support/scratch_dir.h"
+#include "support/file_size_limit.h"
+#include "testbed/headless_device.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <string>
 
 #include <sys/wait.h>
 
@@ -125,6 +129,27 @@ TEST_F(MeshconvProgram, InputWithoutFacesIsRefusedAndNothingIsWritten)
         EXPECT_EQ(run("convert " + input + " older.mesh"), 1) << input;
         EXPECT_EQ(contentOf("older.mesh"), "an older mesh") << input;
     }
+}
+
+TEST_F(MeshconvProgram, AMeshThatCannotBeWrittenWholeLeavesTheOlderOne)
+{
+    std::string strip;
+    for (int i = 0; i < 200; ++i)
+        strip += "v " + std::to_string(i) + " 0 0\nv " + std::to_string(i) + " 1 0\n";
+    for (int i = 1; i + 2 <= 400; ++i)
+        strip += "f " + std::to_string(i) + " " + std::to_string(i + 1) + " "
+            + std::to_string(i + 2) + "\n";
+    scratch.write("strip.obj", strip);
+    scratch.write("older.mesh", "an older mesh");
+    {
+        FileSizeLimit limit(4096);
+        EXPECT_EQ(run("convert strip.obj older.mesh"), 1);
+    }
+    EXPECT_EQ(contentOf("errors.txt"), "meshconv: older.mesh: cannot write the file\n");
+    EXPECT_EQ(contentOf("older.mesh"), "an older mesh");
+    // strip.obj, older.mesh, output.txt and errors.txt: no part of the new mesh is left.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path),
+                            std::filesystem::directory_iterator()), 4);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // `stash create` from the command line: options, member names, errors, and the archives it
 // writes checked with `stash test` and, where installed, unar.
-#include "support/scratch_dir.h"
 #include "support/writer_test_support.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

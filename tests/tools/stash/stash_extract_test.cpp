@@ -1,7 +1,7 @@
 // `stash extract` of a whole archive into a folder, and the safety of every way extract writes:
 // never outside the folder, never over the archive being read, never half a file.
 #include "support/rar_test_archive.h"
-#include "support/scratch_dir.h"
+#include "testbed/scratch_dir.h"
 #include "tools/stash/extraction_folder.h"
 
 #include <gtest/gtest.h>

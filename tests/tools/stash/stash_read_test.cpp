@@ -2,8 +2,8 @@
 // and the one-line errors.
 #include "datafiles/archive_writer.h"
 #include "support/rar_test_archive.h"
-#include "support/scratch_dir.h"
 #include "support/writer_test_support.h"
+#include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
 

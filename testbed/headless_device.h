@@ -1,5 +1,5 @@
-// A Direct3D 9 device without a screen for tests that draw and read the pixels back, with
-// small helpers to build geometry and textures.
+// A Direct3D 9 device without a screen for tests and benchmarks that draw and read the pixels
+// back, with small helpers to build geometry and textures.
 #pragma once
 
 #include "platform/gpu/d3d9.h"

@@ -1,5 +1,5 @@
 // Test sound made on the spot.
-#include "support/mp3_maker.h"
+#include "testbed/mp3_maker.h"
 
 #include <cmath>
 #include <memory>

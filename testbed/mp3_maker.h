@@ -1,4 +1,4 @@
-// Test sound made on the spot: sines, noise and silence, and the MP3 encoder to pack it.
+// Sound made on the spot for tests and benchmarks: sines, noise and silence, and the MP3 encoder to pack it.
 #pragma once
 
 #include "tools/media/mp3_encoder.h"

@@ -1,9 +1,11 @@
 // A fresh temporary folder that is the current directory for the life of the object, so
-// tests can lay out "data/" and "stashpack" as the production expects to find them.
+// tests and benchmarks can lay out "data/" and "stashpack" as the production expects to find
+// them.
 #pragma once
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -39,6 +41,13 @@ public:
         std::filesystem::create_directories(full.parent_path());
         std::ofstream out(full, std::ios::binary);
         out.write(content.data(), std::streamsize(content.size()));
+    }
+
+    // The whole content of `relative`; empty when it cannot be read.
+    std::string read(const std::filesystem::path& relative) const
+    {
+        std::ifstream in(path / relative, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
     std::filesystem::path path;
