@@ -1,13 +1,15 @@
-// Module-internal to the GL back-end. GL_CHECK(call) runs the call and, in debug builds only,
-// reports any GL error it raised with the call's text and the error's name.
+// Module-internal to the GL back-end. GL_CHECK(call) runs the call and, in builds with asserts
+// (no NDEBUG), stops the program on any GL error it raised, naming the call and the error.
 #pragma once
 
 #include <GLES3/gl3.h>
 
 namespace tincrates::gl {
 
-// Prints "GL error NAME in CALL at FILE:LINE" to standard error.
-void reportError(GLenum error, const char* call, const char* file, int line);
+// Prints "GL error NAME in CALL at FILE:LINE" to standard error for the first error and each
+// further one still pending, then aborts: a GL error is the drawing code's mistake, and a test
+// that causes one must fail on the spot rather than draw on with the call ignored.
+[[noreturn]] void failOnError(GLenum error, const char* call, const char* file, int line);
 
 } // namespace tincrates::gl
 
@@ -17,8 +19,7 @@ void reportError(GLenum error, const char* call, const char* file, int line);
 #define GL_CHECK(call)                                                                   \
     do {                                                                                 \
         call;                                                                            \
-        for (GLenum glCheckError = glGetError(); glCheckError != GL_NO_ERROR;            \
-             glCheckError = glGetError())                                                \
-            ::tincrates::gl::reportError(glCheckError, #call, __FILE__, __LINE__);       \
+        if (GLenum glCheckError = glGetError(); glCheckError != GL_NO_ERROR)             \
+            ::tincrates::gl::failOnError(glCheckError, #call, __FILE__, __LINE__);       \
     } while (false)
 #endif
