@@ -13,7 +13,8 @@ ctest --test-dir build --output-on-failure -j"$(nproc)"
 # moments and shut down by capture on the generated data. The drawing tests of platform/ and
 # post/ and the tests of the host and the tools run only in the first build, to keep this
 # command within ten minutes.
-# Without NDEBUG, so that the asserts which guard the code's own invariants run here.
+# Without NDEBUG, as build/ is, so that the asserts which guard the code's own invariants run
+# here too.
 sanitized_targets=(datafiles_tests assets_tests scene_tests audio_tests sound_tests fuzz_replay_tests
     capture)
 CC=clang CXX=clang++ cmake -S . -B build-sanitize -G Ninja -DTINCRATES_SANITIZE=ON \

@@ -1,7 +1,9 @@
-// Names of GL errors for the debug-only checks.
+// The failure of the GL error checks in builds with asserts.
 #include "platform/gpu/gl_check.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace tincrates::gl {
 
@@ -21,9 +23,23 @@ const char* errorName(GLenum error)
 
 } // namespace
 
-void reportError(GLenum error, const char* call, const char* file, int line)
+void failOnError(GLenum error, const char* call, const char* file, int line)
 {
-    std::fprintf(stderr, "GL error %s in %s at %s:%d\n", errorName(error), call, file, line);
+    static const bool isFatal = [] {
+        const char* setting = std::getenv("TINCRATES_GL_ERRORS_FATAL");
+        return setting && *setting && std::strcmp(setting, "0") != 0;
+    }();
+    static int reportsLeft = 20;
+    // A context may hold several error flags at once; glGetError hands them out one by one
+    // (bounded, in case a lost context keeps answering with one).
+    for (int reported = 0; error != GL_NO_ERROR && reported < 8; error = glGetError(), ++reported) {
+        if (!isFatal && reportsLeft-- <= 0)
+            continue;
+        std::fprintf(stderr, "GL error %s in %s at %s:%d\n", errorName(error), call, file, line);
+    }
+    std::fflush(stderr);
+    if (isFatal)
+        std::abort();
 }
 
 } // namespace tincrates::gl

@@ -1,13 +1,19 @@
-// Module-internal to the GL back-end. GL_CHECK(call) runs the call and, in debug builds only,
-// reports any GL error it raised with the call's text and the error's name.
+// Module-internal to the GL back-end. GL_CHECK(call) runs the call and, in builds with asserts
+// (no NDEBUG), reports any GL error it raised, naming the call and the error; where the tests
+// run (TINCRATES_GL_ERRORS_FATAL set), it stops the program there.
 #pragma once
 
 #include <GLES3/gl3.h>
 
 namespace tincrates::gl {
 
-// Prints "GL error NAME in CALL at FILE:LINE" to standard error.
-void reportError(GLenum error, const char* call, const char* file, int line);
+// Prints "GL error NAME in CALL at FILE:LINE" to standard error for the first error and each
+// further one still pending. With TINCRATES_GL_ERRORS_FATAL set in the environment (as the
+// tests set it) it then aborts: a GL error is the drawing code's mistake, and a test that
+// causes one must fail on the spot rather than draw on with the call ignored. Without it, a
+// viewer's run goes on, as GL goes on with the call ignored; after 20 reports the rest are
+// left out, so that an error in every frame does not flood standard error.
+void failOnError(GLenum error, const char* call, const char* file, int line);
 
 } // namespace tincrates::gl
 
@@ -17,8 +23,7 @@ void reportError(GLenum error, const char* call, const char* file, int line);
 #define GL_CHECK(call)                                                                   \
     do {                                                                                 \
         call;                                                                            \
-        for (GLenum glCheckError = glGetError(); glCheckError != GL_NO_ERROR;            \
-             glCheckError = glGetError())                                                \
-            ::tincrates::gl::reportError(glCheckError, #call, __FILE__, __LINE__);       \
+        if (GLenum glCheckError = glGetError(); glCheckError != GL_NO_ERROR)             \
+            ::tincrates::gl::failOnError(glCheckError, #call, __FILE__, __LINE__);       \
     } while (false)
 #endif
