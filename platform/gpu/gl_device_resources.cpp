@@ -8,6 +8,7 @@
 #include "platform/gpu/gl_state_block.h"
 #include "platform/gpu/gl_surface.h"
 #include "platform/gpu/gl_texture.h"
+#include "platform/image/decoded_image.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
@@ -26,7 +27,8 @@ HRESULT GlDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usag
     if (!texture)
         return D3DERR_INVALIDCALL;
     *texture = nullptr;
-    if (isReleased || sharedHandle || width == 0 || height == 0 || width > 8192 || height > 8192)
+    if (isReleased || sharedHandle || width == 0 || height == 0
+        || width > maxImageSide || height > maxImageSide)
         return D3DERR_INVALIDCALL;
     if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8)
         return D3DERR_INVALIDCALL;
@@ -83,7 +85,8 @@ HRESULT GlDevice::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT
     if (!surface)
         return D3DERR_INVALIDCALL;
     *surface = nullptr;
-    if (isReleased || sharedHandle || width == 0 || height == 0 || width > 8192 || height > 8192
+    if (isReleased || sharedHandle || width == 0 || height == 0
+        || width > maxImageSide || height > maxImageSide
         || (pool != D3DPOOL_SYSTEMMEM && pool != D3DPOOL_SCRATCH)
         || (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
         return D3DERR_INVALIDCALL;

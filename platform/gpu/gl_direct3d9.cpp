@@ -1,6 +1,7 @@
 // IDirect3D9 for the GL back-end: one adapter whose devices draw into our Windows.
 #include "platform/gpu/d3d9.h"
 #include "platform/gpu/gl_device.h"
+#include "platform/image/decoded_image.h"
 #include "platform/window/window.h"
 
 #include <SDL.h>
@@ -49,8 +50,8 @@ public:
         caps->AdapterOrdinal = adapter;
         // Transform and lighting run in the generated vertex shaders.
         caps->DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
-        caps->MaxTextureWidth = 8192;
-        caps->MaxTextureHeight = 8192;
+        caps->MaxTextureWidth = maxImageSide;
+        caps->MaxTextureHeight = maxImageSide;
         caps->MaxTextureBlendStages = 8;
         caps->MaxSimultaneousTextures = 8;
         caps->MaxActiveLights = 8;

@@ -15,9 +15,9 @@ struct DecodedImage {
     std::vector<uint32_t> pixels; // top row first, 0xAARRGGBB
 };
 
-// Largest width or height accepted: the largest texture side the device takes (its
-// capabilities report the same), since an image is decoded only to become a texture. Larger
-// images are refused before any pixel is decoded.
+// Largest width or height accepted, and the largest texture side the device makes and reports
+// in its capabilities: an image is decoded only to become a texture. Larger images are refused
+// before any pixel is decoded.
 constexpr uint32_t maxImageSide = 8192;
 
 // Whether a width × height image may be decoded. When not, `error` receives the reason, such as

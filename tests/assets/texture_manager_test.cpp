@@ -11,8 +11,6 @@
 #include <turbojpeg.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace tincrates {
 namespace {
@@ -23,8 +21,7 @@ class TextureLoading : public AssetTest {
 protected:
     std::string dataContent(const std::string& name) const
     {
-        std::ifstream in(scratch.path / "data" / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return scratch.read(std::filesystem::path("data") / name);
     }
 
     // A JPEG of the given size, of stripes that leave the scan most of the file.
