@@ -46,6 +46,9 @@ struct DemoServices {
     // answered with the status line on standard output; the run ends with the input.
     bool isMaker = false;
     int commandInput = 0;
+    // In the maker's mode: the sync editor to direct the production from, as HOST, HOST:PORT
+    // or empty for the default (localhost, port 1338); none when unset.
+    std::optional<std::string> syncEditorAddress;
 };
 
 // Plays the production once. Prints "time %f\n" with the demo time on standard output for
