@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Measures how the production's picture is graded, from a video of the whole production at two
-# frames a second and from frames at the peaks of four flashes:
-#   body: for the frames from beat 8 to 200, leaving out the first 0.3 beat after each whole beat
+# Measures how the production's picture is graded, from frames across the whole production and
+# from frames at the peaks of four flashes:
+#   body: for frames from beat 8 to 200, leaving out the first 0.3 beat after each whole beat
 #         (where the flash is), the medians of ffmpeg's signalstats: the darkest tenth of the luma
 #         (YLOW), the spread up to the brightest tenth (YHIGH - YLOW), the mean saturation
 #         (SATAVG); luma in limited range, 16 to 235.
@@ -15,18 +15,19 @@ capture="$root/build/bin/capture"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$capture" -C "$production" -r 2 -o "$work/whole.mp4" 2>/dev/null >/dev/null
-ffprobe -v error -f lavfi -i "movie=$work/whole.mp4,signalstats" \
-    -show_entries frame_tags=lavfi.signalstats.YLOW,lavfi.signalstats.YHIGH,lavfi.signalstats.SATAVG \
-    -of flat >"$work/stats.txt"
+# The body's frames are taken at beats given in beats, so that no figure of the production's
+# tempo is repeated here: three points of every beat from 8 to 200, past its flash's peak.
+beats=$(awk 'BEGIN {for (b = 8; b < 200; ++b) for (f = 0.3; f < 1; f += 0.25) printf "%s%.2f", (n++ ? "," : ""), b + f}')
+mkdir "$work/body"
+"$capture" -C "$production" --at "$beats" -o "$work/body" >/dev/null 2>&1
+ffmpeg -loglevel error -pattern_type glob -i "$work/body/t*.png" \
+    -vf "signalstats,metadata=print:file=$work/stats.txt" -f null -
 
 median() { sort -n | awk '{v[NR] = $1} END {if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-# Lines read frames.frame.I.tags.lavfi_signalstats_NAME="VALUE"; frame I shows second I / 2,
-# which is beat I / 2 × 2.149000040690104.
-awk -F= '{split($1, key, "."); i = key[3]; name = key[5]; sub(/lavfi_signalstats_/, "", name)
-         value = $2; gsub(/"/, "", value); v[i, name] = value; if (i > n) n = i}
-    END {for (i = 0; i <= n; ++i) {t = i / 2 * 2.149000040690104; f = t - int(t)
-         if (t >= 8 && t <= 200 && f >= 0.3) print v[i, "YLOW"], v[i, "YHIGH"], v[i, "SATAVG"]}}' \
+# Each frame's block starts with a "frame:N ..." line, then lavfi.signalstats.NAME=VALUE lines.
+awk -F= '/^frame:/ {if (n++) print low, high, sat}
+    $1 == "lavfi.signalstats.YLOW" {low = $2} $1 == "lavfi.signalstats.YHIGH" {high = $2}
+    $1 == "lavfi.signalstats.SATAVG" {sat = $2} END {if (n) print low, high, sat}' \
     "$work/stats.txt" >"$work/body.txt"
 ylow=$(awk '{print $1}' "$work/body.txt" | median)
 spread=$(awk '{print $2 - $1}' "$work/body.txt" | median)
