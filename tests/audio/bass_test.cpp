@@ -30,7 +30,7 @@ class BassOnSilentClock : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(BASS_Init(1, 44100, BASS_DEVICE_LATENCY, nullptr, nullptr));
+        ASSERT_TRUE(BASS_Init(1, audioSampleRate, BASS_DEVICE_LATENCY, nullptr, nullptr));
     }
     void TearDown() override { BASS_Free(); }
 
@@ -54,10 +54,10 @@ TEST(Bass, StreamsNeedInitFirst)
 TEST(Bass, InitFailsWhenNoOutputOpens)
 {
     selectAudioOutput([]() -> std::unique_ptr<AudioOutput> { throw std::string("no device"); });
-    EXPECT_FALSE(BASS_Init(1, 44100, 0, nullptr, nullptr));
+    EXPECT_FALSE(BASS_Init(1, audioSampleRate, 0, nullptr, nullptr));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DRIVER);
     selectAudioOutput([] { return std::unique_ptr<AudioOutput>(); });
-    EXPECT_FALSE(BASS_Init(1, 44100, 0, nullptr, nullptr));
+    EXPECT_FALSE(BASS_Init(1, audioSampleRate, 0, nullptr, nullptr));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DRIVER);
     selectAudioOutput({});
 }
@@ -65,11 +65,11 @@ TEST(Bass, InitFailsWhenNoOutputOpens)
 TEST(Bass, InitTwiceOrOnAnotherDeviceFails)
 {
     SelectedSilentClock clock;
-    EXPECT_FALSE(BASS_Init(2, 44100, 0, nullptr, nullptr));
+    EXPECT_FALSE(BASS_Init(2, audioSampleRate, 0, nullptr, nullptr));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
-    ASSERT_TRUE(BASS_Init(1, 44100, 0, nullptr, nullptr));
+    ASSERT_TRUE(BASS_Init(1, audioSampleRate, 0, nullptr, nullptr));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
-    EXPECT_FALSE(BASS_Init(1, 44100, 0, nullptr, nullptr));
+    EXPECT_FALSE(BASS_Init(1, audioSampleRate, 0, nullptr, nullptr));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
     EXPECT_TRUE(BASS_Free());
 }

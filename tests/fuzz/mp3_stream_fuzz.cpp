@@ -2,6 +2,7 @@
 // then its spectrum at the start and the stream freed.
 #include "audio/bass.h"
 #include "fuzz/fuzz_target.h"
+#include "platform/sound/audio_output.h"
 #include "platform/sound/silent_audio_output.h"
 
 #include <cstdio>
@@ -13,7 +14,7 @@ TINCRATES_FUZZ_TARGET(mp3_stream)
     using namespace tincrates;
     static const bool isStarted = [] {
         selectAudioOutput([] { return std::make_unique<SilentAudioOutput>(); });
-        return BASS_Init(1, 44100, BASS_DEVICE_LATENCY, nullptr, nullptr) != 0;
+        return BASS_Init(1, tincrates::audioSampleRate, BASS_DEVICE_LATENCY, nullptr, nullptr) != 0;
     }();
     if (!isStarted) {
         std::fprintf(stderr, "mp3_stream: the silent output did not start\n");

@@ -37,7 +37,7 @@ TEST(TextIndex, FollowsEverySyncTimeOneFrameAfterAnother)
     // Frames every quarter beat: each sync time is passed in the first frame after it.
     unsigned index = 0;
     std::vector<float> passedAt;
-    for (int frame = 0; frame <= 232 * 4; ++frame) {
+    for (int frame = 0; frame <= int(endTime) * 4; ++frame) {
         float t = float(frame) * 0.25f;
         unsigned next = advanceTextIndex(index, t);
         if (next != index) {
