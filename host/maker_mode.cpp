@@ -200,11 +200,10 @@ std::string MakerMode::statusText(
     double t, const Timeline& timeline, std::optional<double> framesPerSecond) const
 {
     PhrasePlace place = phrasePlaceOf(t);
-    // The text overlay shows after beat 8; the last one has faded out by beat 170.
     std::string text = "no text";
-    if (t > 8 && !(timeline.textIndex >= syncTimeCount && t >= 170)) {
+    if (timeline.textShown) {
         char name[16];
-        std::snprintf(name, sizeof name, "text %02u", timeline.textIndex);
+        std::snprintf(name, sizeof name, "text %02u", *timeline.textShown);
         text = name;
     }
     char line[160];

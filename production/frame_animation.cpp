@@ -20,6 +20,9 @@ constexpr float lastTextFadeEnd = 170.0f;
 constexpr float creditsStart = 192.0f;
 constexpr float creditsEnd = 200.0f;
 constexpr float fadeOutStart = 200.0f;
+constexpr Colour fogColour = {0.03f, 0.01f, 0.04f, 1.0f};
+constexpr float fogStart = 60.0f;
+constexpr float fogEnd = 500.0f;
 
 Vector3 vector(double x, double y, double z) { return {float(x), float(y), float(z)}; }
 
@@ -85,6 +88,9 @@ FrameAnimation animateFrame(float t, unsigned textIndex, const float (&spectrum)
     frame.cameraRoll = float(rollRadians(spectrum[rollBin]));
     frame.lightPosition = vector(-70.0 * std::sin(0.7 * time), 70.0 * std::sin(0.7 * time),
         70.0 * std::cos(0.7 * time));
+    frame.fogColour = fogColour;
+    frame.fogStart = fogStart;
+    frame.fogEnd = fogEnd;
 
     if (t > revealTime) {
         frame.text.isShown = true;

@@ -24,6 +24,9 @@ struct FrameAnimation {
     Quaternion tumble;         // rotation of the four tumbling crates
     float cameraRoll;          // radians
     Vector3 lightPosition;
+    Colour fogColour;          // the fog the scene fades into, and where it starts and ends
+    float fogStart;
+    float fogEnd;
 
     OverlayDraw text;          // the text image numbered textNumber
     unsigned textNumber = 0;
@@ -50,6 +53,11 @@ inline constexpr float endTime = 232.0f;
 
 // The music is made of phrases of this many beats; a maker steps and loops by them.
 inline constexpr int beatsPerPhrase = 8;
+
+// Sync tracks count time in rows, this many to a beat: a row is a 32nd note, fine enough for
+// a flash on an off-beat, and the production's end falls on row endRow.
+inline constexpr int rowsPerBeat = 8;
+inline constexpr uint32_t endRow = uint32_t(endTime) * rowsPerBeat;
 
 // The spectrum bins that move the camera, and how: its field of view in degrees from the bin
 // near 4.4 kHz (where the hats are), its roll in radians from the bin near 10.9 kHz.

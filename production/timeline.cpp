@@ -4,6 +4,7 @@
 #include "assets/material.h"
 #include "assets/texture_manager.h"
 #include "audio/music_stream.h"
+#include "datafiles/data_file.h"
 #include "post/blur_pass.h"
 #include "post/render_texture.h"
 #include "post/screen_quad.h"
@@ -12,6 +13,7 @@
 #include "scene/mesh.h"
 #include "scene/scene.h"
 #include "scene/scene_manager.h"
+#include "sync/tracks_file.h"
 
 #include <cmath>
 #include <cstdio>
@@ -58,6 +60,34 @@ std::unique_ptr<ScreenQuad> makeCaption(Texture& texture)
     return quad;
 }
 
+// The tracks of the production's "sync.rocket", or none keyed when it has none. Names it
+// does not know are told once, here, and left out.
+FrameTracks loadTracks()
+{
+    const std::string failure = std::string("Failed to load ") + tracksFileName + "\n";
+    std::string archiveProblem;
+    DataFile* file = openDataFile(tracksFileName, &archiveProblem);
+    if (!file) {
+        if (!archiveProblem.empty())
+            throw failure + archiveProblem;
+        return {};
+    }
+    std::string text(reinterpret_cast<const char*>(file->data), file->size);
+    closeDataFile(file);
+    TracksDocument document;
+    try {
+        document = readTracksDocument(text);
+    } catch (const std::exception& error) {
+        throw failure + error.what();
+    }
+    std::vector<std::string> unknownNames;
+    FrameTracks tracks = FrameTracks::fromDocument(document, unknownNames);
+    for (const std::string& name : unknownNames)
+        std::fprintf(stderr, "%s: the production has no track \"%s\"; its keys are left out\n",
+            tracksFileName, name.c_str());
+    return tracks;
+}
+
 void draw(ScreenQuad& quad, D3DBLEND sourceBlend, D3DBLEND destinationBlend,
     const OverlayDraw& overlay)
 {
@@ -83,11 +113,10 @@ void Timeline::build()
     whiteOverlay = std::make_unique<ScreenQuad>(loadTexture(*textureManager, "white.png"), 1.0f);
     blackOverlay = std::make_unique<ScreenQuad>(loadTexture(*textureManager, "black.png"), 1.0f);
     creditsOverlay = makeCaption(loadTexture(*textureManager, "credits.png"));
-    for (unsigned i = 0; i < textCount; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "text%02u.png", i);
-        textOverlays.push_back(makeCaption(loadTexture(*textureManager, name)));
-    }
+    frameTracks = loadTracks();
+    // Keyed, the text track sets how many text images there are; without it the production
+    // shows its own schedule of texts.
+    loadTextImages(frameTracks.textImagesShown().value_or(textCount));
 
     light = std::make_unique<Light>();
 
@@ -131,10 +160,22 @@ void Timeline::build()
     scene->cameras.push_back(camera.get());
     scene->lights.push_back(light.get());
 
-    scene->fogColour = {0.03f, 0.01f, 0.04f, 1.0f};
-    scene->fogStart = 60.0f;
-    scene->fogEnd = 500.0f;
     scene->fogEnabled = true;
+}
+
+void Timeline::loadTextImages(unsigned count)
+{
+    for (unsigned i = unsigned(textOverlays.size()); i < count; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "text%02u.png", i);
+        textOverlays.push_back(makeCaption(loadTexture(*textureManager, name)));
+    }
+}
+
+void Timeline::direct(FrameTracks tracks)
+{
+    loadTextImages(tracks.textImagesShown().value_or(textCount));
+    frameTracks = std::move(tracks);
 }
 
 void Timeline::renderFrame(float t)
@@ -143,7 +184,8 @@ void Timeline::renderFrame(float t)
     // that moment shows again.
     textIndex = advanceTextIndex(textFollowsTime ? 0 : textIndex, t);
     music.fetchSpectrum();
-    const FrameAnimation frame = animateFrame(t, textIndex, music.spectrum);
+    FrameAnimation frame = animateFrame(t, textIndex, music.spectrum);
+    frameTracks.direct(frame, t);
 
     revealMaterial->diffuse.a = frame.revealAlpha;
     camera->fieldOfView = frame.fieldOfViewDegrees;
@@ -154,6 +196,9 @@ void Timeline::renderFrame(float t)
         scene->objects[i]->transform.rotation = frame.tumble;
     camera->roll = frame.cameraRoll;
     light->transform.position = frame.lightPosition;
+    scene->fogColour = frame.fogColour;
+    scene->fogStart = frame.fogStart;
+    scene->fogEnd = frame.fogEnd;
 
     sceneTexture->bind(0);
     scene->render(0, true);
@@ -165,7 +210,15 @@ void Timeline::renderFrame(float t)
     scene->render(0, true);
 
     glowOverlay->draw(D3DBLEND_ONE, D3DBLEND_ONE, 1.0f, 0.0f);
-    draw(*textOverlays[frame.textNumber], D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, frame.text);
+    // A number beyond the images loaded shows none: an editor's key may name one ahead of
+    // its image.
+    textShown.reset();
+    if (frame.text.isShown && frame.textNumber < textOverlays.size()) {
+        draw(*textOverlays[frame.textNumber], D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA,
+            frame.text);
+        if (frame.text.opacity > 0)
+            textShown = frame.textNumber;
+    }
     draw(*creditsOverlay, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, frame.credits);
     draw(*blackOverlay, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, frame.black);
     draw(*whiteOverlay, D3DBLEND_SRCALPHA, D3DBLEND_ONE, frame.white);

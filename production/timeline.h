@@ -3,9 +3,11 @@
 #pragma once
 
 #include "platform/gpu/d3d9.h"
+#include "production/frame_tracks.h"
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tincrates {
@@ -59,6 +61,17 @@ public:
     // frame's time alone, in both directions.
     bool textFollowsTime = false;
 
+    // The text image the last frame showed, if any.
+    std::optional<unsigned> textShown;
+
+    // The tracks that direct the frame: from the data file "sync.rocket" when build() finds
+    // one, else none keyed.
+    const FrameTracks& tracks() const { return frameTracks; }
+    // Directs the frames from `tracks` from now on, first loading the text images they show
+    // that are not loaded yet. Throws the image loader's "Failed to load " text, and then
+    // keeps the tracks it had.
+    void direct(FrameTracks tracks);
+
 private:
     IDirect3DDevice9& device; // not owned
     MusicStream& music;       // not owned
@@ -78,6 +91,10 @@ private:
     std::unique_ptr<Camera> camera;
     Scene* scene = nullptr;              // held by the scene manager
     Material* revealMaterial = nullptr;  // held by the scene manager's material manager
+    FrameTracks frameTracks;
+
+    // Loads text images up to, not including, number `count`.
+    void loadTextImages(unsigned count);
 };
 
 } // namespace tincrates
