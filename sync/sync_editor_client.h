@@ -83,6 +83,7 @@ private:
     void closeConnection(State newState, const std::string& why,
                          std::chrono::steady_clock::time_point now);
     void becomeConnected();
+    void readAvailable(Requests& requests);
     void applyCommands(Requests& requests);
 
     std::vector<SyncTrack> syncTracks;
