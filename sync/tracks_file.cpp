@@ -1,0 +1,231 @@
+// Reading and writing the sync editor's document with TinyXML.
+#include "sync/tracks_file.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+
+namespace tincrates {
+
+namespace {
+
+// TinyXML descends recursively, in its parser and in its destructors; a hostile text nested
+// many thousands of levels deep would exhaust the stack. The document has four levels.
+constexpr int maximumNestingDepth = 64;
+
+// TinyXML steps over a UTF-8 sequence in one go, as many bytes as its lead byte announces (at
+// most 4), without looking at the bytes in between: this many zero bytes after the text stop
+// it, wherever the text ends.
+constexpr size_t zeroBytesAfterText = 4;
+
+[[noreturn]] void throwAtLine(int line, const std::string& what)
+{
+    throw std::runtime_error("line " + std::to_string(line) + ": " + what);
+}
+
+// The line on which the text first nests elements deeper than `limit`, or 0 when it never
+// does. Counts without parsing: every "<" that opens a tag other than a closing, processing,
+// declaration or comment tag goes a level down, "</" a level up, and an opening tag ending
+// in "/>" comes straight back. Comments, CDATA and quoted attribute values are skipped, so that
+// a "<" or "/>" inside them is not counted.
+int lineBeyondNestingLimit(const char* text, int limit)
+{
+    int depth = 0;
+    int line = 1;
+    auto skipPast = [&](const char*& p, const char* end) {
+        const char* found = std::strstr(p, end);
+        const char* stop = found ? found + std::strlen(end) : p + std::strlen(p);
+        line += int(std::count(p, stop, '\n'));
+        p = stop;
+    };
+    const char* p = text;
+    while (*p) {
+        if (*p != '<') {
+            line += *p == '\n';
+            ++p;
+        } else if (std::strncmp(p, "<!--", 4) == 0) {
+            skipPast(p, "-->");
+        } else if (std::strncmp(p, "<![CDATA[", 9) == 0) {
+            skipPast(p, "]]>");
+        } else if (p[1] == '?' || p[1] == '!') {
+            skipPast(p, ">");
+        } else if (p[1] == '/') {
+            --depth;
+            skipPast(p, ">");
+        } else {
+            char quote = 0;
+            const char* q = p + 1;
+            for (; *q; ++q) {
+                line += *q == '\n';
+                if (quote) {
+                    if (*q == quote)
+                        quote = 0;
+                } else if (*q == '"' || *q == '\'') {
+                    quote = *q;
+                } else if (*q == '>') {
+                    break;
+                }
+            }
+            bool isEmptyElement = *q == '>' && q[-1] == '/';
+            if (!isEmptyElement && ++depth > limit)
+                return line;
+            p = *q ? q + 1 : q;
+        }
+    }
+    return 0;
+}
+
+bool isElement(const TiXmlNode* node, const char* name)
+{
+    return node->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(node->Value(), name) == 0;
+}
+
+const char* requiredAttribute(const TiXmlElement& element, const char* name)
+{
+    const char* text = element.Attribute(name);
+    if (!text)
+        throwAtLine(element.Row(), "<" + std::string(element.Value()) + "> without " + name);
+    return text;
+}
+
+// The whole attribute as a number of type T, or nothing when it is not one (or holds more).
+template <typename T>
+std::optional<T> wholeNumber(const char* text)
+{
+    const char* end = text + std::strlen(text);
+    T value{};
+    auto [stop, error] = std::from_chars(text, end, value);
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
+uint32_t readRow(const TiXmlElement& element, const char* name)
+{
+    const char* text = requiredAttribute(element, name);
+    std::optional<uint64_t> row = wholeNumber<uint64_t>(text);
+    if (!row || *row > 2147483647)
+        throwAtLine(element.Row(), std::string(name) + " \"" + text
+                                       + "\" is not a whole number in 0..2147483647");
+    return uint32_t(*row);
+}
+
+SyncKey readKey(const TiXmlElement& element)
+{
+    SyncKey key;
+    key.row = readRow(element, "row");
+    const char* valueText = requiredAttribute(element, "value");
+    const char* interpolationText = requiredAttribute(element, "interpolation");
+    std::optional<float> value = wholeNumber<float>(valueText);
+    if (!value || !std::isfinite(*value))
+        throwAtLine(element.Row(),
+                    "value \"" + std::string(valueText) + "\" is not a finite number");
+    key.value = *value;
+    std::optional<unsigned> interpolation = wholeNumber<unsigned>(interpolationText);
+    if (!interpolation || *interpolation > 3)
+        throwAtLine(element.Row(), "interpolation \"" + std::string(interpolationText)
+                                       + "\" is not one of 0..3");
+    key.interpolation = KeyInterpolation(*interpolation);
+    return key;
+}
+
+void readTrack(const TiXmlElement& element, TracksDocument& document)
+{
+    const char* name = element.Attribute("name");
+    if (!name || !*name)
+        throwAtLine(element.Row(), "<track> without a name");
+    auto track = std::find_if(document.tracks.begin(), document.tracks.end(),
+                              [&](const SyncTrack& t) { return t.name() == name; });
+    if (track == document.tracks.end())
+        track = document.tracks.insert(track, SyncTrack(name));
+    for (const TiXmlNode* child = element.FirstChild(); child; child = child->NextSibling())
+        if (isElement(child, "key"))
+            track->setKey(readKey(*child->ToElement()));
+}
+
+void appendEscaped(std::string& out, std::string_view text)
+{
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+}
+
+// The shortest text that reads back as the same float: never more than nine significant
+// digits, where the editor's eight would move some values by a float step.
+void appendValue(std::string& out, float value)
+{
+    char text[32];
+    auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    out.append(text, error == std::errc() ? end : text);
+}
+
+} // namespace
+
+TracksDocument readTracksDocument(std::string_view text)
+{
+    // TinyXML reads a C string: a NUL byte inside would end the document early, unseen.
+    if (size_t nul = text.find('\0'); nul != std::string_view::npos)
+        throwAtLine(1 + int(std::count(text.begin(), text.begin() + std::ptrdiff_t(nul), '\n')),
+                    "NUL character");
+    std::string terminated(text);
+    terminated.append(zeroBytesAfterText, '\0');
+    if (int line = lineBeyondNestingLimit(terminated.c_str(), maximumNestingDepth))
+        throwAtLine(line, "elements nested too deeply");
+
+    TiXmlDocument xml;
+    xml.Parse(terminated.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    if (xml.Error())
+        throwAtLine(xml.ErrorRow(), xml.ErrorDesc() ? xml.ErrorDesc() : "not well-formed");
+    const TiXmlElement* root = xml.RootElement();
+    if (!root)
+        throwAtLine(1, "no <sync> element");
+    if (std::strcmp(root->Value(), "sync") != 0)
+        throwAtLine(root->Row(), "<" + std::string(root->Value()) + "> where <sync> belongs");
+
+    TracksDocument document;
+    document.rows = root->Attribute("rows") ? readRow(*root, "rows")
+                                            : TracksDocument::newDocumentRows;
+    for (const TiXmlNode* child = root->FirstChild(); child; child = child->NextSibling()) {
+        if (!isElement(child, "tracks"))
+            continue;
+        for (const TiXmlNode* track = child->FirstChild(); track; track = track->NextSibling())
+            if (isElement(track, "track"))
+                readTrack(*track->ToElement(), document);
+    }
+    return document;
+}
+
+std::string writeTracksDocument(std::span<const SyncTrack> tracks, uint32_t rows)
+{
+    std::string out = "<sync rows=\"" + std::to_string(rows) + "\">\n\t<tracks>\n";
+    for (const SyncTrack& track : tracks) {
+        out += "\t\t<track name=\"";
+        appendEscaped(out, track.name());
+        if (!track.hasKeys()) {
+            out += "\"/>\n";
+            continue;
+        }
+        out += "\">\n";
+        for (const SyncKey& key : track.keys()) {
+            out += "\t\t\t<key row=\"" + std::to_string(key.row) + "\" value=\"";
+            appendValue(out, key.value);
+            out += "\" interpolation=\"" + std::to_string(unsigned(key.interpolation)) + "\"/>\n";
+        }
+        out += "\t\t</track>\n";
+    }
+    out += "\t</tracks>\n</sync>\n";
+    return out;
+}
+
+} // namespace tincrates
