@@ -166,7 +166,7 @@ void Timeline::build()
 void Timeline::loadTextImages(unsigned count)
 {
     for (unsigned i = unsigned(textOverlays.size()); i < count; ++i) {
-        char name[16];
+        char name[24];
         std::snprintf(name, sizeof name, "text%02u.png", i);
         textOverlays.push_back(makeCaption(loadTexture(*textureManager, name)));
     }
