@@ -1,4 +1,5 @@
 // capture writes the production's frames and its soundtrack, exactly as long as each other.
+#include "tools/capture/capture_fixture.h"
 #include "support/demo_fixture.h"
 #include "platform/image/png_image.h"
 #include "post/pixel_font.h"
@@ -19,32 +20,6 @@ namespace {
 
 using namespace tincrates::testing;
 
-struct Capture : ::testing::Test {
-    // Runs capture with `arguments` in the scratch folder; returns its exit code.
-    int run(const std::string& arguments)
-    {
-        std::string command = std::string(CAPTURE_PROGRAM) + " " + arguments
-            + " >output.txt 2>errors.txt";
-        int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    static std::string contents(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
-    static uint32_t littleEndian(const std::string& bytes, size_t at, int size)
-    {
-        uint32_t value = 0;
-        for (int i = size - 1; i >= 0; --i)
-            value = value << 8 | uint8_t(bytes[at + size_t(i)]);
-        return value;
-    }
-
-    ScratchDir folder;
-};
 
 TEST_F(Capture, WritesNumberedFramesAndASoundtrackOfTheSameLength)
 {
