@@ -186,7 +186,7 @@ TracksDocument readTracksDocument(std::string_view text)
     TiXmlDocument xml;
     xml.Parse(terminated.c_str(), nullptr, TIXML_ENCODING_UTF8);
     if (xml.Error())
-        throwAtLine(xml.ErrorRow(), xml.ErrorDesc() ? xml.ErrorDesc() : "not well-formed");
+        throwAtLine(std::max(xml.ErrorRow(), 1), xml.ErrorDesc() ? xml.ErrorDesc() : "not well-formed");
     const TiXmlElement* root = xml.RootElement();
     if (!root)
         throwAtLine(1, "no <sync> element");
