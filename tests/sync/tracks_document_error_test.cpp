@@ -123,7 +123,15 @@ TEST(TracksDocumentError, ElementsNestedTooDeeply)
 
 TEST(TracksDocumentError, ATextEndingInsideAUtf8Sequence)
 {
-    EXPECT_NE(errorReading("<sync rows=\"8\"><tracks><track name=\"\xf0"), "");
+    EXPECT_EQ(errorReading("<sync rows=\"8\"><tracks><track name=\"\xf0"), "line 1: not UTF-8");
+}
+
+TEST(TracksDocumentError, ABrokenUtf8Sequence)
+{
+    EXPECT_EQ(errorReading("<sync rows=\"8\">\n<tracks>\n<track name=\"a\xd7&gt;\"/>"),
+              "line 3: not UTF-8");
+    EXPECT_EQ(errorReading("<sync rows=\"8\">\n<tracks>\n\n<track name=\"\xe9t\xe9\"/>"),
+              "line 4: not UTF-8");
 }
 
 } // namespace

@@ -54,6 +54,12 @@ TEST(TracksDocumentWrite, KeepsAValueThatNeedsNineDigits)
     EXPECT_NE(writeTracksDocument(tracks, 8).find("value=\"0.100000024\""), std::string::npos);
 }
 
+TEST(TracksDocumentWrite, KeepsControlCharactersInNames)
+{
+    std::vector<SyncTrack> tracks{SyncTrack("a\rb\tc\nd"), SyncTrack("camera:f\xc3\xb6v")};
+    EXPECT_EQ(readTracksDocument(writeTracksDocument(tracks, 8)).tracks, tracks);
+}
+
 TEST(TracksDocumentWrite, EscapesNames)
 {
     std::vector<SyncTrack> tracks{SyncTrack("a&<b>\"c\"")};
