@@ -10,7 +10,7 @@
 # corpora grow in FUZZ_BUILD/corpus/<target>/; crashes, leaks and hangs are kept in
 # FUZZ_BUILD/crashes/<target>/. At the end it prints, per target, the executions, the coverage
 # (libFuzzer's covered edges and features) and each crash that tests/data/fuzz/<target>/ does
-# not hold yet; copied there, it becomes a test of fuzz_replay_tests. Inputs of the two XML
+# not hold yet; copied there, it becomes a test of fuzz_replay_tests. Inputs of the three XML
 # targets are then also replayed under valgrind, which sees the XML parser's own reads, when
 # BUILD has bin/fuzz_replay.
 set -euo pipefail
@@ -48,7 +48,7 @@ fi
 # Options of each target: the largest input, and a dictionary for the XML files.
 options_of() {
     case $1 in
-    material_file | scene_file) echo "-max_len=8192 -dict=$PWD/tests/fuzz/xml.dict" ;;
+    material_file | scene_file | tracks_document) echo "-max_len=8192 -dict=$PWD/tests/fuzz/xml.dict" ;;
     mp3_stream | compressor_round_trip | archive_*) echo "-max_len=32768" ;;
     *) echo "-max_len=65536" ;;
     esac
@@ -111,7 +111,7 @@ for target in "${targets[@]}"; do
 done
 
 if [ -x "$build/bin/fuzz_replay" ] && command -v valgrind >/dev/null; then
-    for target in material_file scene_file; do
+    for target in material_file scene_file tracks_document; do
         [ -d "$fuzz_build/corpus/$target" ] || continue
         printf '%s' "$(printf ' %s' "${targets[@]}") " | grep -q " $target " || continue
         echo "fuzz: the $target corpus under valgrind"

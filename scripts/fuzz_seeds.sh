@@ -77,6 +77,22 @@ for file in "$data/voltcrate.scene" "$data/tin.material" "$fixtures/rar/v20_boat
 done
 seed compressor_round_trip "$scratch"/round-*
 
+# The sync editor's document as the editor writes it, and one written by hand.
+printf '<sync rows="1856">\n\t<tracks>\n\t\t<track name="camera:fov">\n\t\t\t<key row="0" value="60" interpolation="2"/>\n\t\t\t<key row="32" value="90" interpolation="1"/>\n\t\t</track>\n\t\t<track name="flash"/>\n\t</tracks>\n\t<bookmarks>\n\t\t<bookmark row="16"/>\n\t</bookmarks>\n</sync>\n' \
+    >"$scratch/editor.rocket"
+printf '<sync><tracks><track name="a&amp;b"><key interpolation="3" value="-1.5e-3" row="7"/><key row="2" value="0.100000024" interpolation="0"/></track></tracks></sync>' \
+    >"$scratch/by-hand.rocket"
+seed tracks_document "$scratch"/*.rocket
+
+# What an editor sends after its greeting: two tracks asked for, read whole and in pieces.
+for head in '\x02\x00' '\x02\x5a' '\x01\xff'; do
+    printf "$head"'\x04\x01\x03\x00\x00\x00\x00'\
+'\x00\x00\x00\x00\x00\x00\x00\x00\x00\x42\x70\x00\x00\x02'\
+'\x00\x00\x00\x00\x01\x00\x00\x00\x08\x3f\x80\x00\x00\x03'\
+'\x04\x00\x05\x01\x00\x00\x00\x01\x00\x00\x00\x24' >"$scratch/editor-${head//\\x/}.bin"
+done
+seed editor_protocol "$scratch"/editor-*.bin
+
 for target in "$corpus"/*/; do
     echo "fuzz_seeds: $(ls "$target" | wc -l) seeds in $target"
 done

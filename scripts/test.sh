@@ -9,14 +9,14 @@ ctest --test-dir build --output-on-failure -j"$(nproc)"
 # The suite once more, built with AddressSanitizer, UndefinedBehaviorSanitizer and leak checking
 # (clang, -O1), where a stray read or write, undefined behaviour or a leak fails a test: the
 # tests of every loader and decoder (archive, data files, textures, materials, scenes, meshes,
-# MP3) and the replays of fuzz inputs; then the production itself, started, rendered at two
+# MP3, sync tracks documents and the sync editor's bytes) and the replays of fuzz inputs; then the production itself, started, rendered at two
 # moments and shut down by capture on the generated data. The drawing tests of platform/ and
 # post/ and the tests of the host and the tools run only in the first build, to keep this
 # command within ten minutes.
 # Without NDEBUG, as build/ is, so that the asserts which guard the code's own invariants run
 # here too.
-sanitized_targets=(datafiles_tests assets_tests scene_tests audio_tests sound_tests fuzz_replay_tests
-    capture)
+sanitized_targets=(datafiles_tests assets_tests scene_tests audio_tests sound_tests sync_tests
+    fuzz_replay_tests capture)
 CC=clang CXX=clang++ cmake -S . -B build-sanitize -G Ninja -DTINCRATES_SANITIZE=ON \
     -DTINCRATES_BUILD_BENCH=OFF \
     "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -gline-tables-only" \

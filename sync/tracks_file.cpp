@@ -80,6 +80,27 @@ int lineBeyondNestingLimit(const char* text, int limit)
     return 0;
 }
 
+// The line of the first byte that does not belong to a UTF-8 sequence of the right length,
+// or 0 when there is none. TinyXML steps over a sequence by its lead byte alone, so a broken
+// one would swallow the markup after it.
+int lineOfBrokenUtf8(std::string_view text)
+{
+    int line = 1;
+    for (size_t at = 0; at < text.size();) {
+        auto byte = uint8_t(text[at]);
+        size_t length = byte < 0x80 ? 1 : byte >= 0xc2 && byte <= 0xdf ? 2
+            : byte >= 0xe0 && byte <= 0xef ? 3 : byte >= 0xf0 && byte <= 0xf4 ? 4 : 0;
+        if (length == 0 || at + length > text.size())
+            return line;
+        for (size_t i = 1; i < length; ++i)
+            if ((uint8_t(text[at + i]) & 0xc0) != 0x80)
+                return line;
+        line += byte == '\n';
+        at += length;
+    }
+    return 0;
+}
+
 bool isElement(const TiXmlNode* node, const char* name)
 {
     return node->Type() == TiXmlNode::TINYXML_ELEMENT && std::strcmp(node->Value(), name) == 0;
@@ -156,7 +177,17 @@ void appendEscaped(std::string& out, std::string_view text)
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
-        default: out += c;
+        default:
+            // Control characters as references, since the parser would turn a raw line break
+            // of another kind into "\n".
+            if (uint8_t(c) < 0x20) {
+                out += "&#x";
+                out += "0123456789ABCDEF"[uint8_t(c) >> 4];
+                out += "0123456789ABCDEF"[c & 15];
+                out += ';';
+            } else {
+                out += c;
+            }
         }
     }
 }
@@ -178,6 +209,8 @@ TracksDocument readTracksDocument(std::string_view text)
     if (size_t nul = text.find('\0'); nul != std::string_view::npos)
         throwAtLine(1 + int(std::count(text.begin(), text.begin() + std::ptrdiff_t(nul), '\n')),
                     "NUL character");
+    if (int line = lineOfBrokenUtf8(text))
+        throwAtLine(line, "not UTF-8");
     std::string terminated(text);
     terminated.append(zeroBytesAfterText, '\0');
     if (int line = lineBeyondNestingLimit(terminated.c_str(), maximumNestingDepth))
@@ -186,7 +219,7 @@ TracksDocument readTracksDocument(std::string_view text)
     TiXmlDocument xml;
     xml.Parse(terminated.c_str(), nullptr, TIXML_ENCODING_UTF8);
     if (xml.Error())
-        throwAtLine(xml.ErrorRow(), xml.ErrorDesc() ? xml.ErrorDesc() : "not well-formed");
+        throwAtLine(std::max(xml.ErrorRow(), 1), xml.ErrorDesc() ? xml.ErrorDesc() : "not well-formed");
     const TiXmlElement* root = xml.RootElement();
     if (!root)
         throwAtLine(1, "no <sync> element");

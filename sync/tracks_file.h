@@ -23,10 +23,10 @@ struct TracksDocument {
 // Reads a document. Keys out of order are sorted; of two keys on one row the later in the text
 // wins; tracks named twice are one track; bookmarks and unknown elements are passed over. A
 // document without rows has the editor's new document's. Throws std::runtime_error
-// "line N: WHAT" for a text that is not well-formed XML or nests elements too deeply, a root
-// that is not <sync>, a <track> without a name, a <key> without row, value or interpolation, a
-// row that is not a whole number in 0..2147483647, a value that is not a finite number, or an
-// interpolation other than 0..3.
+// "line N: WHAT" for a text that is not UTF-8, not well-formed XML or nests elements too
+// deeply, a root that is not <sync>, a <track> without a name, a <key> without row, value or
+// interpolation, a row that is not a whole number in 0..2147483647, a value that is not a
+// finite number, or an interpolation other than 0..3.
 TracksDocument readTracksDocument(std::string_view text);
 
 // The document as the editor writes it: no XML declaration, tab indents, every track (one
