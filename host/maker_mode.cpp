@@ -221,6 +221,8 @@ std::string MakerMode::statusText(
             *loopStart + double(beatsPerPhrase));
         status += line;
     }
+    if (!editorState.empty())
+        status += " | " + editorState;
     if (!reloadError.empty())
         status += "\n" + reloadError;
     else if (!reloadNews.empty())

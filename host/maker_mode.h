@@ -50,6 +50,7 @@ public:
     std::optional<double> loopStart; // the first beat of the phrase being looped
     std::string reloadError;         // the last failed reload's reason; empty after a good one
     std::string reloadNews;          // what the last good reload loaded, and how long it took
+    std::string editorState;         // the sync editor's connection, when the run has one
 
     // Where files are watched; tests make it look often.
     DataWatcher watcher;

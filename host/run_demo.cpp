@@ -5,6 +5,7 @@
 #include "datafiles/data_file.h"
 #include "host/command_input.h"
 #include "host/maker_mode.h"
+#include "host/sync_editor_link.h"
 #include "post/text_line.h"
 #include "host/stop_signals.h"
 #include "platform/gpu/linear_filtering.h"
@@ -88,11 +89,14 @@ bool takeTypedCommand(CommandInput& commands, MakerMode& maker, bool& isReportDu
 // What a maker's run adds to a viewer's: the mode, its status line and the frame rate it
 // shows and, without a screen, the commands typed instead of keys.
 struct MakersRun {
-    explicit MakersRun(MusicStream& music)
+    MakersRun(MusicStream& music, const std::optional<std::string>& syncEditorAddress)
         : mode(music)
     {
+        if (syncEditorAddress)
+            editor.emplace(*syncEditorAddress, mode);
     }
     MakerMode mode;
+    std::optional<SyncEditorLink> editor;
     TextLine statusLine{statusColumns, 2};
     FrameRate frameRate;
     std::optional<CommandInput> commands;
@@ -195,7 +199,7 @@ void playDemo(const DemoServices& services)
     // Made before the build, so that the maker's mode notes every file the build opens.
     std::optional<MakersRun> makers;
     if (services.isMaker) {
-        makers.emplace(*music);
+        makers.emplace(*music, services.syncEditorAddress);
         timeline->textFollowsTime = true;
     }
     timeline->build();
@@ -211,8 +215,12 @@ void playDemo(const DemoServices& services)
     while (!isStopping) {
         if (makers)
             makers->mode.beforeFrame(demoTimeAt(music->positionSeconds()), timeline, makeTimeline);
+        if (makers && makers->editor)
+            makers->editor->beforeFrame(*timeline, std::chrono::steady_clock::now());
         const float t = demoTimeAt(music->positionSeconds());
         showFrame(t, display, *timeline, makers ? &*makers : nullptr, services);
+        if (makers && makers->editor)
+            makers->editor->afterFrame(t);
 
         isStopping = takeWindowEvents(window, makers ? &makers->mode : nullptr, t);
         if (makers && makers->commands
