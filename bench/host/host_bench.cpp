@@ -3,7 +3,9 @@
 // of the whole timeline of the production cratesmith generates into build/production at
 // 640 × 480, with the median and the slowest; and repeated frames of it, at 640 × 480 and at
 // the sizes of today's screens (1440 × 1080 for 1080 lines, 1920 × 1440), and of the host
-// tests' small production, counting the heap allocations per frame, which should be none.
+// tests' small production, counting the heap allocations per frame, which should be none; and
+// the frame directed by every sync track, each keyed 48 times, beside the cost of working out
+// the tracks alone.
 #include "audio/music_stream.h"
 #include "audio/silent_clock.h"
 #include "datafiles/data_file.h"
@@ -11,6 +13,7 @@
 #include "platform/gpu/linear_filtering.h"
 #include "platform/gpu/shared_device.h"
 #include "production/frame_animation.h"
+#include "production/frame_tracks.h"
 #include "production/timeline.h"
 #include "testbed/headless_device.h"
 #include "testbed/scratch_dir.h"
@@ -105,6 +108,9 @@ public:
         device->GetRenderTargetData(backBuffer, copy);
     }
 
+    // Directs the frames from now on with `tracks`.
+    void direct(FrameTracks tracks) { timeline->direct(std::move(tracks)); }
+
     bool isReady = false;
     ScratchDir folder;
     SelectedSilentClock clock;
@@ -120,13 +126,30 @@ private:
 constexpr const char* missingProduction
     = "the generated production is missing: build the target `production` first";
 
-void timelineFrame(benchmark::State& state, Production production)
+// Every track keyed every 4 beats over the production's first 192 beats, with every kind of
+// interpolation, values within each track's usual range (texts 0 to 22).
+FrameTracks everyTrackKeyed()
+{
+    std::vector<SyncTrack> tracks;
+    for (const FrameTrackName& name : frameTrackNames) {
+        SyncTrack& track = tracks.emplace_back(name.name);
+        const bool isText = track.name() == "text";
+        for (uint32_t k = 0; k < 48; ++k)
+            track.setKey({k * 32, isText ? float(k % 23) : float(k % 7) * 0.15f,
+                isText ? KeyInterpolation::step : KeyInterpolation(k % 4)});
+    }
+    return FrameTracks::fromTracks(tracks);
+}
+
+void timelineFrame(benchmark::State& state, Production production, bool isDirected = false)
 {
     ProductionRun run(production, UINT(state.range(0)), UINT(state.range(1)));
     if (!run.isReady) {
         state.SkipWithError(missingProduction);
         return;
     }
+    if (isDirected)
+        run.direct(everyTrackKeyed());
     // The first frames make the buffers, shaders and mip chains that later frames reuse, and
     // each text's first appearance uploads its texture: show each once beforehand.
     for (float t = 0.0f; t < endTime; t += 2.0f)
@@ -200,6 +223,30 @@ BENCHMARK_CAPTURE(timelineFrame, generatedProduction, Production::generated)
     ->Args({1920, 1440})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(timelineFrame, generatedProductionDirected, Production::generated, true)
+    ->Args({640, 480})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Working out every keyed track for one frame, alone: what directing adds to a frame.
+void frameTracksDirect(benchmark::State& state)
+{
+    const FrameTracks tracks = everyTrackKeyed();
+    const float silence[256] = {};
+    FrameAnimation frame = animateFrame(9.0f, 0, silence);
+    float t = 9.0f;
+    uint64_t allocationsBefore = allocationCount.load();
+    for (auto _ : state) {
+        tracks.direct(frame, t);
+        benchmark::DoNotOptimize(frame);
+        t += 0.07f;
+        if (t > endTime)
+            t = 9.0f;
+    }
+    state.counters["allocations per frame"] = benchmark::Counter(
+        double(allocationCount.load() - allocationsBefore) / double(state.iterations()));
+}
+BENCHMARK(frameTracksDirect)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace tincrates
