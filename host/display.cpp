@@ -90,7 +90,7 @@ void Display::open(const std::string& title, int width, int height, D3DFORMAT ba
     refusedWidth = refusedHeight = 0;
 }
 
-void Display::sizeToWindow(UINT& width, UINT& height) const
+PictureSize Display::windowPictureSize() const
 {
     PictureSize size = pictureSizeFor(window->drawableWidth(), window->drawableHeight());
     if (UINT(size.width) > largestWidth || UINT(size.height) > largestHeight) {
@@ -98,6 +98,14 @@ void Display::sizeToWindow(UINT& width, UINT& height) const
             int(largestHeight));
         size = {within.width, within.height};
     }
+    return size;
+}
+
+void Display::sizeToWindow(UINT& width, UINT& height) const
+{
+    PictureSize size = windowPictureSize();
+    if (pictureLimit && pictureLimit->width < size.width)
+        size = *pictureLimit;
     width = UINT(size.width);
     height = UINT(size.height);
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "platform/gpu/d3d9.h"
+#include "production/picture_size.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tincrates {
@@ -56,6 +58,12 @@ public:
     // Call between frames. A size the device refuses is not asked for again.
     bool fitToWindow();
 
+    // When the back buffer is sized to the window: draw the picture at most `limit` (a 4:3
+    // size), or as large as the window shows it when none; fitToWindow() then makes it so.
+    void limitPictureSize(std::optional<PictureSize> limit) { pictureLimit = limit; }
+    // The size the back buffer takes for the window without a limit.
+    PictureSize windowPictureSize() const;
+
     // The size of the back buffer.
     int backBufferWidth() const { return int(presentParameters.BackBufferWidth); }
     int backBufferHeight() const { return int(presentParameters.BackBufferHeight); }
@@ -79,6 +87,7 @@ private:
     bool isSizedToWindow = false;
     UINT largestWidth = 0, largestHeight = 0; // what the device can draw
     UINT refusedWidth = 0, refusedHeight = 0; // the last size the device would not make
+    std::optional<PictureSize> pictureLimit;
 };
 
 } // namespace tincrates

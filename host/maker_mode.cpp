@@ -196,8 +196,8 @@ bool MakerMode::apply(const MakerCommand& command)
     return true;
 }
 
-std::string MakerMode::statusText(
-    double t, const Timeline& timeline, std::optional<double> framesPerSecond) const
+std::string MakerMode::statusText(double t, const Timeline& timeline,
+    std::optional<double> framesPerSecond, std::optional<PictureSize> pictureSize) const
 {
     PhrasePlace place = phrasePlaceOf(t);
     std::string text = "no text";
@@ -212,6 +212,11 @@ std::string MakerMode::statusText(
     std::string status = line;
     if (framesPerSecond) {
         std::snprintf(line, sizeof line, " | %.0f fps", *framesPerSecond);
+        status += line;
+    }
+    if (pictureSize) {
+        std::snprintf(line, sizeof line, framesPerSecond ? " at %dx%d" : " | %dx%d",
+            pictureSize->width, pictureSize->height);
         status += line;
     }
     if (isPaused)

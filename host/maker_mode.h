@@ -6,6 +6,7 @@
 #include "datafiles/data_file.h"
 #include "host/data_watcher.h"
 #include "host/maker_commands.h"
+#include "production/picture_size.h"
 
 #include <functional>
 #include <map>
@@ -41,9 +42,11 @@ public:
     bool apply(const MakerCommand& command);
 
     // The status line at demo time `t`: time, phrase and beat, the text shown, the frame
-    // rate when given, pause and loop; a second line with the last reload's error or news.
+    // rate and the size the picture is drawn at when given, pause and loop, the sync editor's
+    // connection; a second line with the last reload's error or news.
     std::string statusText(double t, const Timeline& timeline,
-        std::optional<double> framesPerSecond) const;
+        std::optional<double> framesPerSecond,
+        std::optional<PictureSize> pictureSize = std::nullopt) const;
 
     bool isStatusShown = true;
     bool isPaused = false;

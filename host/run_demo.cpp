@@ -5,6 +5,7 @@
 #include "datafiles/data_file.h"
 #include "host/command_input.h"
 #include "host/maker_mode.h"
+#include "host/picture_size_governor.h"
 #include "host/sync_editor_link.h"
 #include "post/text_line.h"
 #include "host/stop_signals.h"
@@ -103,6 +104,11 @@ struct MakersRun {
     bool isReportDue = false; // a typed command waits for its frame's status line
 };
 
+std::chrono::steady_clock::time_point frameTime(const DemoServices& services)
+{
+    return services.frameClock ? services.frameClock() : std::chrono::steady_clock::now();
+}
+
 // Draws the frame at demo time `t` with the maker's status line over it, shows it, and
 // answers a typed command with the status line.
 void showFrame(float t, Display& display, Timeline& timeline, MakersRun* makers,
@@ -113,14 +119,15 @@ void showFrame(float t, Display& display, Timeline& timeline, MakersRun* makers,
     timeline.renderFrame(t);
     if (makers && makers->mode.isStatusShown) {
         makers->statusLine.setText(
-            makers->mode.statusText(t, timeline, makers->frameRate.perSecond()));
+            makers->mode.statusText(t, timeline, makers->frameRate.perSecond(),
+                PictureSize{display.backBufferWidth(), display.backBufferHeight()}));
         makers->statusLine.draw(UINT(display.backBufferWidth()),
             UINT(display.backBufferHeight()),
             TextLine::scaleFor(UINT(display.backBufferHeight())));
     }
     device.EndScene();
     if (makers)
-        makers->frameRate.count(std::chrono::steady_clock::now());
+        makers->frameRate.count(frameTime(services));
     if (device.Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
         throw std::string("Lost device.");
     if (services.framePresented)
@@ -210,6 +217,14 @@ void playDemo(const DemoServices& services)
     // Without a screen a maker types commands instead of keys.
     if (makers && !window.isOnScreen())
         makers->commands.emplace(services.commandInput);
+    // On a screen, and unless the size is fixed, the picture's size follows how fast the
+    // frames come.
+    std::optional<PictureSizeGovernor> governor;
+    if (services.adaptsPictureSize.value_or(window.isOnScreen() && !services.pictureSize)) {
+        D3DDISPLAYMODE mode{};
+        display.direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
+        governor.emplace(mode.RefreshRate);
+    }
     bool isSoundLossTold = false;
     bool isStopping = false;
     while (!isStopping) {
@@ -221,6 +236,18 @@ void playDemo(const DemoServices& services)
         showFrame(t, display, *timeline, makers ? &*makers : nullptr, services);
         if (makers && makers->editor)
             makers->editor->afterFrame(t);
+        if (governor) {
+            if (std::optional<PictureSize> limit
+                = governor->frameShown(frameTime(services), display.windowPictureSize())) {
+                if (limit->width != display.backBufferWidth())
+                    std::fprintf(stderr, "tincrates: drawing the picture at %dx%d%s\n",
+                        limit->width, limit->height,
+                        limit->width < display.backBufferWidth()
+                            ? ": the frames do not keep up with the screen"
+                            : "");
+                display.limitPictureSize(limit);
+            }
+        }
 
         isStopping = takeWindowEvents(window, makers ? &makers->mode : nullptr, t);
         if (makers && makers->commands

@@ -6,6 +6,7 @@
 #include "host/display.h"
 #include "production/picture_size.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,12 +33,18 @@ struct DemoServices {
     // (endTime), instead of standing still on the last frame: for runs without a screen,
     // where no key or window could end them.
     bool endsWithTheMusic = false;
+    // The clock the frames are timed by; the steady clock when empty.
+    std::function<std::chrono::steady_clock::time_point()> frameClock;
+    // Whether the picture's size follows how fast the frames come (PictureSizeGovernor):
+    // when empty, on a screen unless pictureSize fixes it.
+    std::optional<bool> adaptsPictureSize;
     // A resizable window instead of full screen; it opens at 640 × 480, or at pictureSize.
     bool isWindowed = false;
     // A back buffer of this fixed size, scaled to the window or screen when shown. When
     // empty, the picture is drawn at the size it is shown at: the largest 4:3 rectangle of
     // the screen or window, following the window when it is resized (640 × 480 without a
-    // screen).
+    // screen); on a screen whose refresh the frames cannot keep up with, a 4:3 size smaller,
+    // down to 640 × 480 (PictureSizeGovernor).
     std::optional<PictureSize> pictureSize;
     // The maker's mode: Space pauses, the arrows and Page keys step by beats, Home, [ and ]
     // jump, L loops a phrase, F1 hides the status line shown in a corner; the data files are

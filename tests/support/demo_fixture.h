@@ -39,7 +39,6 @@ public:
     // The size a screen would show it at; 0 × 0, as without a screen, unless a test sets it.
     int drawableWidth() const override { return shownWidth; }
     int drawableHeight() const override { return shownHeight; }
-
     int shownWidth = 0;
     int shownHeight = 0;
     std::deque<WindowEvent> events;
