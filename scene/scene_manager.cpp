@@ -29,63 +29,6 @@ std::string lineMessage(int row, const char* description)
     return buffer + std::string(description ? description : "");
 }
 
-// The deepest element nesting of the text, counted without parsing: every "<" that opens a tag
-// other than a closing, processing, declaration or comment tag goes one level down, "</" and
-// "/>" go one level up. Stops as soon as `limit` is passed and returns the line reached there.
-// Comments, CDATA and quoted attribute values are skipped so that "<" inside them is not
-// counted. Returns 0 when the limit is never passed.
-int lineBeyondNestingLimit(const char* text, int limit)
-{
-    int depth = 0;
-    int line = 1;
-    for (const char* p = text; *p; ++p) {
-        if (*p == '\n') {
-            ++line;
-            continue;
-        }
-        if (*p != '<')
-            continue;
-        auto skipTo = [&](const char* end) {
-            const char* found = std::strstr(p, end);
-            for (const char* q = p; *q && q != found; ++q)
-                line += *q == '\n';
-            p = found ? found + std::strlen(end) - 1 : p + std::strlen(p) - 1;
-        };
-        if (std::strncmp(p, "<!--", 4) == 0) {
-            skipTo("-->");
-        } else if (std::strncmp(p, "<![CDATA[", 9) == 0) {
-            skipTo("]]>");
-        } else if (p[1] == '?' || p[1] == '!') {
-            skipTo(">");
-        } else if (p[1] == '/') {
-            --depth;
-            skipTo(">");
-        } else {
-            // An opening tag: walk to its end, past quoted values, to see whether it is empty.
-            char quote = 0;
-            const char* q = p + 1;
-            for (; *q; ++q) {
-                if (*q == '\n')
-                    ++line;
-                if (quote) {
-                    if (*q == quote)
-                        quote = 0;
-                } else if (*q == '"' || *q == '\'') {
-                    quote = *q;
-                } else if (*q == '>') {
-                    break;
-                }
-            }
-            bool isEmptyElement = *q == '>' && q[-1] == '/';
-            if (!isEmptyElement && ++depth > limit)
-                return line;
-            if (!*q)
-                return 0;
-            p = q;
-        }
-    }
-    return 0;
-}
 
 float readNumber(const TiXmlElement* element, const char* name, float absent)
 {

@@ -1,6 +1,8 @@
 // Reading and writing the sync editor's document with TinyXML.
 #include "sync/tracks_file.h"
 
+#include "assets/xml_text.h"
+
 #include <tinyxml.h>
 
 #include <algorithm>
@@ -14,71 +16,15 @@ namespace tincrates {
 
 namespace {
 
-// TinyXML descends recursively, in its parser and in its destructors; a hostile text nested
-// many thousands of levels deep would exhaust the stack. The document has four levels.
+// The document has four levels; deeper nesting is refused before TinyXML, which recurses,
+// sees it.
 constexpr int maximumNestingDepth = 64;
-
-// TinyXML steps over a UTF-8 sequence in one go, as many bytes as its lead byte announces (at
-// most 4), without looking at the bytes in between: this many zero bytes after the text stop
-// it, wherever the text ends.
-constexpr size_t zeroBytesAfterText = 4;
 
 [[noreturn]] void throwAtLine(int line, const std::string& what)
 {
     throw std::runtime_error("line " + std::to_string(line) + ": " + what);
 }
 
-// The line on which the text first nests elements deeper than `limit`, or 0 when it never
-// does. Counts without parsing: every "<" that opens a tag other than a closing, processing,
-// declaration or comment tag goes a level down, "</" a level up, and an opening tag ending
-// in "/>" comes straight back. Comments, CDATA and quoted attribute values are skipped, so that
-// a "<" or "/>" inside them is not counted.
-int lineBeyondNestingLimit(const char* text, int limit)
-{
-    int depth = 0;
-    int line = 1;
-    auto skipPast = [&](const char*& p, const char* end) {
-        const char* found = std::strstr(p, end);
-        const char* stop = found ? found + std::strlen(end) : p + std::strlen(p);
-        line += int(std::count(p, stop, '\n'));
-        p = stop;
-    };
-    const char* p = text;
-    while (*p) {
-        if (*p != '<') {
-            line += *p == '\n';
-            ++p;
-        } else if (std::strncmp(p, "<!--", 4) == 0) {
-            skipPast(p, "-->");
-        } else if (std::strncmp(p, "<![CDATA[", 9) == 0) {
-            skipPast(p, "]]>");
-        } else if (p[1] == '?' || p[1] == '!') {
-            skipPast(p, ">");
-        } else if (p[1] == '/') {
-            --depth;
-            skipPast(p, ">");
-        } else {
-            char quote = 0;
-            const char* q = p + 1;
-            for (; *q; ++q) {
-                line += *q == '\n';
-                if (quote) {
-                    if (*q == quote)
-                        quote = 0;
-                } else if (*q == '"' || *q == '\'') {
-                    quote = *q;
-                } else if (*q == '>') {
-                    break;
-                }
-            }
-            bool isEmptyElement = *q == '>' && q[-1] == '/';
-            if (!isEmptyElement && ++depth > limit)
-                return line;
-            p = *q ? q + 1 : q;
-        }
-    }
-    return 0;
-}
 
 // The line of the first byte that does not belong to a UTF-8 sequence of the right length,
 // or 0 when there is none. TinyXML steps over a sequence by its lead byte alone, so a broken
@@ -212,7 +158,7 @@ TracksDocument readTracksDocument(std::string_view text)
     if (int line = lineOfBrokenUtf8(text))
         throwAtLine(line, "not UTF-8");
     std::string terminated(text);
-    terminated.append(zeroBytesAfterText, '\0');
+    terminated.append(xmlTextZeroBytes, '\0');
     if (int line = lineBeyondNestingLimit(terminated.c_str(), maximumNestingDepth))
         throwAtLine(line, "elements nested too deeply");
 
