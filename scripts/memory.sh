@@ -17,6 +17,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap '' PIPE # a maker's run that ends early must not end this script
 
 peak() { # COMMAND...: peak resident memory in MiB, through GNU time
     /usr/bin/time -f "%M" -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || true
@@ -63,7 +64,11 @@ while [ $SECONDS -lt $end ] && kill -0 "$maker" 2>/dev/null; do
     sleep 0.3
     sample
 done
-echo quit >&3
+if ! kill -0 "$maker" 2>/dev/null; then
+    echo "memory: the maker's run ended after $edits edits, before the soak did; its last words:" >&2
+    tail -3 "$work/maker.log" >&2
+fi
+echo quit >&3 2>/dev/null || true
 exec 3>&-
 wait "$maker" || true
 reloads=$(grep -c "reloaded\|does not load" "$work/maker.log" || true)
