@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds (which also generates the production's own data into
-# build/production), then shows the production: with a screen, it plays full screen with
+# Sets up the machine for playing, builds the programs (which also generates the production's
+# own data into build/production; the tests and benchmarks are left to scripts/test.sh), then
+# shows the production: with a screen, it plays full screen with
 # sound; without one, it writes out/tincrates.mp4 (1920 x 1080, H.264 and AAC) and
 # out/contact-sheet.png.
 # With FOLDER it plays the production in FOLDER instead (a folder holding the archive
@@ -9,8 +10,8 @@ set -euo pipefail
 caller=$(pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-scripts/setup.sh
-scripts/build.sh
+scripts/setup.sh --play
+scripts/build.sh --programs
 if [ $# -gt 0 ]; then
     cd "$caller"
     cd "$1"

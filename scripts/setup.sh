@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs every Debian package that the build, the tests, the Debian package (scripts/package.sh)
-# and the production need; with --web
-# also those of the web build and its browser tests (emscripten, chromium).
+# and the production need; with --play only those that building the programs and playing the
+# production need (scripts/play.sh), which a fresh machine gets sooner; with --web also those
+# of the web build and its browser tests (emscripten, chromium).
 # Quick when everything is already present: apt-get runs only for missing packages.
 set -euo pipefail
 
+# Configuring the build needs all of these, the test and benchmark libraries included.
 packages=(
     build-essential cmake ninja-build pkg-config git
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -12,16 +14,22 @@ packages=(
     libegl-dev libgl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
     libfftw3-dev libsoxr-dev
     libmp3lame-dev
-    xvfb xauth libx11-dev libturbojpeg0-dev pulseaudio
-    unar time
-    xfonts-base ffmpeg
+    xvfb xauth libx11-dev libturbojpeg0-dev
+    ffmpeg
     libfreetype-dev fonts-dejavu-core
-    valgrind clang libclang-rt-dev
-    help2man dpkg-dev file desktop-file-utils lintian
+    help2man
 )
-if [ "${1:-}" = "--web" ]; then
-    packages+=(emscripten chromium)
-fi
+# The tests, the benchmarks and the Debian package.
+test_packages=(
+    pulseaudio unar time xfonts-base
+    valgrind clang libclang-rt-dev
+    dpkg-dev file desktop-file-utils lintian
+)
+case "${1:-}" in
+--play) ;;
+--web) packages+=("${test_packages[@]}" emscripten chromium) ;;
+*) packages+=("${test_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+# A build folder that scripts/play.sh configured, before the test packages were installed,
+# looks for them again (valgrind), so that every test is registered.
+if [ -f build/build.ninja ]; then
+    cmake build >/dev/null
+fi
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 

@@ -412,20 +412,26 @@ HRESULT GlDevice::GetRenderTargetData(IDirect3DSurface9* source, IDirect3DSurfac
         || from->width() != to->width() || from->height() != to->height()
         || framebufferFor(*from) == 0)
         return D3DERR_INVALIDCALL;
-    cache.bindFramebuffer(from->framebuffer);
+    return readPixels(*from, to->pixels().data()) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+bool GlDevice::readPixels(GlSurface& surface, uint32_t* pixels)
+{
+    if (framebufferFor(surface) == 0)
+        return false;
+    cache.bindFramebuffer(surface.framebuffer);
     GL_CHECK(glPixelStorei(GL_PACK_ALIGNMENT, 4));
-    std::vector<uint32_t>& pixels = to->pixels();
-    GL_CHECK(glReadPixels(0, 0, GLsizei(from->width()), GLsizei(from->height()), GL_RGBA,
-        GL_UNSIGNED_BYTE, pixels.data()));
-    bool isOpaque = from->format() == D3DFMT_X8R8G8B8;
-    for (uint32_t& p : pixels) {
+    GL_CHECK(glReadPixels(0, 0, GLsizei(surface.width()), GLsizei(surface.height()), GL_RGBA,
+        GL_UNSIGNED_BYTE, pixels));
+    bool isOpaque = surface.format() == D3DFMT_X8R8G8B8;
+    for (size_t i = 0, count = size_t(surface.width()) * surface.height(); i < count; ++i) {
+        uint32_t p = pixels[i];
         p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-        if (isOpaque)
-            p |= 0xFF000000u;
+        pixels[i] = isOpaque ? p | 0xFF000000u : p;
     }
     if (renderTarget)
         cache.bindFramebuffer(renderTarget->framebuffer);
-    return D3D_OK;
+    return true;
 }
 
 HRESULT GlDevice::SetViewport(const D3DVIEWPORT9* newViewport)

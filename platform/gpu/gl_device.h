@@ -108,6 +108,9 @@ public:
     // The framebuffer object that draws into the surface, made on first use; 0 when GL
     // cannot make one.
     GLuint framebufferFor(GlSurface& surface);
+    // Reads the pixels of `surface` (a target or a level of a texture) as 0xAARRGGBB, top row
+    // first, into width × height words. False when GL cannot read it.
+    bool readPixels(GlSurface& surface, uint32_t* pixels);
     // How many distinct fixed-function programs have been built (for tests and benchmarks).
     size_t programCount() const { return programs.programCount(); }
     // Whether texels that a draw filters linearly without mip levels, and a source blend

@@ -1,4 +1,5 @@
-// Textures: immutable GL storage for the whole chain, system copies for the managed pool.
+// Textures: immutable GL storage for the whole chain, system copies for the managed pool while
+// a level is locked (and after, for a level written more than once).
 #include "platform/gpu/gl_texture.h"
 
 #include "platform/gpu/gl_check.h"
@@ -40,12 +41,13 @@ GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWO
     glGenTextures(1, &texture);
     device.stateCache().bindTexture(0, texture);
     // Level by level rather than glTexStorage2D, which OpenGL 3.3 lacks. The level range
-    // makes the texture complete for every filter.
+    // makes the texture complete for every filter; set first, it also lets Mesa allocate the
+    // chain once, where it would otherwise keep level 0 apart from the chain it guesses.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(storageLevels - 1));
     for (UINT level = 0; level < storageLevels; ++level)
         glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, GLsizei(levelWidth(level)),
             GLsizei(levelHeight(level)), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(storageLevels - 1));
     if (glGetError() != GL_NO_ERROR) {
         device.stateCache().forgetTexture(texture);
         glDeleteTextures(1, &texture);
@@ -56,6 +58,8 @@ GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWO
         surfaces.push_back(std::make_unique<GlSurface>(device, *this, level));
     levelCopies.resize(visibleLevels);
     isLevelLocked.assign(visibleLevels, false);
+    isLevelWritten.assign(visibleLevels, false);
+    isCopyKept.assign(visibleLevels, false);
     levelColours.resize(storageLevels);
     device.resourceCreated();
 }
@@ -108,8 +112,19 @@ HRESULT GlTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* 
         offset = size_t(rect->top) * w + rect->left;
     }
     std::vector<uint32_t>& copy = levelCopies[level];
-    if (copy.empty())
+    if (copy.empty()) {
         copy.assign(size_t(w) * h, 0);
+        if (isLevelWritten[level]) {
+            // A level written again: what GL holds comes back, and from now on the copy
+            // stays, so that a texture rewritten every frame is not read back every frame.
+            device.useContext();
+            if (!device.readPixels(*surfaces[level], copy.data())) {
+                std::vector<uint32_t>().swap(copy); // frees the block
+                return D3DERR_INVALIDCALL;
+            }
+            isCopyKept[level] = true;
+        }
+    }
     isLevelLocked[level] = true;
     lockedRect->Pitch = INT(w * 4);
     lockedRect->pBits = copy.data() + offset;
@@ -125,25 +140,34 @@ HRESULT GlTexture::UnlockRect(UINT level)
     UINT w = levelWidth(level);
     UINT h = levelHeight(level);
     // GL ES takes bytes R, G, B, A; Direct3D's words 0xAARRGGBB lie in memory as B, G, R, A.
-    const std::vector<uint32_t>& copy = levelCopies[level];
-    std::vector<uint32_t> converted(copy.size());
+    // A copy that is not kept is converted in place and dropped once GL has the texels: the
+    // driver's copy is the only one then, as a managed texture's level is rarely written twice.
+    std::vector<uint32_t>& copy = levelCopies[level];
+    std::vector<uint32_t> kept;
+    std::vector<uint32_t>& converted = isCopyKept[level] ? kept : copy;
+    if (isCopyKept[level])
+        kept.resize(copy.size());
     bool isOpaque = textureFormat == D3DFMT_X8R8G8B8;
     uint32_t opaque = isOpaque ? 0xFF000000u : 0;
+    const uint32_t first = copy.empty() ? 0 : copy[0] | opaque;
     bool isSingleColour = true;
     for (size_t i = 0; i < copy.size(); ++i) {
         uint32_t p = copy[i] | opaque;
-        isSingleColour = isSingleColour && p == (copy[0] | opaque);
+        isSingleColour = isSingleColour && p == first;
         converted[i] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
     }
     levelColours[level].reset();
     if (isSingleColour && !copy.empty())
-        levelColours[level] = copy[0] | opaque;
+        levelColours[level] = first;
     if (level == 0)
         isChainStale = true; // a generated chain follows level 0
     device.stateCache().bindTexture(0, texture);
     GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
     GL_CHECK(glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE,
         converted.data()));
+    isLevelWritten[level] = true;
+    if (!isCopyKept[level])
+        std::vector<uint32_t>().swap(copy); // frees the block
     return D3D_OK;
 }
 

@@ -1,5 +1,6 @@
 // Module-internal to the GL back-end: IDirect3DTexture9 over a GL texture holding the whole
-// chain. Managed textures keep a system copy of each level, written through LockRect.
+// chain. Managed textures hold a system copy of a level while it is locked; GL's is the only
+// one after that, until the level is locked again, which reads it back and keeps the copy.
 #pragma once
 
 #include "platform/gpu/d3d9.h"
@@ -58,8 +59,10 @@ private:
     D3DPOOL pool;
     GLuint texture = 0;
     std::vector<std::unique_ptr<GlSurface>> surfaces;
-    std::vector<std::vector<uint32_t>> levelCopies; // managed pool, made at the first lock
+    std::vector<std::vector<uint32_t>> levelCopies; // managed pool, while locked or kept
     std::vector<bool> isLevelLocked;
+    std::vector<bool> isLevelWritten; // unlocked at least once: GL holds its texels
+    std::vector<bool> isCopyKept;     // locked again after a write: the copy stays
     // Per stored level: its single colour, when the last write gave it one.
     std::vector<std::optional<D3DCOLOR>> levelColours;
     bool isChainStale = false;
