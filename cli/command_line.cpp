@@ -150,30 +150,28 @@ std::optional<int> CommandLine::parse(int argc, char** argv)
     } catch (const CLI::CallForVersion&) {
         printVersion(program.c_str());
         return 0;
-    } catch (const CLI::ExtrasError& error) {
-        // Said for the app that was left with it: "stash: unknown command frobnicate",
-        // "stash list: unknown option -x".
-        const CLI::App* given = command();
-        if (given && !given->remaining().empty()) {
-            std::fputs(usageErrorLine(program + " " + given->get_name(),
-                           unexpectedArgumentMessage(*given, given->remaining().front()))
-                           .c_str(),
-                stderr);
-        } else if (!root->remaining().empty()) {
-            std::fputs(usageErrorLine(program,
-                           unexpectedArgumentMessage(*root, root->remaining().front()))
-                           .c_str(),
-                stderr);
-        } else {
-            std::fputs(usageErrorLine(who(), error.what()).c_str(), stderr);
-        }
-        return usageErrorExitCode;
     } catch (const CLI::ParseError& error) {
-        std::fputs(usageErrorLine(who(), messageFor(error)).c_str(), stderr);
-        return usageErrorExitCode;
+        return reportUnexpectedArgument() ? usageErrorExitCode : fail(messageFor(error));
     } catch (const UsageError& error) {
-        return fail(error.what());
+        return reportUnexpectedArgument() ? usageErrorExitCode : fail(error.what());
     }
+}
+
+bool CommandLine::reportUnexpectedArgument() const
+{
+    // Said for the app that was left with it: "stash: unknown command frobnicate",
+    // "stash list: unknown option -x".
+    const CLI::App* given = command();
+    for (const CLI::App* app : {given, static_cast<const CLI::App*>(root.get())}) {
+        if (!app || app->remaining().empty())
+            continue;
+        std::string who = app == given ? program + " " + app->get_name() : program;
+        std::fputs(usageErrorLine(who, unexpectedArgumentMessage(*app, app->remaining().front()))
+                       .c_str(),
+            stderr);
+        return true;
+    }
+    return false;
 }
 
 int CommandLine::fail(const std::string& message) const

@@ -65,6 +65,9 @@ private:
     // The message for one of CLI11's errors, in this program's words.
     std::string messageFor(const CLI::ParseError& error) const;
     const CLI::Option* findOption(const std::string& name) const;
+    // Reports the first argument that nothing took, if there is one, and says whether it did:
+    // an unknown option is told before what its absence or misspelling led to.
+    bool reportUnexpectedArgument() const;
 
     std::string program;
     std::unique_ptr<CLI::App> root;

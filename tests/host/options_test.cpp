@@ -41,6 +41,40 @@ TEST(ProgramOptions, APictureSizeThatIsNotA4By3SizeInPixelsIsOneLineOfError)
     }
 }
 
+// The sync editor is for the maker's mode only, at an address whose port, if given, is one.
+TEST(ProgramOptions, TheSyncEditorIsTheMakersAtHostAndPort)
+{
+    ScratchDir folder;
+    struct Case {
+        const char* arguments;
+        const char* error; // the first line on standard error
+    } cases[] = {
+        {"--sync-editor", "tincrates: --sync-editor needs --maker (see tincrates --help)"},
+        {"--sync-editor localhost:1338", "tincrates: --sync-editor needs --maker (see tincrates "
+                                         "--help)"},
+        {"--maker --sync-editor host:0", "tincrates: --sync-editor takes HOST or HOST:PORT such "
+                                         "as localhost:1338, not \"host:0\" (see tincrates --help)"},
+        {"--maker --sync-editor host:65536", "tincrates: --sync-editor takes HOST or HOST:PORT "
+            "such as localhost:1338, not \"host:65536\" (see tincrates --help)"},
+        {"--maker --sync-editor :1338", "tincrates: --sync-editor takes HOST or HOST:PORT such "
+                                        "as localhost:1338, not \":1338\" (see tincrates --help)"},
+        // Taken: the run goes on to look for the production, which this folder lacks.
+        {"--maker --sync-editor", "tincrates: there is no production to play: "},
+        {"--sync-editor --maker", "tincrates: there is no production to play: "},
+        {"--maker --sync-editor example.org", "tincrates: there is no production to play: "},
+        {"--maker --sync-editor 127.0.0.1:65535", "tincrates: there is no production to play: "},
+    };
+    for (const Case& c : cases) {
+        std::string command = std::string(TINCRATES_PROGRAM) + " " + c.arguments
+            + " >output.txt 2>errors.txt </dev/null";
+        int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.arguments;
+        std::ifstream errors("errors.txt");
+        std::string text(std::istreambuf_iterator<char>(errors), {});
+        EXPECT_EQ(text.substr(0, std::string(c.error).size()), c.error) << c.arguments;
+    }
+}
+
 // Started where there is no production, the program says so and how to point at one, rather
 // than that its first file is missing.
 TEST(ProgramOptions, AFolderWithoutAProductionSaysHowToPointAtOne)
