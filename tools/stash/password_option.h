@@ -1,7 +1,7 @@
 // The password option, read alike by every stash command that takes one.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "cli/command_line.h"
 
 #include <string>
 

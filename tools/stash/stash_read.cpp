@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
