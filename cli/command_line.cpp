@@ -104,6 +104,8 @@ const CLI::Option* CommandLine::findOption(const std::string& name) const
     return nullptr;
 }
 
+// CLI11 names the option of these errors only in their text, so the text is read here, in one
+// place; tests/cli pins each rewording, so a CLI11 that words them otherwise is noticed.
 std::string CommandLine::messageFor(const CLI::ParseError& error) const
 {
     std::string text = error.what();

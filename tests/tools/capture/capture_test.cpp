@@ -166,7 +166,8 @@ TEST_F(Capture, OneMomentWithANameEndingInPngIsWrittenAsThatFile)
 
     EXPECT_EQ(run("--at 1,2,3 -o many.png"), 1);
     EXPECT_EQ(contents("errors.txt"),
-              "capture: --at with 3 times writes a folder; -o many.png takes one time\n");
+              "capture: --at with 3 times writes a folder; -o many.png takes one time (see "
+              "capture --help)\n");
     EXPECT_FALSE(std::filesystem::exists("many.png"));
 }
 
