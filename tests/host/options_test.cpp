@@ -52,12 +52,12 @@ TEST(ProgramOptions, TheSyncEditorIsTheMakersAtHostAndPort)
         {"--sync-editor", "tincrates: --sync-editor needs --maker (see tincrates --help)"},
         {"--sync-editor localhost:1338", "tincrates: --sync-editor needs --maker (see tincrates "
                                          "--help)"},
-        {"--maker --sync-editor host:0", "tincrates: --sync-editor takes HOST or HOST:PORT such "
-                                         "as localhost:1338, not \"host:0\" (see tincrates --help)"},
+        {"--maker --sync-editor host:0", "tincrates: --sync-editor takes HOST or HOST:PORT "
+            "such as localhost:1338, not \"host:0\" (see tincrates --help)"},
         {"--maker --sync-editor host:65536", "tincrates: --sync-editor takes HOST or HOST:PORT "
             "such as localhost:1338, not \"host:65536\" (see tincrates --help)"},
-        {"--maker --sync-editor :1338", "tincrates: --sync-editor takes HOST or HOST:PORT such "
-                                        "as localhost:1338, not \":1338\" (see tincrates --help)"},
+        {"--maker --sync-editor :1338", "tincrates: --sync-editor takes HOST or HOST:PORT "
+            "such as localhost:1338, not \":1338\" (see tincrates --help)"},
         // Taken: the run goes on to look for the production, which this folder lacks.
         {"--maker --sync-editor", "tincrates: there is no production to play: "},
         {"--sync-editor --maker", "tincrates: there is no production to play: "},
