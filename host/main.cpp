@@ -1,19 +1,20 @@
 // The production's entry: plays it on this machine's screen and sound card, or without them.
+#include "cli/command_line.h"
 #include "host/back_ends.h"
 #include "host/production_folder.h"
 #include "host/run_demo.h"
 #include "production/picture_size.h"
-#include "project_version.h"
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace {
 
 const char* usage
-    = "Usage: tincrates [--windowed] [--size WIDTHxHEIGHT] [--maker]\n"
+    = "Usage: tincrates [--windowed] [--size WIDTHxHEIGHT] "
+      "[--maker [--sync-editor [HOST[:PORT]]]]\n"
       "\n"
       "Plays the production of the current folder (the archive stashpack or the\n"
       "folder data/), or, where the current folder holds neither, the one installed\n"
@@ -36,8 +37,27 @@ const char* usage
       "              standard input, one a line: space or pause, left, right, pageup,\n"
       "              pagedown, home, [, ], l or loop, f1 or status, beat T (go to\n"
       "              beat T), quit or escape\n"
+      "  --sync-editor [HOST[:PORT]]\n"
+      "              direct the production live from a sync editor (GNU Rocket)\n"
+      "              listening at HOST:PORT (default localhost:1338); its keys\n"
+      "              override the production's timeline\n"
       "  -h, --help  show this help and exit\n"
       "  --version   show the version and exit\n";
+
+// Whether `address` names a sync editor: empty for the default, HOST, or HOST:PORT with a port
+// from 1 to 65535. Whether the host can be reached is for the connection to find out.
+bool isSyncEditorAddress(const std::string& address)
+{
+    size_t colon = address.rfind(':');
+    if (colon == std::string::npos)
+        return true;
+    std::string port = address.substr(colon + 1);
+    if (colon == 0 || port.empty() || port.size() > 5
+        || port.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    int number = std::stoi(port);
+    return number >= 1 && number <= 65535;
+}
 
 int fail(const std::string& message)
 {
@@ -50,31 +70,31 @@ int fail(const std::string& message)
 int main(int argc, char** argv)
 {
     tincrates::DemoServices services = tincrates::machineDemoServices();
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--windowed") == 0) {
-            services.isWindowed = true;
-        } else if (std::strcmp(argv[i], "--maker") == 0) {
-            services.isMaker = true;
-        } else if (std::strcmp(argv[i], "--size") == 0) {
-            if (i + 1 >= argc)
-                return fail("--size needs a value such as 640x480");
+    tincrates::CommandLine commandLine("tincrates", usage);
+    CLI::App& app = commandLine.app();
+    app.add_flag("--windowed", services.isWindowed);
+    CLI::Option* maker = app.add_flag("--maker", services.isMaker);
+    CLI::Option* size = app.add_option_function<std::string>("--size",
+        [&services](const std::string& text) {
             tincrates::PictureSize size;
-            std::string reason = tincrates::readFourByThreeSize(argv[++i], "--size", size);
+            std::string reason = tincrates::readFourByThreeSize(text, "--size", size);
             if (!reason.empty())
-                return fail(reason);
+                throw tincrates::UsageError(reason);
             services.pictureSize = size;
-        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(usage, stdout);
-            return 0;
-        } else if (std::strcmp(argv[i], "--version") == 0) {
-            tincrates::printVersion("tincrates");
-            return 0;
-        } else {
-            std::fprintf(stderr, "tincrates: unknown option %s\n", argv[i]);
-            std::fputs(usage, stderr);
-            return 1;
-        }
-    }
+        });
+    commandLine.setMissingMessage(size, "--size needs a value such as 640x480");
+    app.add_option_function<std::string>("--sync-editor",
+           [&services](const std::string& address) {
+               if (!isSyncEditorAddress(address))
+                   throw tincrates::UsageError("--sync-editor takes HOST or HOST:PORT such as "
+                                               "localhost:1338, not \"" + address + "\"");
+               services.syncEditorAddress = address;
+           })
+        ->expected(0, 1)
+        ->needs(maker);
+    if (std::optional<int> exitCode = commandLine.parse(argc, argv))
+        return *exitCode;
+
     // The data files are looked up in the current folder; a program started elsewhere than in
     // a production plays the installed one.
     std::error_code error;

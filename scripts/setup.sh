@@ -12,7 +12,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsdl2-dev libmpg123-dev libpng-dev zlib1g-dev libtinyxml-dev
     libegl-dev libgl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
-    libfftw3-dev libsoxr-dev
+    libfftw3-dev libsoxr-dev libcli11-dev
     libmp3lame-dev
     xvfb xauth libx11-dev libturbojpeg0-dev
     ffmpeg

@@ -1,9 +1,8 @@
 // capture's command line.
 #include "tools/capture/capture_options.h"
 
+#include "cli/command_line.h"
 #include "production/frame_animation.h"
-
-#include "project_version.h"
 
 #include <algorithm>
 #include <cctype>
@@ -110,87 +109,84 @@ bool isPictureName(const std::string& name) { return hasExtension(name, ".png");
 
 bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
 {
-    auto fail = [&exitCode](const char* message) {
-        std::fprintf(stderr, "capture: %s\n", message);
-        exitCode = 1;
-        return false;
+    CommandLine commandLine("capture", usage());
+    CLI::App& app = commandLine.app();
+    // Each value is read by the option's own reader, which says in one line what it takes.
+    auto text = [&app](const char* name, std::optional<std::string>& value) {
+        return app.add_option_function<std::string>(
+            name, [&value](const std::string& given) { value = given; });
     };
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        if (argument == "-h" || argument == "--help") {
-            std::fputs(usage().c_str(), stdout);
-            exitCode = 0;
-            return false;
-        }
-        if (argument == "--version") {
-            printVersion("capture");
-            exitCode = 0;
-            return false;
-        }
-        bool takesValue = argument == "-r" || argument == "-t" || argument == "-o"
-            || argument == "--at" || argument == "--contact-sheet" || argument == "-C"
-            || argument == "--size" || argument == "--from" || argument == "--to";
-        if (!takesValue) {
-            std::fprintf(stderr, "capture: unknown option %s (see capture --help)\n",
-                argument.c_str());
-            exitCode = 1;
-            return false;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "capture: %s needs a value (see capture --help)\n",
-                argument.c_str());
-            exitCode = 1;
-            return false;
-        }
-        std::string value = argv[++i];
+    text("-o", options.output);
+    text("--contact-sheet", options.contactSheet);
+    text("-C", options.dataFolder)->check(CLI::ExistingDirectory);
+    app.add_option_function<std::string>("-r", [&options](const std::string& value) {
         char* end = nullptr;
-        if (argument == "-o") {
-            options.output = value;
-        } else if (argument == "-C") {
-            options.dataFolder = value;
-        } else if (argument == "--size") {
-            PictureSize size;
-            std::string reason = readPictureSize(value, "--size", size);
-            if (!reason.empty())
-                return fail(reason.c_str());
-            options.frameSize = size;
-        } else if (argument == "--from" || argument == "--to") {
+        long rate = std::strtol(value.c_str(), &end, 10);
+        if (end == value.c_str() || *end || rate < 1 || rate > 240)
+            throw UsageError("-r takes a whole number from 1 to 240");
+        options.framesPerSecond = int(rate);
+    });
+    app.add_option_function<std::string>("-t", [&options](const std::string& value) {
+        char* end = nullptr;
+        double seconds = std::strtod(value.c_str(), &end);
+        if (end == value.c_str() || *end || !(seconds > 0) || seconds > 1e6)
+            throw UsageError("-t takes a positive number of seconds");
+        options.seconds = seconds;
+    });
+    app.add_option_function<std::string>("--size", [&options](const std::string& value) {
+        PictureSize size;
+        std::string reason = readPictureSize(value, "--size", size);
+        if (!reason.empty())
+            throw UsageError(reason);
+        options.frameSize = size;
+    });
+    for (const char* option : {"--from", "--to"}) {
+        app.add_option_function<std::string>(option, [&options, option](const std::string& value) {
             double t = 0;
-            std::string reason = readDemoTime(value, argument, t);
+            std::string reason = readDemoTime(value, option, t);
             if (!reason.empty())
-                return fail(reason.c_str());
-            (argument == "--from" ? options.from : options.to) = t;
-        } else if (argument == "--contact-sheet") {
-            options.contactSheet = value;
-        } else if (argument == "--at") {
-            if (!parseTimes(value, options.times))
-                return fail(("--at takes demo times from 0 to " + std::to_string(int(endTime))
-                    + ", such as 9.5,60").c_str());
-        } else if (argument == "-r") {
-            long rate = std::strtol(value.c_str(), &end, 10);
-            if (end == value.c_str() || *end || rate < 1 || rate > 240)
-                return fail("-r takes a whole number from 1 to 240");
-            options.framesPerSecond = int(rate);
-        } else {
-            double seconds = std::strtod(value.c_str(), &end);
-            if (end == value.c_str() || *end || !(seconds > 0) || seconds > 1e6)
-                return fail("-t takes a positive number of seconds");
-            options.seconds = seconds;
-        }
+                throw UsageError(reason);
+            (option == std::string("--from") ? options.from : options.to) = t;
+        });
     }
-    if (!options.times.empty() && options.output && isVideoName(*options.output))
-        return fail("--at writes PNG frames into a folder, not a video");
-    if (options.times.size() > 1 && options.output && isPictureName(*options.output))
-        return fail(("--at with " + std::to_string(options.times.size())
-            + " times writes a folder; -o " + *options.output + " takes one time").c_str());
+    // Every --at adds its times to those of the others.
+    app.add_option_function<std::vector<std::string>>("--at",
+           [&options](const std::vector<std::string>& values) {
+               for (const std::string& value : values) {
+                   if (!parseTimes(value, options.times))
+                       throw UsageError("--at takes demo times from 0 to "
+                                        + std::to_string(int(endTime)) + ", such as 9.5,60");
+               }
+           })
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    if (std::optional<int> code = commandLine.parse(argc, argv)) {
+        exitCode = *code;
+        return false;
+    }
+    exitCode = usageErrorExitCode;
+    if (!options.times.empty() && options.output && isVideoName(*options.output)) {
+        commandLine.fail("--at writes PNG frames into a folder, not a video");
+        return false;
+    }
+    if (options.times.size() > 1 && options.output && isPictureName(*options.output)) {
+        commandLine.fail("--at with " + std::to_string(options.times.size())
+            + " times writes a folder; -o " + *options.output + " takes one time");
+        return false;
+    }
     if (options.isStretch()) {
         std::string stretchOption = options.from ? "--from" : "--to";
-        if (!options.times.empty())
-            return fail((stretchOption + " and --at do not go together: a stretch or single "
-                                         "moments, not both").c_str());
-        if (options.seconds)
-            return fail(("-t and " + stretchOption + " do not go together: --to says where a "
-                                                     "stretch ends").c_str());
+        if (!options.times.empty()) {
+            commandLine.fail(stretchOption + " and --at do not go together: a stretch or single "
+                                             "moments, not both");
+            return false;
+        }
+        if (options.seconds) {
+            commandLine.fail("-t and " + stretchOption + " do not go together: --to says where "
+                                                         "a stretch ends");
+            return false;
+        }
         char reason[160] = "";
         if (options.from && options.to && !(*options.from < *options.to))
             std::snprintf(reason, sizeof reason, "--from %g must be before --to %g",
@@ -202,8 +198,10 @@ bool parseOptions(int argc, char** argv, Options& options, int& exitCode)
         else if (options.to && !(*options.to > 0))
             std::snprintf(reason, sizeof reason,
                 "--to %g must be after the production's start, 0", *options.to);
-        if (*reason)
-            return fail(reason);
+        if (*reason) {
+            commandLine.fail(reason);
+            return false;
+        }
     }
     return true;
 }

@@ -1,10 +1,15 @@
+// The contact sheet: its moments, its layout, and its capture.
 #include "tools/capture/contact_sheet.h"
 
 #include "post/pixel_font.h"
 #include "production/frame_animation.h"
+#include "tools/capture/made_folders.h"
+#include "tools/capture/stills.h"
+#include "tools/media/png_writer.h"
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace tincrates {
 
@@ -77,6 +82,44 @@ ContactSheet makeContactSheet(const std::vector<SheetFrame>& frames, uint32_t fr
         writeLabel(sheet, left + 2, top + cellHeight - 2 - 9 * 2, label, 2);
     }
     return sheet;
+}
+
+int captureContactSheet(const Options& options, const std::string& path)
+{
+    std::vector<SheetFrame> frames;
+    UINT frameWidth = 0;
+    UINT frameHeight = 0;
+    std::vector<double> times = contactSheetTimes();
+    size_t taken = 0;
+    int result = captureMoments(options, times,
+        [&](double t, std::vector<uint32_t>& pixels, UINT width, UINT height) {
+            frames.push_back({t, std::move(pixels)});
+            frameWidth = width;
+            frameHeight = height;
+        }, taken);
+    if (result != 0)
+        return result;
+    if (frames.empty()) {
+        std::printf("no contact sheet: stopped before beat %g\n", times[0]);
+        return 0;
+    }
+    ContactSheet sheet = makeContactSheet(frames, frameWidth, frameHeight);
+    std::filesystem::path target(path);
+    MadeFolders madeFolders;
+    if (!madeFolders.make(target.parent_path()))
+        return 1;
+    try {
+        writePngFile(target, sheet.width, sheet.height, sheet.pixels);
+    } catch (const std::string& text) {
+        std::fprintf(stderr, "capture: %s\n", text.c_str());
+        return 1;
+    }
+    madeFolders.keep();
+    std::printf("contact sheet of %zu frames in %s", frames.size(), path.c_str());
+    if (taken < times.size())
+        std::printf("; stopped before beat %g", times[taken]);
+    std::printf("\n");
+    return 0;
 }
 
 } // namespace tincrates

@@ -2,7 +2,10 @@
 // labelled with its demo time.
 #pragma once
 
+#include "tools/capture/capture_options.h"
+
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tincrates {
@@ -27,5 +30,10 @@ struct ContactSheet {
 // averaging, with its time in the cell's lower left corner.
 ContactSheet makeContactSheet(const std::vector<SheetFrame>& frames, uint32_t frameWidth,
                               uint32_t frameHeight);
+
+// Captures the contact sheet of the whole production into the PNG file `path` (its folder
+// made when missing), with a summary line on standard output; a stop signal before the first
+// frame leaves none. Returns the exit code: 0, or 1 after an error it has reported.
+int captureContactSheet(const Options& options, const std::string& path);
 
 } // namespace tincrates

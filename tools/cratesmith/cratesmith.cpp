@@ -1,4 +1,5 @@
 // cratesmith: makes the production's data folder from the generator's own sources, and its icon.
+#include "cli/command_line.h"
 #include "production/frame_animation.h"
 #include "tools/cratesmith/data_folder.h"
 #include "tools/cratesmith/pictures/icon.h"
@@ -8,13 +9,12 @@
 #include "tools/cratesmith/sound/soundtrack.h"
 #include "tools/media/png_writer.h"
 
-#include "project_version.h"
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <string>
@@ -40,12 +40,6 @@ const char* usage
       "  -h, --help            show this help and exit\n"
       "  --version             show the version and exit\n";
 
-int usageError(const std::string& message)
-{
-    std::fprintf(stderr, "cratesmith: %s (see cratesmith --help)\n", message.c_str());
-    return 1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -54,42 +48,33 @@ int main(int argc, char** argv)
     std::string folder;
     std::string font = CRATESMITH_DEFAULT_FONT;
     std::vector<std::pair<int, std::string>> icons; // size and file
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            tincrates::printVersion("cratesmith");
-            return 0;
-        }
-        if (arg == "--font") {
-            if (i + 1 >= argc)
-                return usageError("--font needs a font file");
-            font = argv[++i];
-        } else if (arg == "--icon") {
-            if (i + 2 >= argc)
-                return usageError("--icon needs a size in pixels and a file, such as 256 "
-                                  "icon.png");
-            std::string size = argv[++i];
+    tincrates::CommandLine commandLine("cratesmith", usage);
+    CLI::App& app = commandLine.app();
+    app.add_option("FOLDER", folder);
+    app.add_option("--font", font)->check(CLI::ExistingFile);
+    // Every --icon adds an icon; its values come in pairs, a size and a file.
+    auto readIcons = [&icons](const std::vector<std::string>& values) {
+        for (size_t i = 0; i + 1 < values.size(); i += 2) {
+            const std::string& size = values[i];
             char* end = nullptr;
             long pixels = std::strtol(size.c_str(), &end, 10);
             if (size.empty() || *end || pixels < 16 || pixels > 1024)
-                return usageError("--icon takes a size from 16 to 1024 pixels, not \"" + size
-                                  + "\"");
-            icons.emplace_back(int(pixels), argv[++i]);
-        } else if (folder.empty() && !arg.starts_with("-")) {
-            folder = arg;
-        } else {
-            return usageError(arg.starts_with("-") ? "unknown option " + arg
-                                                   : "one FOLDER only, not also " + arg);
+                throw tincrates::UsageError("--icon takes a size from 16 to 1024 pixels, not \""
+                                            + size + "\"");
+            icons.emplace_back(int(pixels), values[i + 1]);
         }
-    }
-    if (folder.empty() && icons.empty()) {
-        std::fputs(usage, stderr);
-        return 1;
-    }
+    };
+    CLI::Option* icon = app.add_option_function<std::vector<std::string>>("--icon", readIcons)
+                            ->type_size(2)
+                            ->expected(1)
+                            ->allow_extra_args(false)
+                            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    commandLine.setMissingMessage(icon, "--icon needs a size in pixels and a file, such as 256 "
+                                        "icon.png");
+    if (std::optional<int> exitCode = commandLine.parse(argc, argv))
+        return *exitCode;
+    if (folder.empty() && icons.empty())
+        return commandLine.fail("expected FOLDER, --icon PIXELS FILE.png or both");
 
     try {
         auto started = std::chrono::steady_clock::now();

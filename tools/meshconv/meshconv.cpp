@@ -1,14 +1,13 @@
 // meshconv: Wavefront OBJ models to MESH1 files, and summaries of MESH1 files.
+#include "cli/command_line.h"
 #include "datafiles/replacing_file.h"
 #include "tools/meshconv/mesh_data.h"
 #include "tools/meshconv/obj_reader.h"
 
-#include "project_version.h"
-
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -35,6 +34,28 @@ constexpr const char* usage =
     "  -h, --help   show this help and exit\n"
     "  --version    show the version and exit\n";
 
+constexpr const char* convertUsage =
+    "Usage: meshconv convert MODEL.obj OUTPUT.mesh [-m MATERIAL]\n"
+    "\n"
+    "Converts the Wavefront OBJ model MODEL.obj into the MESH1 mesh OUTPUT.mesh and\n"
+    "describes the mesh written. Each usemtl NAME becomes a group drawn with the material\n"
+    "file NAME. The mesh is written whole or not at all: a model without faces, or a\n"
+    "failed write, leaves an older OUTPUT.mesh as it was.\n"
+    "\n"
+    "  -m MATERIAL  the material file of the faces before any usemtl (default\n"
+    "               \"default.mat\")\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n";
+
+constexpr const char* infoUsage =
+    "Usage: meshconv info FILE.mesh\n"
+    "\n"
+    "Describes the MESH1 file FILE.mesh: how many vertices, groups and triangles it has,\n"
+    "its bounds, and each group's triangles, vertices and material.\n"
+    "\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n";
+
 std::string readWholeFile(const char* path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -47,26 +68,8 @@ std::string readWholeFile(const char* path)
     return content.str();
 }
 
-int convert(int argc, char** argv)
+int convert(const char* input, const char* output, const std::string& defaultMaterial)
 {
-    const char* input = nullptr;
-    const char* output = nullptr;
-    std::string defaultMaterial = "default.mat";
-    bool isUsageWrong = false;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-m") == 0 && i + 1 < argc)
-            defaultMaterial = argv[++i];
-        else if (!input)
-            input = argv[i];
-        else if (!output)
-            output = argv[i];
-        else
-            isUsageWrong = true;
-    }
-    if (!input || !output || isUsageWrong) {
-        std::fputs(usage, stderr);
-        return 1;
-    }
     std::string bytes;
     MeshData mesh;
     try {
@@ -92,16 +95,12 @@ int convert(int argc, char** argv)
     return 0;
 }
 
-int info(int argc, char** argv)
+int info(const char* file)
 {
-    if (argc != 1) {
-        std::fputs(usage, stderr);
-        return 1;
-    }
     try {
-        std::fputs(describeMesh(decodeMesh1(readWholeFile(argv[0]))).c_str(), stdout);
+        std::fputs(describeMesh(decodeMesh1(readWholeFile(file))).c_str(), stdout);
     } catch (const std::string& text) {
-        std::fprintf(stderr, "meshconv: %s: %s\n", argv[0], text.c_str());
+        std::fprintf(stderr, "meshconv: %s: %s\n", file, text.c_str());
         return 1;
     }
     return 0;
@@ -111,21 +110,26 @@ int info(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::strcmp(argv[1], "convert") == 0)
-        return convert(argc - 2, argv + 2);
-    if (argc >= 2 && std::strcmp(argv[1], "info") == 0)
-        return info(argc - 2, argv + 2);
-    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(usage, stdout);
-        return 0;
-    }
-    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-        printVersion("meshconv");
-        return 0;
-    }
-    if (argc >= 2)
-        std::fprintf(stderr, "meshconv: unknown command %s (see meshconv --help)\n", argv[1]);
-    else
-        std::fputs(usage, stderr);
-    return 1;
+    CommandLine commandLine("meshconv", usage);
+    std::string input;
+    std::string output;
+    std::string defaultMaterial = "default.mat";
+    CLI::App& convertCommand = commandLine.addCommand("convert", convertUsage);
+    const char* convertMissing = "expected an OBJ model and the mesh to write";
+    commandLine.setMissingMessage(
+        convertCommand.add_option("MODEL.obj", input)->required(), convertMissing);
+    commandLine.setMissingMessage(
+        convertCommand.add_option("OUTPUT.mesh", output)->required(), convertMissing);
+    convertCommand.add_option("-m", defaultMaterial);
+    std::string mesh;
+    CLI::App& infoCommand = commandLine.addCommand("info", infoUsage);
+    commandLine.setMissingMessage(infoCommand.add_option("FILE.mesh", mesh)->required(),
+                                  "expected one mesh");
+    if (std::optional<int> exitCode = commandLine.parse(argc, argv))
+        return *exitCode;
+    if (commandLine.command() == &convertCommand)
+        return convert(input.c_str(), output.c_str(), defaultMaterial);
+    if (commandLine.command() == &infoCommand)
+        return info(mesh.c_str());
+    return commandLine.fail("expected a command: convert or info");
 }

@@ -1,14 +1,7 @@
-// soundtrack_stats: the production's soundtrack as the picture hears it. Plays it through the
-// music stream on a silent clock at 60 frames per second, as a capture would, and prints the
-// spread of the camera's field of view and roll, how far each kick lands from its beat, its
-// loudness and peak, and how long the generator took.
-//
-//     soundtrack_stats [FOLDER] [--plot FILE.png]
-//
-// FOLDER holds a production (its stashpack, or data/soundtrk.mp3), read the way the
-// production reads it. Without it the soundtrack is generated here first. --plot draws the
-// field of view and the roll over the demo time, with the beats where the text changes.
+// soundtrack_stats: the production's soundtrack as the picture hears it: the camera's field of
+// view and roll, the kicks against their beats, loudness and peak (its help says more).
 #include "audio/bass.h"
+#include "cli/command_line.h"
 #include "audio/music_stream.h"
 #include "audio/silent_clock.h"
 #include "datafiles/data_file.h"
@@ -26,6 +19,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +29,22 @@ namespace {
 
 using namespace tincrates;
 using namespace tincrates::cratesmith;
+
+constexpr const char* usage =
+    "Usage: soundtrack_stats [FOLDER] [--plot FILE.png]\n"
+    "\n"
+    "Plays the production's soundtrack through the music stream on a silent clock at 60\n"
+    "frames per second, as a capture would, and prints the spread of the camera's field of\n"
+    "view and roll, how far each kick lands from its beat, its loudness and peak, and how\n"
+    "long the generator took.\n"
+    "\n"
+    "FOLDER holds a production (its stashpack, or data/soundtrk.mp3), read the way the\n"
+    "production reads it. Without it the soundtrack is generated here first.\n"
+    "\n"
+    "  --plot FILE.png  draw the field of view and the roll over the demo time, with the\n"
+    "                   beats where the text changes\n"
+    "  -h, --help       show this help and exit\n"
+    "  --version        show the version and exit\n";
 
 constexpr double endOfProduction = endTime;
 constexpr int videoFramesPerSecond = 60;
@@ -199,18 +209,16 @@ int run(const std::string& folder, const std::string& plotPath)
 
 int main(int argc, char** argv)
 {
-    std::string folder, plotPath;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--plot" && i + 1 < argc)
-            plotPath = std::filesystem::absolute(argv[++i]).string();
-        else if (folder.empty() && !arg.starts_with("-"))
-            folder = arg;
-        else {
-            std::fputs("usage: soundtrack_stats [FOLDER] [--plot FILE.png]\n", stderr);
-            return 1;
-        }
-    }
+    std::string folder;
+    std::string plotPath;
+    CommandLine commandLine("soundtrack_stats", usage);
+    CLI::App& app = commandLine.app();
+    app.add_option("FOLDER", folder)->check(CLI::ExistingDirectory);
+    app.add_option_function<std::string>("--plot", [&plotPath](const std::string& path) {
+        plotPath = std::filesystem::absolute(path).string();
+    });
+    if (std::optional<int> exitCode = commandLine.parse(argc, argv))
+        return *exitCode;
     try {
         return run(folder, plotPath);
     } catch (const std::exception& error) {

@@ -1,11 +1,9 @@
 // stash: the archive tool for makers of productions.
+#include "cli/command_line.h"
 #include "tools/stash/stash_create.h"
 #include "tools/stash/stash_read.h"
 
-#include "project_version.h"
-
-#include <cstdio>
-#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -31,25 +29,24 @@ constexpr const char* usage =
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::strcmp(argv[1], "create") == 0)
-        return tincrates::stash::runCreate(argc - 2, argv + 2);
-    if (argc >= 2 && std::strcmp(argv[1], "list") == 0)
-        return tincrates::stash::runList(argc - 2, argv + 2);
-    if (argc >= 2 && std::strcmp(argv[1], "extract") == 0)
-        return tincrates::stash::runExtract(argc - 2, argv + 2);
-    if (argc >= 2 && std::strcmp(argv[1], "test") == 0)
-        return tincrates::stash::runTest(argc - 2, argv + 2);
-    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(usage, stdout);
-        return 0;
-    }
-    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-        tincrates::printVersion("stash");
-        return 0;
-    }
-    if (argc >= 2)
-        std::fprintf(stderr, "stash: unknown command %s (see stash --help)\n", argv[1]);
-    else
-        std::fputs(usage, stderr);
-    return 1;
+    using namespace tincrates::stash;
+    tincrates::CommandLine commandLine("stash", usage);
+    ReadArguments reading;
+    CreateArguments creating;
+    const CLI::App& list = addListCommand(commandLine, reading);
+    const CLI::App& extract = addExtractCommand(commandLine, reading);
+    const CLI::App& test = addTestCommand(commandLine, reading);
+    addCreateCommand(commandLine, creating);
+    if (std::optional<int> exitCode = commandLine.parse(argc, argv))
+        return *exitCode;
+    const CLI::App* command = commandLine.command();
+    if (!command)
+        return commandLine.fail("expected a command: list, extract, test or create");
+    if (command == &list)
+        return runList(reading);
+    if (command == &extract)
+        return runExtract(reading);
+    if (command == &test)
+        return runTest(reading);
+    return runCreate(creating);
 }

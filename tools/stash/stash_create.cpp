@@ -24,9 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const usage =
-    "usage: stash create ARCHIVE [-m0..-m5] [-s] [-p PASSWORD] [-C DIR] FILE...";
-
 const char* const help =
     "Usage: stash create ARCHIVE [OPTION]... FILE...\n"
     "\n"
@@ -38,59 +35,11 @@ const char* const help =
     "  -p PASS   encrypt every member with PASS (also written -pPASS)\n"
     "  -C DIR    take files relative to DIR; member names are those relative paths\n";
 
-struct CreateOptions {
-    bool wantsHelp = false;
-    std::string archive;
-    ArchiveSettings settings;
-    fs::path baseDirectory;
-    std::vector<std::string> inputs;
-};
-
 struct Member {
     fs::path file; // where to read it
     std::string name;
     uint64_t size;
 };
-
-// Reads the command line; throws std::runtime_error with the message for a bad one.
-CreateOptions parseArguments(int argc, char** argv)
-{
-    CreateOptions options;
-    bool optionsEnded = false;
-    for (int i = 0; i < argc; ++i) {
-        std::string argument = argv[i];
-        if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-            if (argument == "--") {
-                optionsEnded = true;
-            } else if (argument == "--help" || argument == "-h") {
-                options.wantsHelp = true;
-                return options;
-            } else if (argument == "-s") {
-                options.settings.isSolid = true;
-            } else if (argument.size() == 3 && argument[1] == 'm' && argument[2] >= '0'
-                       && argument[2] <= '5') {
-                options.settings.level = argument[2] - '0';
-            } else if (std::string problem;
-                       readPasswordOption(argc, argv, i, options.settings.password, problem)) {
-                if (!problem.empty())
-                    throw std::runtime_error(problem);
-            } else if (argument == "-C") {
-                if (i + 1 >= argc)
-                    throw std::runtime_error("option -C needs a value");
-                options.baseDirectory = argv[++i];
-            } else {
-                throw std::runtime_error("unknown option " + argument);
-            }
-        } else if (options.archive.empty()) {
-            options.archive = argument;
-        } else {
-            options.inputs.push_back(argument);
-        }
-    }
-    if (options.archive.empty() || options.inputs.empty())
-        throw std::runtime_error(usage);
-    return options;
-}
 
 // The member name of `relative`: its parts joined with "\", without "." parts. Throws for
 // a path that climbs out of the base folder.
@@ -111,7 +60,7 @@ std::string memberName(const fs::path& relative)
 }
 
 // The regular files named by `input`, folders taken whole in name order.
-void collectMembers(const CreateOptions& options, const std::string& input,
+void collectMembers(const CreateArguments& options, const std::string& input,
                     std::vector<Member>& members)
 {
     fs::path relative(input);
@@ -174,7 +123,7 @@ void writeMembers(ArchiveWriter& writer, const std::vector<Member>& members, uin
 
 // Packs the archive. It is written beside its place and put there only when whole, so a
 // failure leaves an archive that was there before as it was.
-void createArchive(const CreateOptions& options)
+void createArchive(const CreateArguments& options)
 {
     std::vector<Member> members;
     for (const std::string& input : options.inputs)
@@ -222,21 +171,25 @@ void writeMembers(ArchiveWriter& writer, const std::vector<Member>& members, uin
 
 } // namespace
 
-int runCreate(int argc, char** argv)
+CLI::App& addCreateCommand(CommandLine& commandLine, CreateArguments& arguments)
 {
-    CreateOptions options;
+    CLI::App& command = commandLine.addCommand("create", help);
+    const char* missing = "expected an archive and the files to pack into it";
+    commandLine.setMissingMessage(
+        command.add_option("ARCHIVE", arguments.archive)->required(), missing);
+    commandLine.setMissingMessage(
+        command.add_option("FILE", arguments.inputs)->required(), missing);
+    command.add_option("-m", arguments.settings.level)->check(CLI::Range(0, 5));
+    command.add_flag("-s", arguments.settings.isSolid);
+    addPasswordOption(command, arguments.settings.password);
+    command.add_option("-C", arguments.baseDirectory)->check(CLI::ExistingDirectory);
+    return command;
+}
+
+int runCreate(const CreateArguments& arguments)
+{
     try {
-        options = parseArguments(argc, argv);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "stash: %s\n", error.what());
-        return 1;
-    }
-    if (options.wantsHelp) {
-        std::fputs(help, stdout);
-        return 0;
-    }
-    try {
-        createArchive(options);
+        createArchive(arguments);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "stash: %s\n", error.what());
         return 1;

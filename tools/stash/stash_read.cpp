@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -46,54 +47,10 @@ constexpr const char* testUsage =
     "reason for each. -p PASSWORD may also be written -pPASSWORD. Exit code 1 if any member\n"
     "failed.\n";
 
-// Arguments of a command: the words in order, and the values of -p and -o.
-struct Arguments {
-    std::vector<const char*> words;
-    std::string passwordText; // empty when none was given (an empty -p is refused)
-    const char* outputFile = nullptr;
-    bool wantsHelp = false;
-    std::string error; // set when the arguments cannot be understood
-
-    // The password for the archive reader: null for none.
-    const char* password() const
-    {
-        return passwordText.empty() ? nullptr : passwordText.c_str();
-    }
-};
-
-Arguments parseArguments(int argc, char** argv, bool allowPassword, bool allowOutput)
+// The password for the archive reader: null for none.
+const char* passwordOf(const ReadArguments& arguments)
 {
-    Arguments args;
-    for (int i = 0; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            args.wantsHelp = true;
-        } else if (allowPassword
-                   && readPasswordOption(argc, argv, i, args.passwordText, args.error)) {
-            if (!args.error.empty())
-                return args;
-        } else if (allowOutput && std::strcmp(arg, "-o") == 0) {
-            if (i + 1 >= argc) {
-                args.error = "option -o needs a value";
-                return args;
-            }
-            args.outputFile = argv[++i];
-        } else if (arg[0] == '-' && arg[1] != '\0') {
-            args.error = std::string("unknown option ") + arg;
-            return args;
-        } else {
-            args.words.push_back(arg);
-        }
-    }
-    return args;
-}
-
-// Reports a usage error in one line; returns the exit code.
-int usageError(const std::string& message, const char* command)
-{
-    std::fprintf(stderr, "stash %s: %s (see stash %s --help)\n", command, message.c_str(),
-                 command);
-    return 1;
+    return arguments.password.empty() ? nullptr : arguments.password.c_str();
 }
 
 std::string versionText(uint8_t unpackVersion)
@@ -215,23 +172,50 @@ int extractEveryMember(const char* archive, const char* password, const char* fo
     return 0;
 }
 
+// The operand every reading command takes, and what it says when left out.
+void addArchiveOperand(CommandLine& commandLine, CLI::App& command, ReadArguments& arguments,
+                       const char* missingMessage)
+{
+    commandLine.setMissingMessage(command.add_option("ARCHIVE", arguments.archive)->required(),
+                                  missingMessage);
+}
+
 } // namespace
 
-int runList(int argc, char** argv)
+CLI::App& addListCommand(CommandLine& commandLine, ReadArguments& arguments)
 {
-    Arguments args = parseArguments(argc, argv, false, false);
-    if (args.wantsHelp) {
-        std::fputs(listUsage, stdout);
-        return 0;
-    }
-    if (!args.error.empty())
-        return usageError(args.error, "list");
-    if (args.words.size() != 1)
-        return usageError("expected one archive", "list");
+    CLI::App& command = commandLine.addCommand("list", listUsage);
+    addArchiveOperand(commandLine, command, arguments, "expected one archive");
+    return command;
+}
 
+CLI::App& addExtractCommand(CommandLine& commandLine, ReadArguments& arguments)
+{
+    CLI::App& command = commandLine.addCommand("extract", extractUsage);
+    addArchiveOperand(commandLine, command, arguments,
+                      "expected an archive and, optionally, a member name");
+    command.add_option_function<std::string>(
+        "NAME", [&arguments](const std::string& name) { arguments.memberName = name; });
+    addPasswordOption(command, arguments.password);
+    command.add_option_function<std::string>(
+        "-o", [&arguments](const std::string& output) { arguments.output = output; });
+    return command;
+}
+
+CLI::App& addTestCommand(CommandLine& commandLine, ReadArguments& arguments)
+{
+    CLI::App& command = commandLine.addCommand("test", testUsage);
+    addArchiveOperand(commandLine, command, arguments, "expected one archive");
+    addPasswordOption(command, arguments.password);
+    return command;
+}
+
+int runList(const ReadArguments& arguments)
+{
+    const char* archive = arguments.archive.c_str();
     std::vector<ArchiveEntry> entries;
     uint64_t stoppedAt = 0;
-    ArchiveError result = listArchiveMembers(args.words[0], entries, &stoppedAt);
+    ArchiveError result = listArchiveMembers(archive, entries, &stoppedAt);
     size_t nameWidth = 4;
     auto columns = [](const std::string& text) {
         // UTF-8 continuation bytes take no column of their own.
@@ -247,34 +231,27 @@ int runList(int argc, char** argv)
                     flagsText(entry).c_str(), entry.fileCrc);
     if (result != ArchiveError::ok) {
         std::fflush(stdout);
-        std::fprintf(stderr, "stash: %s: %s\n", args.words[0],
+        std::fprintf(stderr, "stash: %s: %s\n", archive,
                      describeArchiveError(result, stoppedAt).c_str());
         return 1;
     }
     return 0;
 }
 
-int runExtract(int argc, char** argv)
+int runExtract(const ReadArguments& arguments)
 {
-    Arguments args = parseArguments(argc, argv, true, true);
-    if (args.wantsHelp) {
-        std::fputs(extractUsage, stdout);
-        return 0;
-    }
-    if (!args.error.empty())
-        return usageError(args.error, "extract");
-    if (args.words.size() == 1)
-        return extractEveryMember(args.words[0], args.password(), args.outputFile);
-    if (args.words.size() != 2)
-        return usageError("expected an archive and, optionally, a member name", "extract");
+    const char* archive = arguments.archive.c_str();
+    const char* password = passwordOf(arguments);
+    const char* outputFile = arguments.output ? arguments.output->c_str() : nullptr;
+    if (!arguments.memberName)
+        return extractEveryMember(archive, password, outputFile);
 
-    const char* archive = args.words[0];
-    const char* name = args.words[1];
-    bool toStandardOutput = !args.outputFile || std::strcmp(args.outputFile, "-") == 0;
+    const char* name = arguments.memberName->c_str();
+    bool toStandardOutput = !outputFile || std::strcmp(outputFile, "-") == 0;
     std::error_code ignored;
-    if (!toStandardOutput && std::filesystem::equivalent(args.outputFile, archive, ignored)) {
+    if (!toStandardOutput && std::filesystem::equivalent(outputFile, archive, ignored)) {
         std::fprintf(stderr, "stash: cannot write %s: it is the archive being read\n",
-                     args.outputFile);
+                     outputFile);
         return 1;
     }
     // The member goes out as it is decoded. A file is written beside its place, made at the
@@ -287,17 +264,17 @@ int runExtract(int argc, char** argv)
             return std::fwrite(data, 1, size, stdout) == size;
         try {
             if (!file)
-                file = std::make_unique<ReplacingFile>(args.outputFile);
+                file = std::make_unique<ReplacingFile>(outputFile);
         } catch (const std::exception& error) {
             writeProblem = error.what();
             return false;
         }
         if (std::fwrite(data, 1, size, file->stream()) == size)
             return true;
-        writeProblem = std::string("cannot write ") + args.outputFile + ": " + std::strerror(errno);
+        writeProblem = std::string("cannot write ") + outputFile + ": " + std::strerror(errno);
         return false;
     };
-    ArchiveError result = extractNamed(archive, name, args.password(), write);
+    ArchiveError result = extractNamed(archive, name, password, write);
     if (result == ArchiveError::writeFailed && !toStandardOutput) {
         std::fprintf(stderr, "stash: %s\n", writeProblem.c_str());
         return 1;
@@ -322,7 +299,7 @@ int runExtract(int argc, char** argv)
     try {
         // An empty member never called the writer.
         if (!file)
-            file = std::make_unique<ReplacingFile>(args.outputFile);
+            file = std::make_unique<ReplacingFile>(outputFile);
         file->commit();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "stash: %s\n", error.what());
@@ -331,19 +308,9 @@ int runExtract(int argc, char** argv)
     return 0;
 }
 
-int runTest(int argc, char** argv)
+int runTest(const ReadArguments& arguments)
 {
-    Arguments args = parseArguments(argc, argv, true, false);
-    if (args.wantsHelp) {
-        std::fputs(testUsage, stdout);
-        return 0;
-    }
-    if (!args.error.empty())
-        return usageError(args.error, "test");
-    if (args.words.size() != 1)
-        return usageError("expected one archive", "test");
-
-    const char* archive = args.words[0];
+    const char* archive = arguments.archive.c_str();
     std::vector<ArchiveEntry> entries;
     uint64_t stoppedAt = 0;
     ArchiveError listed = listArchiveMembers(archive, entries, &stoppedAt);
@@ -356,7 +323,7 @@ int runTest(int argc, char** argv)
     size_t visited = 0;
     size_t failed = 0;
     ArchiveError walked = extractAllMembers(
-        archive, args.password(),
+        archive, passwordOf(arguments),
         [&](const ArchiveEntry& entry, ArchiveError result, const uint8_t*, uint64_t) {
             ++visited;
             if (result == ArchiveError::ok) {

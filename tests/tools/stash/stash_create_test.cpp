@@ -106,13 +106,13 @@ TEST_F(StashCreate, UnwritableArchiveIsAOneLineError)
 TEST_F(StashCreate, BadCommandLinesAreRefused)
 {
     EXPECT_EQ(stash("create"), 1);
-    EXPECT_EQ(errorText(),
-              "stash: usage: stash create ARCHIVE [-m0..-m5] [-s] [-p PASSWORD] [-C DIR] "
-              "FILE...\n");
+    EXPECT_EQ(errorText(), "stash create: expected an archive and the files to pack into it (see "
+                           "stash create --help)\n");
     EXPECT_EQ(stash("create pack.rar -m9 in"), 1);
-    EXPECT_EQ(errorText(), "stash: unknown option -m9\n");
+    EXPECT_EQ(errorText(),
+              "stash create: -m: Value 9 not in range 0 to 5 (see stash create --help)\n");
     EXPECT_EQ(stash("create pack.rar in -p"), 1);
-    EXPECT_EQ(errorText(), "stash: option -p needs a value\n");
+    EXPECT_EQ(errorText(), "stash create: -p needs a value (see stash create --help)\n");
     writer_test::writeFile("outside", {1});
     EXPECT_EQ(stash("create pack.rar -C in ../outside"), 1);
     EXPECT_EQ(errorText(), "stash: ../outside lies outside the base folder\n");

@@ -236,7 +236,7 @@ TEST_F(StashRead, EveryCommandTakesThePasswordInTheSameForms)
     EXPECT_EQ(stash("test locked.rar -p ''"), 1);
     EXPECT_EQ(err, "stash test: empty password (see stash test --help)\n");
     EXPECT_EQ(stash("create empty.rar text.txt -p ''"), 1);
-    EXPECT_EQ(err, "stash: empty password\n");
+    EXPECT_EQ(err, "stash create: empty password (see stash create --help)\n");
     EXPECT_FALSE(fs::exists("empty.rar"));
     EXPECT_EQ(stash("list locked.rar -pKd7M"), 1);
     EXPECT_EQ(err, "stash list: unknown option -pKd7M (see stash list --help)\n");
@@ -252,7 +252,7 @@ TEST_F(StashRead, HelpAndBadArgumentsNeverCrash)
     EXPECT_EQ(err, "stash extract: expected an archive and, optionally, a member name (see "
                    "stash extract --help)\n");
     EXPECT_EQ(stash("extract pack.rar a -p"), 1);
-    EXPECT_EQ(err, "stash extract: option -p needs a value (see stash extract --help)\n");
+    EXPECT_EQ(err, "stash extract: -p needs a value (see stash extract --help)\n");
     EXPECT_EQ(stash("list -x pack.rar"), 1);
     EXPECT_EQ(err, "stash list: unknown option -x (see stash list --help)\n");
     EXPECT_EQ(stash("frobnicate"), 1);
