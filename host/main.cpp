@@ -4,6 +4,7 @@
 #include "host/production_folder.h"
 #include "host/run_demo.h"
 #include "production/picture_size.h"
+#include "sync/sync_editor_client.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -22,7 +23,8 @@ const char* usage
       "full screen where there is a screen, headless where there is none. Escape or\n"
       "closing the window ends it; any other key prints the time.\n"
       "The picture is drawn at the size it is shown at: the largest 4:3 rectangle of\n"
-      "the screen or window (1440 x 1080 on a 1920 x 1080 screen).\n"
+      "the screen or window (1440 x 1080 on a 1920 x 1080 screen), or a 4:3 size\n"
+      "smaller (down to 640 x 480) while the frames fall behind the screen's refresh.\n"
       "\n"
       "  --windowed  a window that can be resized (640 x 480 at first), instead of\n"
       "              full screen; the picture follows its size\n"
@@ -40,24 +42,10 @@ const char* usage
       "  --sync-editor [HOST[:PORT]]\n"
       "              direct the production live from a sync editor (GNU Rocket)\n"
       "              listening at HOST:PORT (default localhost:1338); its keys\n"
-      "              override the production's timeline\n"
+      "              override the production's timeline; its export writes them\n"
+      "              to data/sync.rocket\n"
       "  -h, --help  show this help and exit\n"
       "  --version   show the version and exit\n";
-
-// Whether `address` names a sync editor: empty for the default, HOST, or HOST:PORT with a port
-// from 1 to 65535. Whether the host can be reached is for the connection to find out.
-bool isSyncEditorAddress(const std::string& address)
-{
-    size_t colon = address.rfind(':');
-    if (colon == std::string::npos)
-        return true;
-    std::string port = address.substr(colon + 1);
-    if (colon == 0 || port.empty() || port.size() > 5
-        || port.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    int number = std::stoi(port);
-    return number >= 1 && number <= 65535;
-}
 
 int fail(const std::string& message)
 {
@@ -85,7 +73,8 @@ int main(int argc, char** argv)
     commandLine.setMissingMessage(size, "--size needs a value such as 640x480");
     app.add_option_function<std::string>("--sync-editor",
            [&services](const std::string& address) {
-               if (!isSyncEditorAddress(address))
+               std::string problem;
+               if (!tincrates::readEditorAddress(address, problem))
                    throw tincrates::UsageError("--sync-editor takes HOST or HOST:PORT such as "
                                                "localhost:1338, not \"" + address + "\"");
                services.syncEditorAddress = address;

@@ -157,6 +157,42 @@ private:
     size_t unsentRowAt = std::string::npos;
 };
 
+std::optional<EditorAddress> readEditorAddress(const std::string& address, std::string& problem)
+{
+    std::string host;
+    std::string portText;
+    if (!address.empty() && address.front() == '[') {
+        size_t close = address.find(']');
+        if (close == std::string::npos
+            || (close + 1 < address.size() && address[close + 1] != ':')) {
+            problem = "sync editor address \"" + address + "\": no \"]\" after the IPv6 address";
+            return std::nullopt;
+        }
+        host = address.substr(1, close - 1);
+        if (close + 1 < address.size())
+            portText = address.substr(close + 2);
+        else
+            portText = std::to_string(SyncEditorClient::defaultPort);
+    } else if (std::count(address.begin(), address.end(), ':') == 1) {
+        size_t colon = address.find(':');
+        host = address.substr(0, colon);
+        portText = address.substr(colon + 1);
+    } else {
+        host = address;
+        portText = std::to_string(SyncEditorClient::defaultPort);
+    }
+    if (host.empty())
+        host = "localhost";
+    bool isPort = !portText.empty() && portText.size() <= 5
+        && std::all_of(portText.begin(), portText.end(), [](char c) { return c >= '0' && c <= '9'; })
+        && std::stoi(portText) >= 1 && std::stoi(portText) <= 65535;
+    if (!isPort) {
+        problem = "sync editor address \"" + address + "\": the port is not a number in 1..65535";
+        return std::nullopt;
+    }
+    return EditorAddress{host, uint16_t(std::stoi(portText))};
+}
+
 SyncEditorClient::SyncEditorClient(std::vector<std::string> trackNames, std::string address)
 {
     syncTracks.reserve(trackNames.size());
@@ -165,35 +201,12 @@ SyncEditorClient::SyncEditorClient(std::vector<std::string> trackNames, std::str
         syncTracks.emplace_back(std::move(name));
     }
 
-    std::string portText;
-    if (!address.empty() && address.front() == '[') {
-        size_t close = address.find(']');
-        if (close == std::string::npos
-            || (close + 1 < address.size() && address[close + 1] != ':'))
-            throw std::runtime_error("sync editor address \"" + address
-                                     + "\": no \"]\" after the IPv6 address");
-        host = address.substr(1, close - 1);
-        if (close + 1 < address.size())
-            portText = address.substr(close + 2);
-        else
-            portText = std::to_string(defaultPort);
-    } else if (std::count(address.begin(), address.end(), ':') == 1) {
-        size_t colon = address.find(':');
-        host = address.substr(0, colon);
-        portText = address.substr(colon + 1);
-    } else {
-        host = address;
-        portText = std::to_string(defaultPort);
-    }
-    if (host.empty())
-        host = "localhost";
-    bool isPort = !portText.empty() && portText.size() <= 5
-        && std::all_of(portText.begin(), portText.end(), [](char c) { return c >= '0' && c <= '9'; })
-        && std::stoi(portText) >= 1 && std::stoi(portText) <= 65535;
-    if (!isPort)
-        throw std::runtime_error("sync editor address \"" + address
-                                 + "\": the port is not a number in 1..65535");
-    port = uint16_t(std::stoi(portText));
+    std::string problem;
+    std::optional<EditorAddress> where = readEditorAddress(address, problem);
+    if (!where)
+        throw std::runtime_error(problem);
+    host = where->host;
+    port = where->port;
     bool isIpv6 = host.find(':') != std::string::npos;
     hostAndPort = (isIpv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }

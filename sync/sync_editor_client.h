@@ -15,6 +15,18 @@
 
 namespace tincrates {
 
+// Where a sync editor listens.
+struct EditorAddress {
+    std::string host;
+    uint16_t port;
+};
+
+// Reads "HOST", "HOST:PORT", "[IPV6]" or "[IPV6]:PORT"; an empty host is localhost and a
+// missing port the editor's own (1338). None, with the reason in `problem`, for a port that is
+// not a number in 1..65535 or an IPv6 address without its "]". Whether the host can be reached
+// is for a connection to find out.
+std::optional<EditorAddress> readEditorAddress(const std::string& address, std::string& problem);
+
 class SyncEditorClient {
 public:
     static constexpr uint16_t defaultPort = 1338;

@@ -56,13 +56,14 @@ TEST(ProgramOptions, TheSyncEditorIsTheMakersAtHostAndPort)
             "such as localhost:1338, not \"host:0\" (see tincrates --help)"},
         {"--maker --sync-editor host:65536", "tincrates: --sync-editor takes HOST or HOST:PORT "
             "such as localhost:1338, not \"host:65536\" (see tincrates --help)"},
-        {"--maker --sync-editor :1338", "tincrates: --sync-editor takes HOST or HOST:PORT "
-            "such as localhost:1338, not \":1338\" (see tincrates --help)"},
+        {"--maker --sync-editor [::1", "tincrates: --sync-editor takes HOST or HOST:PORT "
+            "such as localhost:1338, not \"[::1\" (see tincrates --help)"},
         // Taken: the run goes on to look for the production, which this folder lacks.
         {"--maker --sync-editor", "tincrates: there is no production to play: "},
         {"--sync-editor --maker", "tincrates: there is no production to play: "},
         {"--maker --sync-editor example.org", "tincrates: there is no production to play: "},
         {"--maker --sync-editor 127.0.0.1:65535", "tincrates: there is no production to play: "},
+        {"--maker --sync-editor :1338", "tincrates: there is no production to play: "},
     };
     for (const Case& c : cases) {
         std::string command = std::string(TINCRATES_PROGRAM) + " " + c.arguments
