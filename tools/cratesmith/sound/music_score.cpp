@@ -269,7 +269,7 @@ constexpr std::array<Section, 27> sections = {{
     {192, 200, 1.0, 2, Hats::closed, BassLine::offbeat, 1.0, 0.6},   // credits
     {200, 216, 0.95, 2, Hats::offbeat, BassLine::offbeat, 1.0, 0.7}, // fade
     {216, 224, 0.9, 0, Hats::closed, BassLine::held, 1.0, 0.6},
-    {224, 232, 0.85, 0, Hats::none, BassLine::held, 1.0, 0.5},
+    {224, endBeat, 0.85, 0, Hats::none, BassLine::held, 1.0, 0.5},
 }};
 
 // Events of a pattern at `offsets` after each whole beat of a section, from its start.
@@ -491,12 +491,12 @@ Score composeScore()
     score.padCutoffHz = Curve({{0, 500}, {8, 2400}, {40, 3000}, {56, 2000}, {64, 4000},
                                {64.5, 3200}, {88, 1800}, {96, 6000}, {97, 4000}, {128, 2000},
                                {136, 4200}, {152, 2600}, {164, 5000}, {168, 3200}, {200, 3200},
-                               {232, 600}});
+                               {endBeat, 600}});
     score.arpeggioBrightness = Curve({{0, 0.1}, {8, 0.4}, {32, 0.6}, {40, 0.7}, {88, 0.5},
                                       {96, 1.0}, {97, 0.8}, {128, 0.4}, {136, 0.9}, {168, 0.6},
-                                      {232, 0.3}});
+                                      {endBeat, 0.3}});
     score.bassBrightness = Curve({{8, 0.2}, {24, 0.5}, {40, 0.7}, {97, 0.9}, {128, 0.4},
-                                  {136, 0.9}, {168, 0.6}, {232, 0.4}});
+                                  {136, 0.9}, {168, 0.6}, {endBeat, 0.4}});
     score.masterLevel = Curve({{200, 1.0}, {endBeat, 0.0}});
     return score;
 }
