@@ -19,36 +19,15 @@
 #include "testbed/scratch_dir.h"
 #include "testbed/test_production.h"
 
+#include "testbed/allocation_count.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <optional>
-
-namespace {
-
-std::atomic<uint64_t> allocationCount{0};
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-
-// The replacement above takes its blocks from malloc; the compiler cannot see that.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-#pragma GCC diagnostic pop
 
 namespace tincrates {
 namespace {
@@ -156,7 +135,7 @@ void timelineFrame(benchmark::State& state, Production production, bool isDirect
         run.frame(t);
 
     float t = 9.0f;
-    uint64_t allocationsBefore = allocationCount.load();
+    uint64_t allocationsBefore = allocationCount();
     for (auto _ : state) {
         run.frame(t);
         t += 0.07f; // about 30 frames per second of the music
@@ -164,7 +143,7 @@ void timelineFrame(benchmark::State& state, Production production, bool isDirect
             t = 9.0f;
     }
     state.counters["allocations per frame"] = benchmark::Counter(
-        double(allocationCount.load() - allocationsBefore) / double(state.iterations()));
+        double(allocationCount() - allocationsBefore) / double(state.iterations()));
     state.counters["frames per second"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -235,7 +214,7 @@ void frameTracksDirect(benchmark::State& state)
     const float silence[256] = {};
     FrameAnimation frame = animateFrame(9.0f, 0, silence);
     float t = 9.0f;
-    uint64_t allocationsBefore = allocationCount.load();
+    uint64_t allocationsBefore = allocationCount();
     for (auto _ : state) {
         tracks.direct(frame, t);
         benchmark::DoNotOptimize(frame);
@@ -244,7 +223,7 @@ void frameTracksDirect(benchmark::State& state)
             t = 9.0f;
     }
     state.counters["allocations per frame"] = benchmark::Counter(
-        double(allocationCount.load() - allocationsBefore) / double(state.iterations()));
+        double(allocationCount() - allocationsBefore) / double(state.iterations()));
 }
 BENCHMARK(frameTracksDirect)->Unit(benchmark::kMicrosecond);
 

@@ -2,37 +2,17 @@
 // fractional row, and counts the heap allocations that takes, which should be none.
 #include "sync/sync_track.h"
 
+#include "testbed/allocation_count.h"
+
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <random>
 #include <vector>
 
-namespace {
-
-std::atomic<uint64_t> allocationCount{0};
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-
-// The replacement above takes its blocks from malloc; the compiler cannot see that.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-#pragma GCC diagnostic pop
-
 namespace tincrates {
 namespace {
+
+using tincrates::testing::allocationCount;
 
 constexpr int trackCount = 30;
 constexpr int keysPerTrack = 50;
@@ -63,7 +43,7 @@ void allTracksAtARow(benchmark::State& state)
     std::vector<SyncTrack> tracks = makeTracks();
     double row = 0.37;
     double sum = 0;
-    uint64_t allocationsBefore = allocationCount.load();
+    uint64_t allocationsBefore = allocationCount();
     for (auto _ : state) {
         for (const SyncTrack& track : tracks)
             sum += track.valueAt(row);
@@ -73,7 +53,7 @@ void allTracksAtARow(benchmark::State& state)
         benchmark::DoNotOptimize(sum);
     }
     state.counters["allocations per frame"] = benchmark::Counter(
-        double(allocationCount.load() - allocationsBefore) / double(state.iterations()));
+        double(allocationCount() - allocationsBefore) / double(state.iterations()));
     state.counters["tracks"] = trackCount;
     state.counters["keys per track"] = keysPerTrack;
 }

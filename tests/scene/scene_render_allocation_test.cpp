@@ -5,42 +5,11 @@
 #include "platform/gpu/shared_device.h"
 #include "scene/scene_manager.h"
 #include "scene_test_files.h"
+#include "testbed/allocation_count.h"
 #include "testbed/headless_device.h"
 #include "testbed/scratch_dir.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-// Counts operator new calls while switched on. C allocations of the graphics driver are not
-// seen: this watches the C++ code of the scene, meshes, materials and device layer.
-std::atomic<bool> isCounting{false};
-std::atomic<long> allocationCount{0};
-
-} // namespace
-
-// AddressSanitizer keeps operator new for itself; the count is taken in ordinary builds.
-#ifndef __SANITIZE_ADDRESS__
-void* operator new(std::size_t size)
-{
-    if (isCounting)
-        ++allocationCount;
-    if (void* memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-// GCC takes the free() of memory that came from operator new for a mismatch, not seeing that
-// this operator new is malloc underneath.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-#pragma GCC diagnostic pop
-#endif
 
 namespace tincrates {
 namespace {
@@ -74,15 +43,14 @@ TEST(SceneRenderAllocation, LaterFramesAllocateNothing)
         scene.render(0, true);
         device->EndScene();
 
-        isCounting = true;
+        const uint64_t before = tincrates::testing::allocationCount();
         for (int frame = 0; frame < 3; ++frame) {
             target.transform.position.x = float(frame);
             device->BeginScene();
             scene.render(0, true);
             device->EndScene();
         }
-        isCounting = false;
-        EXPECT_EQ(0, allocationCount.load());
+        EXPECT_EQ(tincrates::testing::allocationCount(), before);
     }
     publishSharedDevice(nullptr);
 }
