@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -72,6 +75,23 @@ std::optional<T> wholeNumber(const char* text)
     return value;
 }
 
+// The whole attribute as a decimal number, as std::from_chars reads one (which not every C++
+// library this builds with can do for floats): an optional minus, digits with an optional
+// point and exponent; no blanks, no plus sign, no hexadecimal. Nothing when it is not one; a
+// number beyond what a float holds reads as infinite, one too small for it as the nearest.
+std::optional<float> decimalNumber(const char* text)
+{
+    const char* digits = text + (*text == '-');
+    if (!(std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '.')
+        || (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')))
+        return std::nullopt;
+    char* end = nullptr;
+    float value = std::strtof(text, &end);
+    if (end == text || *end)
+        return std::nullopt;
+    return value;
+}
+
 uint32_t readRow(const TiXmlElement& element, const char* name)
 {
     const char* text = requiredAttribute(element, name);
@@ -88,7 +108,7 @@ SyncKey readKey(const TiXmlElement& element)
     key.row = readRow(element, "row");
     const char* valueText = requiredAttribute(element, "value");
     const char* interpolationText = requiredAttribute(element, "interpolation");
-    std::optional<float> value = wholeNumber<float>(valueText);
+    std::optional<float> value = decimalNumber(valueText);
     if (!value || !std::isfinite(*value))
         throwAtLine(element.Row(),
                     "value \"" + std::string(valueText) + "\" is not a finite number");
@@ -143,8 +163,23 @@ void appendEscaped(std::string& out, std::string_view text)
 void appendValue(std::string& out, float value)
 {
     char text[32];
-    auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    out.append(text, error == std::errc() ? end : text);
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, double(value));
+        if (std::strtof(text, nullptr) == value)
+            break;
+    }
+    // "%g" writes 60 with one digit as "6e+01"; a whole number below 10^9 reads better, and
+    // shorter, written out.
+    if (const char* e = std::strchr(text, 'e')) {
+        int exponent = std::atoi(e + 1);
+        char plain[32];
+        if (exponent >= 0 && exponent < 9) {
+            std::snprintf(plain, sizeof plain, "%.*g", exponent + 1, double(value));
+            if (std::strtof(plain, nullptr) == value && std::strlen(plain) <= std::strlen(text))
+                std::strcpy(text, plain);
+        }
+    }
+    out += text;
 }
 
 } // namespace

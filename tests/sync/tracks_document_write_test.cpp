@@ -49,6 +49,10 @@ TEST(TracksDocumentWrite, KeepsAValueThatNeedsNineDigits)
     tracks[0].setKey({0, nineDigits});
     tracks[0].setKey({1, 16777218.0f});
     tracks[0].setKey({2, 123456.789f});
+    // Large, small and negative values, whole or not, in either notation.
+    const float others[] = {1e10f, 3e38f, -2.5e-7f, 1e-45f, 100000000.0f, -0.0f, 7.0f, 0.3f};
+    for (uint32_t i = 0; i < std::size(others); ++i)
+        tracks[0].setKey({3 + i, others[i]});
     TracksDocument document = readTracksDocument(writeTracksDocument(tracks, 8));
     EXPECT_EQ(document.tracks.at(0), tracks[0]);
     EXPECT_NE(writeTracksDocument(tracks, 8).find("value=\"0.100000024\""), std::string::npos);
