@@ -56,11 +56,13 @@ EM_ASYNC_JS(double, showStillAndWait, (double demoTime, int width, int height), 
 });
 
 // Without a fixed size, the picture follows the canvas, which the page keeps at the size it
-// is shown at in the screen's pixels.
+// is shown at in the screen's pixels. It keeps that size however fast the frames come: the
+// browser paces and scales its canvas itself, and the page promises the canvas's pixels.
 int play(std::optional<PictureSize> pictureSize)
 {
     DemoServices services = machineDemoServices();
     services.pictureSize = pictureSize;
+    services.adaptsPictureSize = false;
     services.framePresented = [](IDirect3DDevice9& device, float t) {
         PictureSize size = backBufferSize(device);
         reportFrame(t, size.width, size.height);
