@@ -57,7 +57,6 @@ enum D3DFORMAT : DWORD {
     D3DFMT_R8G8B8 = 20,
     D3DFMT_A8R8G8B8 = 21,
     D3DFMT_X8R8G8B8 = 22,
-    D3DFMT_A8L8 = 51, // 16 bits: luminance in the low byte, alpha in the high one
     D3DFMT_D24S8 = 75,
     D3DFMT_D24X8 = 77,
     D3DFMT_D16 = 80,

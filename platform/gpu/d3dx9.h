@@ -12,11 +12,9 @@ constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59u);
 // Decodes a PNG image (any colour type and bit depth) or a JPEG image, recognised from the
 // bytes, into a new managed texture of the image's own size with the whole mip chain, each
 // level a box-filtered half of the one before. Images with alpha (an alpha channel or a
-// transparency chunk) become D3DFMT_A8R8G8B8, or D3DFMT_A8L8 when every pixel is grey (red,
-// green and blue equal) and the device makes that format: it samples the same at half the
-// memory. Others (JPEG always) become D3DFMT_X8R8G8B8. Returns D3DXERR_INVALIDDATA for bytes
-// that are no decodable image, or the device's error when it cannot make the texture;
-// *texture is then null.
+// transparency chunk) become D3DFMT_A8R8G8B8, others (JPEG always) D3DFMT_X8R8G8B8. Returns
+// D3DXERR_INVALIDDATA for bytes that are no decodable image, or the device's error when it
+// cannot make the texture; *texture is then null.
 HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data,
     UINT size, IDirect3DTexture9** texture);
 

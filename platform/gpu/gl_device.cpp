@@ -424,19 +424,10 @@ bool GlDevice::readPixels(GlSurface& surface, uint32_t* pixels)
     GL_CHECK(glReadPixels(0, 0, GLsizei(surface.width()), GLsizei(surface.height()), GL_RGBA,
         GL_UNSIGNED_BYTE, pixels));
     bool isOpaque = surface.format() == D3DFMT_X8R8G8B8;
-    size_t count = size_t(surface.width()) * surface.height();
-    if (surface.format() == D3DFMT_A8L8) {
-        // Read as R = luminance, G = alpha; given back as the colour it samples as.
-        for (size_t i = 0; i < count; ++i) {
-            uint32_t p = pixels[i];
-            pixels[i] = ((p & 0xFF00u) << 16) | (p & 0xFFu) * 0x010101u;
-        }
-    } else {
-        for (size_t i = 0; i < count; ++i) {
-            uint32_t p = pixels[i];
-            p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-            pixels[i] = isOpaque ? p | 0xFF000000u : p;
-        }
+    for (size_t i = 0, count = size_t(surface.width()) * surface.height(); i < count; ++i) {
+        uint32_t p = pixels[i];
+        p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+        pixels[i] = isOpaque ? p | 0xFF000000u : p;
     }
     if (renderTarget)
         cache.bindFramebuffer(renderTarget->framebuffer);

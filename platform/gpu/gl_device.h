@@ -109,8 +109,7 @@ public:
     // cannot make one.
     GLuint framebufferFor(GlSurface& surface);
     // Reads the pixels of `surface` (a target or a level of a texture) as 0xAARRGGBB, top row
-    // first, into width × height words; a luminance level as the grey it samples as. False
-    // when GL cannot read it.
+    // first, into width × height words. False when GL cannot read it.
     bool readPixels(GlSurface& surface, uint32_t* pixels);
     // How many distinct fixed-function programs have been built (for tests and benchmarks).
     size_t programCount() const { return programs.programCount(); }
@@ -182,11 +181,9 @@ private:
 #ifdef __EMSCRIPTEN__
     bool isFixedPointInShaders = true;
     bool isDepthSizedToTargets = true;
-    bool isTextureSwizzleAvailable = false;
 #else
     bool isFixedPointInShaders = false;
     bool isDepthSizedToTargets = false;
-    bool isTextureSwizzleAvailable = true;
 #endif
     bool isReleased = false;
 };

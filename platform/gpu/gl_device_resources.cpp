@@ -30,12 +30,7 @@ HRESULT GlDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usag
     if (isReleased || sharedHandle || width == 0 || height == 0
         || width > maxImageSide || height > maxImageSide)
         return D3DERR_INVALIDCALL;
-    // Luminance and alpha is sampled through a swizzle of a two-channel texture, which WebGL
-    // does not have; nothing draws into it.
-    bool isLuminanceAlpha = format == D3DFMT_A8L8;
-    if (isLuminanceAlpha && (!isTextureSwizzleAvailable || (usage & D3DUSAGE_RENDERTARGET)))
-        return D3DERR_INVALIDCALL;
-    if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8 && !isLuminanceAlpha)
+    if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8)
         return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT)
         return D3DERR_INVALIDCALL;

@@ -45,19 +45,9 @@ GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWO
     // chain once, where it would otherwise keep level 0 apart from the chain it guesses.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(storageLevels - 1));
-    // Luminance and alpha takes half the memory of four channels: red holds the luminance,
-    // green the alpha, and the swizzle makes sampling give (L, L, L, A) as Direct3D does.
-    bool isLuminanceAlpha = format == D3DFMT_A8L8;
-    if (isLuminanceAlpha) {
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_R, GL_RED);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, GL_RED);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_RED);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_GREEN);
-    }
     for (UINT level = 0; level < storageLevels; ++level)
-        glTexImage2D(GL_TEXTURE_2D, GLint(level), isLuminanceAlpha ? GL_RG8 : GL_RGBA8,
-            GLsizei(levelWidth(level)), GLsizei(levelHeight(level)), 0,
-            isLuminanceAlpha ? GL_RG : GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, GLsizei(levelWidth(level)),
+            GLsizei(levelHeight(level)), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     if (glGetError() != GL_NO_ERROR) {
         device.stateCache().forgetTexture(texture);
         glDeleteTextures(1, &texture);
@@ -91,8 +81,6 @@ UINT GlTexture::levelWidth(UINT level) const { return std::max(1u, width >> leve
 
 UINT GlTexture::levelHeight(UINT level) const { return std::max(1u, height >> level); }
 
-UINT GlTexture::bytesPerTexel() const { return textureFormat == D3DFMT_A8L8 ? 2 : 4; }
-
 HRESULT GlTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc)
 {
     if (level >= surfaces.size() || !desc)
@@ -116,40 +104,30 @@ HRESULT GlTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* 
         return D3DERR_INVALIDCALL;
     UINT w = levelWidth(level);
     UINT h = levelHeight(level);
-    size_t offset = 0; // bytes
+    size_t offset = 0;
     if (rect) {
         if (rect->left < 0 || rect->top < 0 || rect->right > LONG(w) || rect->bottom > LONG(h)
             || rect->left >= rect->right || rect->top >= rect->bottom)
             return D3DERR_INVALIDCALL;
-        offset = (size_t(rect->top) * w + rect->left) * bytesPerTexel();
+        offset = size_t(rect->top) * w + rect->left;
     }
     std::vector<uint32_t>& copy = levelCopies[level];
     if (copy.empty()) {
-        size_t texels = size_t(w) * h;
-        copy.assign((texels * bytesPerTexel() + 3) / 4, 0);
+        copy.assign(size_t(w) * h, 0);
         if (isLevelWritten[level]) {
             // A level written again: what GL holds comes back, and from now on the copy
             // stays, so that a texture rewritten every frame is not read back every frame.
             device.useContext();
-            std::vector<uint32_t> read;
-            bool isPacked = bytesPerTexel() != 4;
-            if (isPacked)
-                read.resize(texels);
-            if (!device.readPixels(*surfaces[level], isPacked ? read.data() : copy.data())) {
+            if (!device.readPixels(*surfaces[level], copy.data())) {
                 std::vector<uint32_t>().swap(copy); // frees the block
                 return D3DERR_INVALIDCALL;
-            }
-            if (isPacked) {
-                auto* words = reinterpret_cast<uint16_t*>(copy.data());
-                for (size_t i = 0; i < texels; ++i)
-                    words[i] = uint16_t(((read[i] >> 16) & 0xFF00u) | (read[i] & 0xFFu));
             }
             isCopyKept[level] = true;
         }
     }
     isLevelLocked[level] = true;
-    lockedRect->Pitch = INT(w * bytesPerTexel());
-    lockedRect->pBits = reinterpret_cast<uint8_t*>(copy.data()) + offset;
+    lockedRect->Pitch = INT(w * 4);
+    lockedRect->pBits = copy.data() + offset;
     return D3D_OK;
 }
 
@@ -161,47 +139,32 @@ HRESULT GlTexture::UnlockRect(UINT level)
     device.useContext();
     UINT w = levelWidth(level);
     UINT h = levelHeight(level);
+    // GL ES takes bytes R, G, B, A; Direct3D's words 0xAARRGGBB lie in memory as B, G, R, A.
+    // A copy that is not kept is converted in place and dropped once GL has the texels: the
+    // driver's copy is the only one then, as a managed texture's level is rarely written twice.
     std::vector<uint32_t>& copy = levelCopies[level];
     std::vector<uint32_t> kept;
-    const void* texels = copy.data();
-    levelColours[level].reset();
-    if (textureFormat == D3DFMT_A8L8) {
-        // Direct3D's words 0xAALL lie in memory as L, A: GL's R, G as they are.
-        const auto* words = reinterpret_cast<const uint16_t*>(copy.data());
-        size_t count = size_t(w) * h;
-        bool isSingleColour = count > 0;
-        for (size_t i = 1; i < count && isSingleColour; ++i)
-            isSingleColour = words[i] == words[0];
-        if (isSingleColour)
-            levelColours[level] = D3DCOLOR(words[0] >> 8) << 24 | (words[0] & 0xFFu) * 0x010101u;
-    } else {
-        // GL ES takes bytes R, G, B, A; Direct3D's words 0xAARRGGBB lie in memory as B, G, R,
-        // A. A copy that is not kept is converted in place and dropped once GL has the texels:
-        // the driver's copy is the only one then, as a managed texture's level is rarely
-        // written twice.
-        std::vector<uint32_t>& converted = isCopyKept[level] ? kept : copy;
-        if (isCopyKept[level])
-            kept.resize(copy.size());
-        bool isOpaque = textureFormat == D3DFMT_X8R8G8B8;
-        uint32_t opaque = isOpaque ? 0xFF000000u : 0;
-        const uint32_t first = copy.empty() ? 0 : copy[0] | opaque;
-        bool isSingleColour = true;
-        for (size_t i = 0; i < copy.size(); ++i) {
-            uint32_t p = copy[i] | opaque;
-            isSingleColour = isSingleColour && p == first;
-            converted[i] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-        }
-        if (isSingleColour && !copy.empty())
-            levelColours[level] = first;
-        texels = converted.data();
+    std::vector<uint32_t>& converted = isCopyKept[level] ? kept : copy;
+    if (isCopyKept[level])
+        kept.resize(copy.size());
+    bool isOpaque = textureFormat == D3DFMT_X8R8G8B8;
+    uint32_t opaque = isOpaque ? 0xFF000000u : 0;
+    const uint32_t first = copy.empty() ? 0 : copy[0] | opaque;
+    bool isSingleColour = true;
+    for (size_t i = 0; i < copy.size(); ++i) {
+        uint32_t p = copy[i] | opaque;
+        isSingleColour = isSingleColour && p == first;
+        converted[i] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
     }
+    levelColours[level].reset();
+    if (isSingleColour && !copy.empty())
+        levelColours[level] = first;
     if (level == 0)
         isChainStale = true; // a generated chain follows level 0
     device.stateCache().bindTexture(0, texture);
-    // Rows of two-byte texels are tightly packed, so an odd width leaves them unaligned.
-    GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, textureFormat == D3DFMT_A8L8 ? 2 : 4));
-    GL_CHECK(glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h,
-        textureFormat == D3DFMT_A8L8 ? GL_RG : GL_RGBA, GL_UNSIGNED_BYTE, texels));
+    GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
+    GL_CHECK(glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE,
+        converted.data()));
     isLevelWritten[level] = true;
     if (!isCopyKept[level])
         std::vector<uint32_t>().swap(copy); // frees the block

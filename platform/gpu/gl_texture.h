@@ -1,5 +1,5 @@
 // Module-internal to the GL back-end: IDirect3DTexture9 over a GL texture holding the whole
-// chain, four channels, or two for luminance and alpha. Managed textures hold a system copy of a level while it is locked; GL's is the only
+// chain. Managed textures hold a system copy of a level while it is locked; GL's is the only
 // one after that, until the level is locked again, which reads it back and keeps the copy.
 #pragma once
 
@@ -39,7 +39,6 @@ public:
     DWORD usage() const { return textureUsage; }
     UINT levelWidth(UINT level) const;
     UINT levelHeight(UINT level) const;
-    UINT bytesPerTexel() const; // as locked: 2 for D3DFMT_A8L8, else 4
     // Called after drawing into level 0; the chain is rebuilt before the texture is next
     // sampled when the texture was made with D3DUSAGE_AUTOGENMIPMAP.
     void markDrawnInto();
@@ -60,8 +59,7 @@ private:
     D3DPOOL pool;
     GLuint texture = 0;
     std::vector<std::unique_ptr<GlSurface>> surfaces;
-    // Managed pool, while locked or kept: the level's texels as locked, in whole words.
-    std::vector<std::vector<uint32_t>> levelCopies;
+    std::vector<std::vector<uint32_t>> levelCopies; // managed pool, while locked or kept
     std::vector<bool> isLevelLocked;
     std::vector<bool> isLevelWritten; // unlocked at least once: GL holds its texels
     std::vector<bool> isCopyKept;     // locked again after a write: the copy stays
