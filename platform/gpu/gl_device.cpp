@@ -145,6 +145,12 @@ void GlDevice::releaseBindings()
     --resourceCount;
 }
 
+void GlDevice::pagedTextureDestroyed(GlTexture* texture)
+{
+    pagedTextures.erase(std::remove(pagedTextures.begin(), pagedTextures.end(), texture),
+        pagedTextures.end());
+}
+
 GLuint GlDevice::framebufferFor(GlSurface& surface)
 {
     if (surface.framebuffer)
@@ -269,6 +275,10 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
         return D3DERR_INVALIDCALL;
     if (sourceRect || destRect || destWindowOverride || dirtyRegion)
         return D3DERR_INVALIDCALL;
+    ++presentCount;
+    if (presentCount > pagedTextureKeepPresents)
+        for (GlTexture* texture : pagedTextures)
+            texture->pageOutIfSampledBefore(presentCount - pagedTextureKeepPresents);
     if (!window->isOnScreen()) {
         GL_CHECK(glFlush());
         return D3D_OK;
