@@ -112,6 +112,9 @@ public:
     static constexpr uint64_t pagedTextureKeepPresents = 30;
     void pagedTextureCreated(GlTexture* texture) { pagedTextures.push_back(texture); }
     void pagedTextureDestroyed(GlTexture* texture);
+    // Called when GL's storage of a large texture went: the next Present gives the freed
+    // memory back to the system (see Present).
+    void largeTextureStorageFreed() { isTrimWanted = true; }
     // The framebuffer object that draws into the surface, made on first use; 0 when GL
     // cannot make one.
     GLuint framebufferFor(GlSurface& surface);
@@ -186,6 +189,7 @@ private:
     bool isInScene = false;
     std::vector<GlTexture*> pagedTextures;
     uint64_t presentCount = 0;
+    bool isTrimWanted = false;
     bool isDesktopGl = false;
 #ifdef __EMSCRIPTEN__
     bool isFixedPointInShaders = true;

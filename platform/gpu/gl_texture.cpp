@@ -85,6 +85,8 @@ GlTexture::~GlTexture()
     if (isInGl) {
         device.stateCache().forgetTexture(texture);
         glDeleteTextures(1, &texture);
+        if (size_t(width) * height * 4 >= smallestPagedBytes)
+            device.largeTextureStorageFreed();
     }
 }
 
@@ -153,6 +155,7 @@ bool GlTexture::pageOutIfSampledBefore(uint64_t oldestKept)
     glDeleteTextures(1, &texture);
     texture = 0;
     isInGl = false;
+    device.largeTextureStorageFreed();
     return true;
 }
 
