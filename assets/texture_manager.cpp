@@ -37,6 +37,8 @@ void TextureManager::decodeAhead(const std::vector<std::string>& names)
     if (!ahead)
         ahead = std::make_unique<DecodingAhead>();
     for (const std::string& name : names) {
+        if (isLoaded(name))
+            continue; // a maker's new build shares what has not changed
         std::unique_ptr<DataFile, int (*)(DataFile*)> file(
             openDataFile(name.c_str()), closeDataFile);
         if (file)

@@ -20,8 +20,9 @@ public:
 
     // Starts decoding the named images on another thread, in this order, for the loads
     // through this manager that follow: the loading thread makes textures of those decoded
-    // while the next are decoded. Names not found are left to their load, which reports them;
-    // a load gives the same texture, or the same error, as without this.
+    // while the next are decoded. Names loaded already (see isLoaded) are not decoded again;
+    // names not found are left to their load, which reports them. A load gives the same
+    // texture, or the same error, as without this.
     void decodeAhead(const std::vector<std::string>& names);
 
 protected:

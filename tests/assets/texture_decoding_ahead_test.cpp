@@ -103,5 +103,18 @@ TEST_F(TextureDecodingAhead, AFileChangedSinceIsLoadedAsItIsNow)
     EXPECT_EQ(texels(textures.get("text01.png")), now);
 }
 
+TEST_F(TextureDecodingAhead, AnImageLoadedAlreadyIsSharedNotDecodedAgain)
+{
+    writePicture("text00.png", 1);
+    TextureManager playing;
+    Texture* shown = playing.get("text00.png");
+    EXPECT_TRUE(TextureManager::isLoaded("text00.png"));
+    // Damaged now: a new build that decoded it again would fail; it shares the one shown.
+    writeData("text00.png", "");
+    TextureManager next;
+    next.decodeAhead({"text00.png"});
+    EXPECT_EQ(next.get("text00.png"), shown);
+}
+
 } // namespace
 } // namespace tincrates
