@@ -65,6 +65,13 @@ public:
                 object = nullptr;
     }
 
+    // Whether get(name) would hand out an object loaded before, rather than load one.
+    static bool isLoaded(const std::string& name)
+    {
+        auto entry = nameTable.find(name);
+        return entry != nameTable.end() && entry->second && totalCountOf(entry->second) > 0;
+    }
+
     // How many times all live managers of this type together hold `object`.
     static int32_t totalCount(const T* object) { return totalCountOf(const_cast<T*>(object)); }
 

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tincrates {
 
@@ -50,6 +51,13 @@ Texture& loadTexture(TextureManager& textures, const std::string& name)
     if (!texture)
         throw "Failed to load " + name;
     return *texture;
+}
+
+std::string textImageName(unsigned i)
+{
+    char name[24];
+    std::snprintf(name, sizeof name, "text%02u.png", i);
+    return name;
 }
 
 std::unique_ptr<ScreenQuad> makeCaption(Texture& texture)
@@ -110,6 +118,9 @@ void Timeline::build()
     sceneManager = std::make_unique<SceneManager>();
     textureManager = std::make_unique<TextureManager>();
 
+    // The overlay images are most of the build's decoding: a second core decodes them
+    // while this thread makes textures of those done.
+    textureManager->decodeAhead({"white.png", "black.png", "credits.png"});
     whiteOverlay = std::make_unique<ScreenQuad>(loadTexture(*textureManager, "white.png"), 1.0f);
     blackOverlay = std::make_unique<ScreenQuad>(loadTexture(*textureManager, "black.png"), 1.0f);
     creditsOverlay = makeCaption(loadTexture(*textureManager, "credits.png"));
@@ -165,10 +176,12 @@ void Timeline::build()
 
 void Timeline::loadTextImages(unsigned count)
 {
+    std::vector<std::string> names;
+    for (unsigned i = unsigned(textOverlays.size()); i < count; ++i)
+        names.push_back(textImageName(i));
+    textureManager->decodeAhead(names);
     for (unsigned i = unsigned(textOverlays.size()); i < count; ++i) {
-        char name[24];
-        std::snprintf(name, sizeof name, "text%02u.png", i);
-        textOverlays.push_back(makeCaption(loadTexture(*textureManager, name)));
+        textOverlays.push_back(makeCaption(loadTexture(*textureManager, textImageName(i))));
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/gpu/d3d9.h"
+#include "platform/image/decoded_image.h"
 
 namespace tincrates {
 
@@ -16,5 +17,9 @@ constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59u);
 // cannot make the texture; *texture is then null.
 HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data,
     UINT size, IDirect3DTexture9** texture);
+
+// The same for an image decoded already (on another thread, say); its pixels are used up.
+HRESULT createTextureFromImage(
+    IDirect3DDevice9* device, DecodedImage&& image, IDirect3DTexture9** texture);
 
 } // namespace tincrates

@@ -11,6 +11,20 @@ namespace tincrates {
 
 namespace {
 
+// The four channels of 0xAARRGGBB spread into 16-bit lanes, so that sums of four stay apart.
+inline uint64_t spread(uint32_t p)
+{
+    uint64_t v = p;
+    return (v | (v << 24)) & 0x00FF00FF00FF00FFull;
+}
+
+// The average of four spread pixels, each channel rounded to nearest, packed again.
+inline uint32_t averageOfSpread(uint64_t sum)
+{
+    uint64_t v = ((sum + 0x0002000200020002ull) >> 2) & 0x00FF00FF00FF00FFull;
+    return uint32_t(v | (v >> 24));
+}
+
 // Each level is the 2 × 2 box average of the one before; a side of 1 repeats its pixel.
 std::vector<uint32_t> halve(const std::vector<uint32_t>& source, UINT width, UINT height,
     UINT newWidth, UINT newHeight)
@@ -18,18 +32,13 @@ std::vector<uint32_t> halve(const std::vector<uint32_t>& source, UINT width, UIN
     std::vector<uint32_t> result(size_t(newWidth) * newHeight);
     for (UINT y = 0; y < newHeight; ++y) {
         UINT y0 = std::min(2 * y, height - 1), y1 = std::min(2 * y + 1, height - 1);
+        const uint32_t* row0 = source.data() + size_t(y0) * width;
+        const uint32_t* row1 = source.data() + size_t(y1) * width;
+        uint32_t* out = result.data() + size_t(y) * newWidth;
         for (UINT x = 0; x < newWidth; ++x) {
             UINT x0 = std::min(2 * x, width - 1), x1 = std::min(2 * x + 1, width - 1);
-            uint32_t p[4] = {source[size_t(y0) * width + x0], source[size_t(y0) * width + x1],
-                source[size_t(y1) * width + x0], source[size_t(y1) * width + x1]};
-            uint32_t out = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                uint32_t sum = 2; // rounds to nearest
-                for (uint32_t q : p)
-                    sum += (q >> shift) & 0xFF;
-                out |= (sum / 4) << shift;
-            }
-            result[size_t(y) * newWidth + x] = out;
+            out[x] = averageOfSpread(
+                spread(row0[x0]) + spread(row0[x1]) + spread(row1[x0]) + spread(row1[x1]));
         }
     }
     return result;
@@ -49,20 +58,14 @@ bool writeLevel(IDirect3DTexture9* texture, UINT level, const std::vector<uint32
 
 } // namespace
 
-HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data,
-    UINT size, IDirect3DTexture9** texture)
+HRESULT createTextureFromImage(
+    IDirect3DDevice9* device, DecodedImage&& image, IDirect3DTexture9** texture)
 {
     if (!texture)
         return D3DERR_INVALIDCALL;
     *texture = nullptr;
-    if (!device || !data)
+    if (!device)
         return D3DERR_INVALIDCALL;
-    DecodedImage image;
-    std::string error;
-    // The format is recognised from the bytes; the file name plays no part.
-    if (!decodeImage(data, size, image, error))
-        return D3DXERR_INVALIDDATA;
-
     IDirect3DTexture9* created = nullptr;
     D3DFORMAT format = image.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
     HRESULT result = device->CreateTexture(
@@ -86,6 +89,22 @@ HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* 
     }
     *texture = created;
     return D3D_OK;
+}
+
+HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data,
+    UINT size, IDirect3DTexture9** texture)
+{
+    if (!texture)
+        return D3DERR_INVALIDCALL;
+    *texture = nullptr;
+    if (!device || !data)
+        return D3DERR_INVALIDCALL;
+    DecodedImage image;
+    std::string error;
+    // The format is recognised from the bytes; the file name plays no part.
+    if (!decodeImage(data, size, image, error))
+        return D3DXERR_INVALIDDATA;
+    return createTextureFromImage(device, std::move(image), texture);
 }
 
 } // namespace tincrates

@@ -16,14 +16,32 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#ifdef __GLIBC__
+#include <malloc.h> // mallopt, malloc_trim
+#endif
 #include "platform/gpu/gl_device_translation.h"
 
 namespace tincrates::gl {
+
+namespace {
+
+// The driver allocates each texture's storage with malloc. Left to itself, glibc serves
+// blocks of a size it has once seen freed from its heap, where a freed texture's pages stay
+// resident among live blocks, and a run that loads and frees textures (a maker's, or paging)
+// grows without end. From this size on blocks are mapped on their own and unmapped when
+// freed: an overlay image's chain (3.6 MB) is; a decoded image (2.7 MB), freed at once and
+// allocated again for the next, is not, so that the load does not fault in fresh pages for each.
+constexpr int smallestMappedBlock = 3 << 20;
+
+} // namespace
 
 GlDevice::GlDevice(std::shared_ptr<Window> window, const D3DPRESENT_PARAMETERS& params)
     : window(std::move(window))
     , presentParameters(params)
 {
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, smallestMappedBlock);
+#endif
     this->window->makeCurrent();
     if (presentParameters.BackBufferWidth == 0)
         presentParameters.BackBufferWidth = UINT(this->window->drawableWidth());
@@ -143,6 +161,12 @@ void GlDevice::releaseBindings()
     vertexArray = 0;
     isReleased = true;
     --resourceCount;
+}
+
+void GlDevice::pagedTextureDestroyed(GlTexture* texture)
+{
+    pagedTextures.erase(std::remove(pagedTextures.begin(), pagedTextures.end(), texture),
+        pagedTextures.end());
 }
 
 GLuint GlDevice::framebufferFor(GlSurface& surface)
@@ -269,6 +293,18 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
         return D3DERR_INVALIDCALL;
     if (sourceRect || destRect || destWindowOverride || dirtyRegion)
         return D3DERR_INVALIDCALL;
+    ++presentCount;
+    if (presentCount > pagedTextureKeepPresents)
+        for (GlTexture* texture : pagedTextures)
+            texture->pageOutIfSampledBefore(presentCount - pagedTextureKeepPresents);
+#ifdef __GLIBC__
+    // Smaller blocks of a freed texture stay in the heap (see smallestMappedBlock);
+    // trimming hands their free pages back, once per frame at most.
+    if (isTrimWanted) {
+        malloc_trim(0);
+        isTrimWanted = false;
+    }
+#endif
     if (!window->isOnScreen()) {
         GL_CHECK(glFlush());
         return D3D_OK;

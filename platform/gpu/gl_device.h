@@ -19,9 +19,11 @@
 #include <GLES3/gl3.h>
 
 #include <bitset>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 namespace tincrates {
 
@@ -105,6 +107,14 @@ public:
     void useContext() { window->makeCurrent(); }
     void resourceDestroyed();
     GlStateCache& stateCache() { return cache; }
+    // Paged textures (see gl_texture.h) are given back to their packed copies at Present when
+    // they have not been sampled during the last presents this many.
+    static constexpr uint64_t pagedTextureKeepPresents = 30;
+    void pagedTextureCreated(GlTexture* texture) { pagedTextures.push_back(texture); }
+    void pagedTextureDestroyed(GlTexture* texture);
+    // Called when GL's storage of a large texture went: the next Present gives the freed
+    // memory back to the system (see Present).
+    void largeTextureStorageFreed() { isTrimWanted = true; }
     // The framebuffer object that draws into the surface, made on first use; 0 when GL
     // cannot make one.
     GLuint framebufferFor(GlSurface& surface);
@@ -177,6 +187,9 @@ private:
     DeviceState state;
     GlStateBlock* recording = nullptr;  // the block being recorded, owned until EndStateBlock
     bool isInScene = false;
+    std::vector<GlTexture*> pagedTextures;
+    uint64_t presentCount = 0;
+    bool isTrimWanted = false;
     bool isDesktopGl = false;
 #ifdef __EMSCRIPTEN__
     bool isFixedPointInShaders = true;

@@ -205,6 +205,7 @@ bool GlDevice::bindTextures(const ShaderKey& key, const StageSampling& sampling)
         auto* texture = static_cast<GlTexture*>(state.textures[s]);
         if (renderTarget->container() == texture)
             return false; // a texture cannot be read while it is being drawn into
+        texture->prepareForSampling(presentCount);
         if (!withoutMips.test(s))
             texture->refreshMipChain();
     }

@@ -5,6 +5,7 @@
 #include "platform/gpu/gl_check.h"
 #include "platform/gpu/gl_device.h"
 #include "platform/gpu/gl_surface.h"
+#include "platform/gpu/texel_runs.h"
 
 #include <algorithm>
 #include <string>
@@ -24,6 +25,19 @@ UINT fullChainLength(UINT width, UINT height)
     return levels;
 }
 
+// Managed textures from this size on are paged when they pack to at most half their size:
+// below it the packing would not pay for itself.
+constexpr size_t smallestPagedBytes = size_t(1) << 20;
+
+void convertToGlOrder(const uint32_t* from, uint32_t* to, size_t count, uint32_t opaque)
+{
+    // GL ES takes bytes R, G, B, A; Direct3D's words 0xAARRGGBB lie in memory as B, G, R, A.
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t p = from[i] | opaque;
+        to[i] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+    }
+}
+
 } // namespace
 
 GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWORD usage,
@@ -38,20 +52,18 @@ GlTexture::GlTexture(GlDevice& device, UINT width, UINT height, UINT levels, DWO
     , textureFormat(format)
     , pool(pool)
 {
-    glGenTextures(1, &texture);
-    device.stateCache().bindTexture(0, texture);
-    // Level by level rather than glTexStorage2D, which OpenGL 3.3 lacks. The level range
-    // makes the texture complete for every filter; set first, it also lets Mesa allocate the
-    // chain once, where it would otherwise keep level 0 apart from the chain it guesses.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(storageLevels - 1));
-    for (UINT level = 0; level < storageLevels; ++level)
-        glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, GLsizei(levelWidth(level)),
-            GLsizei(levelHeight(level)), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    if (glGetError() != GL_NO_ERROR) {
-        device.stateCache().forgetTexture(texture);
-        glDeleteTextures(1, &texture);
-        throw std::string("cannot create a texture");
+    isPaged = pool == D3DPOOL_MANAGED && !(usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP))
+        && size_t(width) * height * 4 >= smallestPagedBytes;
+    if (isPaged) {
+        packedLevels.resize(storageLevels);
+        device.pagedTextureCreated(this);
+    } else {
+        makeStorage();
+        if (glGetError() != GL_NO_ERROR) {
+            device.stateCache().forgetTexture(texture);
+            glDeleteTextures(1, &texture);
+            throw std::string("cannot create a texture");
+        }
     }
     UINT visibleLevels = GetLevelCount();
     for (UINT level = 0; level < visibleLevels; ++level)
@@ -68,8 +80,83 @@ GlTexture::~GlTexture()
 {
     device.useContext();
     surfaces.clear();
+    if (isPaged)
+        device.pagedTextureDestroyed(this);
+    if (isInGl) {
+        device.stateCache().forgetTexture(texture);
+        glDeleteTextures(1, &texture);
+        if (size_t(width) * height * 4 >= smallestPagedBytes)
+            device.largeTextureStorageFreed();
+    }
+}
+
+void GlTexture::makeStorage()
+{
+    glGenTextures(1, &texture);
+    isInGl = true;
+    device.stateCache().bindTexture(0, texture);
+    // Level by level rather than glTexStorage2D, which OpenGL 3.3 lacks. The level range
+    // makes the texture complete for every filter; set first, it also lets Mesa allocate the
+    // chain once, where it would otherwise keep level 0 apart from the chain it guesses.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(storageLevels - 1));
+    for (UINT level = 0; level < storageLevels; ++level)
+        glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, GLsizei(levelWidth(level)),
+            GLsizei(levelHeight(level)), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+}
+
+void GlTexture::uploadPackedLevels()
+{
+    device.stateCache().bindTexture(0, texture);
+    GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
+    std::vector<uint32_t> texels;
+    for (UINT level = 0; level < storageLevels; ++level) {
+        if (packedLevels[level].empty())
+            continue; // never written: undefined, as in any new texture
+        UINT w = levelWidth(level);
+        UINT h = levelHeight(level);
+        texels.resize(size_t(w) * h);
+        unpackTexelRuns(packedLevels[level], texels.data());
+        GL_CHECK(glTexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, GLsizei(w), GLsizei(h),
+            GL_RGBA, GL_UNSIGNED_BYTE, texels.data()));
+    }
+}
+
+void GlTexture::stopPaging()
+{
+    if (!isPaged)
+        return;
+    device.useContext();
+    if (!isInGl) {
+        makeStorage();
+        uploadPackedLevels();
+    }
+    isPaged = false;
+    std::vector<std::vector<uint32_t>>().swap(packedLevels);
+    device.pagedTextureDestroyed(this);
+}
+
+void GlTexture::prepareForSampling(uint64_t presentCount)
+{
+    lastSampled = presentCount;
+    if (isInGl)
+        return;
+    makeStorage();
+    uploadPackedLevels();
+}
+
+bool GlTexture::pageOutIfSampledBefore(uint64_t oldestKept)
+{
+    if (!isPaged || !isInGl || lastSampled >= oldestKept
+        || std::find(isLevelLocked.begin(), isLevelLocked.end(), true) != isLevelLocked.end())
+        return false;
+    device.useContext();
     device.stateCache().forgetTexture(texture);
     glDeleteTextures(1, &texture);
+    texture = 0;
+    isInGl = false;
+    device.largeTextureStorageFreed();
+    return true;
 }
 
 DWORD GlTexture::GetLevelCount()
@@ -115,6 +202,7 @@ HRESULT GlTexture::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT* 
     if (copy.empty()) {
         copy.assign(size_t(w) * h, 0);
         if (isLevelWritten[level]) {
+            stopPaging(); // rewritten textures stay in GL, with a copy kept
             // A level written again: what GL holds comes back, and from now on the copy
             // stays, so that a texture rewritten every frame is not read back every frame.
             device.useContext();
@@ -139,9 +227,9 @@ HRESULT GlTexture::UnlockRect(UINT level)
     device.useContext();
     UINT w = levelWidth(level);
     UINT h = levelHeight(level);
-    // GL ES takes bytes R, G, B, A; Direct3D's words 0xAARRGGBB lie in memory as B, G, R, A.
-    // A copy that is not kept is converted in place and dropped once GL has the texels: the
-    // driver's copy is the only one then, as a managed texture's level is rarely written twice.
+    // A copy that is not kept is converted in place and dropped once GL, or its packed copy,
+    // has the texels: the driver's copy is the only one then, as a managed texture's level is
+    // rarely written twice.
     std::vector<uint32_t>& copy = levelCopies[level];
     std::vector<uint32_t> kept;
     std::vector<uint32_t>& converted = isCopyKept[level] ? kept : copy;
@@ -150,17 +238,26 @@ HRESULT GlTexture::UnlockRect(UINT level)
     bool isOpaque = textureFormat == D3DFMT_X8R8G8B8;
     uint32_t opaque = isOpaque ? 0xFF000000u : 0;
     const uint32_t first = copy.empty() ? 0 : copy[0] | opaque;
-    bool isSingleColour = true;
-    for (size_t i = 0; i < copy.size(); ++i) {
-        uint32_t p = copy[i] | opaque;
-        isSingleColour = isSingleColour && p == first;
-        converted[i] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-    }
+    bool isSingleColour = std::all_of(
+        copy.begin(), copy.end(), [&](uint32_t p) { return (p | opaque) == first; });
+    convertToGlOrder(copy.data(), converted.data(), copy.size(), opaque);
     levelColours[level].reset();
     if (isSingleColour && !copy.empty())
         levelColours[level] = first;
     if (level == 0)
         isChainStale = true; // a generated chain follows level 0
+    if (isPaged) {
+        packedLevels[level] = packTexelRuns(converted.data(), converted.size());
+        // Level 0 decides, the smallest levels always packing badly: when it packs badly,
+        // GL's copy alone costs less.
+        if (level == 0 && packedLevels[level].size() > converted.size() / 2)
+            stopPaging();
+        else if (!isInGl) {
+            isLevelWritten[level] = true;
+            std::vector<uint32_t>().swap(copy); // frees the block
+            return D3D_OK;
+        }
+    }
     device.stateCache().bindTexture(0, texture);
     GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
     GL_CHECK(glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE,

@@ -1,6 +1,9 @@
 // Module-internal to the GL back-end: IDirect3DTexture9 over a GL texture holding the whole
 // chain. Managed textures hold a system copy of a level while it is locked; GL's is the only
 // one after that, until the level is locked again, which reads it back and keeps the copy.
+// Large managed textures whose texels pack well (overlay images) are paged as Direct3D's
+// runtime pages its managed pool: their system copy is kept packed in runs, and GL holds
+// their texels only from the first draw that samples them until they go unsampled for a while.
 #pragma once
 
 #include "platform/gpu/d3d9.h"
@@ -8,6 +11,7 @@
 
 #include <GLES3/gl3.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -47,10 +51,19 @@ public:
     // were all written through LockRect with a single colour each and the same one; sampling
     // such a texture with any filter gives that colour.
     std::optional<D3DCOLOR> singleColour() const;
+    // Called before a draw samples the texture, with the device's count of presented frames;
+    // a paged texture that is not in GL is uploaded from its packed copy.
+    void prepareForSampling(uint64_t presentCount);
+    // Gives GL's texels of a paged texture back when it has not been sampled since the
+    // present count `oldestKept`; true when it did.
+    bool pageOutIfSampledBefore(uint64_t oldestKept);
 
 private:
     friend class GlResource<GlTexture, IDirect3DTexture9>;
     ~GlTexture();
+    void makeStorage(); // a GL texture of the whole chain, texels undefined
+    void uploadPackedLevels();
+    void stopPaging(); // GL holds the texels from now on, as for any other texture
 
     UINT width, height;
     UINT storageLevels;
@@ -66,6 +79,10 @@ private:
     // Per stored level: its single colour, when the last write gave it one.
     std::vector<std::optional<D3DCOLOR>> levelColours;
     bool isChainStale = false;
+    bool isPaged = false;    // the system copy is packed, and GL holds it only while in use
+    bool isInGl = false;     // GL's texture exists (always, unless paged)
+    std::vector<std::vector<uint32_t>> packedLevels; // while paged: GL's bytes, in runs
+    uint64_t lastSampled = 0; // present count of the last draw that sampled it
 };
 
 } // namespace tincrates::gl

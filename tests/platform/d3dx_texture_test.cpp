@@ -184,6 +184,18 @@ TEST_F(ImageLoading, TheWholeMipChainIsBoxFiltered)
     EXPECT_EQ(level2[0], 0xFF171717u); // (25 + 20) / 2, rounded
 }
 
+TEST_F(ImageLoading, EachChannelOfAMipLevelIsRoundedOnItsOwn)
+{
+    // Four RGBA pixels whose channels sum to remainders 0 to 3 and to the extremes.
+    PngPicture picture{2, 2, 6, 8,
+        {{255, 1, 0, 255, 255, 2, 1, 0}, {255, 1, 1, 255, 255, 2, 1, 0}}, {}, {}};
+    auto level1 = load(encodePng(picture), nullptr, 1);
+    ASSERT_EQ(level1.size(), 1u);
+    // alpha (255 + 0 + 255 + 0 + 2) / 4 = 128; red 1020 / 4 = 255; green (6 + 2) / 4 = 2;
+    // blue (3 + 2) / 4 = 1
+    EXPECT_EQ(level1[0], 0x80FF0201u);
+}
+
 TEST_F(ImageLoading, TheImageIsUprightWhenDrawn)
 {
     device.setPlainStates();
