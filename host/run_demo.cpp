@@ -192,7 +192,6 @@ void playDemo(const DemoServices& services)
     if (services.isMaker)
         lookupOrder.emplace(DataLookupOrder::folderFirst);
     auto music = std::make_unique<MusicStream>(display.window.get());
-    music->load(soundtrackFileName, 0.0);
 
     auto makeTimeline = [&]() -> std::unique_ptr<Timeline> {
         std::unique_ptr<Timeline> made = services.createTimeline
@@ -209,6 +208,9 @@ void playDemo(const DemoServices& services)
         makers.emplace(*music, services.syncEditorAddress);
         timeline->textFollowsTime = true;
     }
+    // The images decode on a second core while this one decodes the soundtrack.
+    timeline->prepare();
+    music->load(soundtrackFileName, 0.0);
     timeline->build();
 
     music->play();

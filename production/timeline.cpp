@@ -113,18 +113,35 @@ Timeline::Timeline(IDirect3DDevice9& device, MusicStream& music)
 
 Timeline::~Timeline() { destroy(); }
 
+void Timeline::prepare()
+{
+    textureManager = std::make_unique<TextureManager>();
+    // The overlay images are most of the build's decoding: a second core decodes them while
+    // this thread goes on (to the soundtrack, then to making textures of those done). The
+    // tracks say how many texts there are; a file that does not load is reported by build(),
+    // in its place among the files.
+    try {
+        frameTracks = loadTracks();
+        areTracksRead = true;
+    } catch (const std::string&) {
+    }
+    std::vector<std::string> names = {"white.png", "black.png", "credits.png"};
+    for (unsigned i = 0; i < frameTracks.textImagesShown().value_or(textCount); ++i)
+        names.push_back(textImageName(i));
+    textureManager->decodeAhead(names);
+}
+
 void Timeline::build()
 {
+    if (!textureManager)
+        prepare();
     sceneManager = std::make_unique<SceneManager>();
-    textureManager = std::make_unique<TextureManager>();
 
-    // The overlay images are most of the build's decoding: a second core decodes them
-    // while this thread makes textures of those done.
-    textureManager->decodeAhead({"white.png", "black.png", "credits.png"});
     whiteOverlay = std::make_unique<ScreenQuad>(loadTexture(*textureManager, "white.png"), 1.0f);
     blackOverlay = std::make_unique<ScreenQuad>(loadTexture(*textureManager, "black.png"), 1.0f);
     creditsOverlay = makeCaption(loadTexture(*textureManager, "credits.png"));
-    frameTracks = loadTracks();
+    if (!areTracksRead)
+        frameTracks = loadTracks();
     // Keyed, the text track sets how many text images there are; without it the production
     // shows its own schedule of texts.
     loadTextImages(frameTracks.textImagesShown().value_or(textCount));
@@ -255,6 +272,7 @@ void Timeline::destroy()
     revealMaterial = nullptr;
     textureManager.reset();
     sceneManager.reset();
+    areTracksRead = false;
     camera.reset();
     targetNode.reset();
     light.reset();

@@ -36,6 +36,11 @@ public:
     Timeline(const Timeline&) = delete;
     Timeline& operator=(const Timeline&) = delete;
 
+    // Reads the tracks and starts decoding the overlay images on a second core, so that what
+    // the run does before build() (decoding the soundtrack) overlaps with it. Optional: build()
+    // does it when it has not been done. Throws nothing: build() reports what does not load.
+    virtual void prepare();
+
     // Loads the overlay images, the scene "voltcrate.scene" with its meshes, materials and
     // textures, and makes the render texture, the six blur passes, the light and the camera.
     // Throws the loaders' "Failed to load " texts, the render texture's and blur passes'
@@ -92,6 +97,7 @@ private:
     Scene* scene = nullptr;              // held by the scene manager
     Material* revealMaterial = nullptr;  // held by the scene manager's material manager
     FrameTracks frameTracks;
+    bool areTracksRead = false; // by prepare()
 
     // Loads text images up to, not including, number `count`.
     void loadTextImages(unsigned count);
