@@ -19,10 +19,10 @@ packages=(
     libfreetype-dev fonts-dejavu-core
     help2man
 )
-# The tests, the benchmarks and the Debian package.
+# The tests, the benchmarks (linux-perf to profile them) and the Debian package.
 test_packages=(
     pulseaudio unar time xfonts-base
-    valgrind clang libclang-rt-dev
+    valgrind clang libclang-rt-dev linux-perf
     dpkg-dev file desktop-file-utils lintian
 )
 case "${1:-}" in
