@@ -16,7 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#ifdef __GLIBC__
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
 #include <malloc.h> // mallopt, malloc_trim
 #endif
 #include "platform/gpu/gl_device_translation.h"
@@ -39,7 +39,9 @@ GlDevice::GlDevice(std::shared_ptr<Window> window, const D3DPRESENT_PARAMETERS& 
     : window(std::move(window))
     , presentParameters(params)
 {
-#ifdef __GLIBC__
+    // glibc's allocator only: under AddressSanitizer its own allocator stands in, and
+    // LeakSanitizer's scan at exit fails on a heap tuned and trimmed behind its back.
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
     mallopt(M_MMAP_THRESHOLD, smallestMappedBlock);
 #endif
     this->window->makeCurrent();
@@ -297,7 +299,7 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
     if (presentCount > pagedTextureKeepPresents)
         for (GlTexture* texture : pagedTextures)
             texture->pageOutIfSampledBefore(presentCount - pagedTextureKeepPresents);
-#ifdef __GLIBC__
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
     // Smaller blocks of a freed texture stay in the heap (see smallestMappedBlock);
     // trimming hands their free pages back, once per frame at most.
     if (isTrimWanted) {
