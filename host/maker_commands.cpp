@@ -100,7 +100,8 @@ std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::stri
     return std::nullopt;
 }
 
-std::optional<double> jumpTarget(const MakerCommand& command, double t)
+std::optional<double> jumpTarget(
+    const MakerCommand& command, double t, std::span<const float> textChanges)
 {
     double target = 0;
     switch (command.type) {
@@ -121,13 +122,13 @@ std::optional<double> jumpTarget(const MakerCommand& command, double t)
         break;
     case MakerCommandType::PreviousSync:
         target = 0;
-        for (float sync : syncTimes)
+        for (float sync : textChanges)
             if (sync < t - landingTolerance)
                 target = sync;
         break;
     case MakerCommandType::NextSync:
         target = endTime;
-        for (float sync : syncTimes)
+        for (float sync : textChanges)
             if (sync > t + landingTolerance) {
                 target = sync;
                 break;

@@ -3,8 +3,10 @@
 #pragma once
 
 #include "platform/window/window.h"
+#include "production/frame_animation.h"
 
 #include <optional>
+#include <span>
 #include <string>
 
 namespace tincrates {
@@ -47,7 +49,10 @@ std::optional<MakerCommand> parseMakerCommand(const std::string& line, std::stri
 // one before 96; from 96 exactly, 95 and 97. Sync times likewise: the first one after `t`,
 // or the last one before it (a little before a sync time counts as at it, so that the
 // earlier one is reached from there).
-std::optional<double> jumpTarget(const MakerCommand& command, double t);
+// `textChanges`: the beats at which the shown text changes, in order (the built-in sync times,
+// or where a directing text track has its keys).
+std::optional<double> jumpTarget(const MakerCommand& command, double t,
+    std::span<const float> textChanges = syncTimes);
 
 // The eight-beat phrase that `t` lies in, counted from 1, and the beat within it, 1 to 8.
 struct PhrasePlace {

@@ -147,6 +147,16 @@ void MakerMode::beforeFrame(double t, std::unique_ptr<Timeline>& timeline,
     if (!shown.empty())
         reload(shown, timeline, makeTimeline);
 
+    // A text track directing the texts moves where [ and ] land: to its keys.
+    if (timeline.get() != notedTimeline || timeline->directions != notedDirections) {
+        notedTimeline = timeline.get();
+        notedDirections = timeline->directions;
+        textChanges.clear();
+        if (timeline->tracks().hasKeys(FrameTrack::text))
+            for (const SyncKey& key : timeline->tracks().tracks()[size_t(FrameTrack::text)].keys())
+                textChanges.push_back(float(double(key.row) / rowsPerBeat));
+    }
+
     if (loopStart && t >= *loopStart + double(beatsPerPhrase))
         music.seekBytes(soundOffsetAt(*loopStart));
     // The production stands at its end until the maker moves it.
@@ -191,7 +201,10 @@ bool MakerMode::apply(const MakerCommand& command)
     default:
         break;
     }
-    if (std::optional<double> target = jumpTarget(command, t))
+    std::span<const float> changes = syncTimes;
+    if (!textChanges.empty())
+        changes = textChanges;
+    if (std::optional<double> target = jumpTarget(command, t, changes))
         jumpTo(*target);
     return true;
 }

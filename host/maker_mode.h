@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tincrates {
 
@@ -68,6 +69,11 @@ private:
         const std::function<std::unique_ptr<Timeline>()>& makeTimeline);
 
     MusicStream& music; // not owned
+    // Where a directing text track changes the text, in order; empty when the texts keep their
+    // built-in schedule. Worked out again when the timeline or its tracks change.
+    std::vector<float> textChanges;
+    const Timeline* notedTimeline = nullptr; // compared only
+    unsigned notedDirections = 0;
     // Every name the production has asked for, and where it was found the last time.
     std::map<std::string, DataFileOrigin> origins;
 };

@@ -142,6 +142,7 @@ void Timeline::build()
     creditsOverlay = makeCaption(loadTexture(*textureManager, "credits.png"));
     if (!areTracksRead)
         frameTracks = loadTracks();
+    ++directions;
     // Keyed, the text track sets how many text images there are; without it the production
     // shows its own schedule of texts.
     loadTextImages(frameTracks.textImagesShown().value_or(textCount));
@@ -206,6 +207,7 @@ void Timeline::direct(FrameTracks tracks)
 {
     loadTextImages(tracks.textImagesShown().value_or(textCount));
     frameTracks = std::move(tracks);
+    ++directions;
 }
 
 void Timeline::renderFrame(float t)

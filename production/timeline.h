@@ -76,6 +76,8 @@ public:
     // that are not loaded yet. Throws the image loader's "Failed to load " text, and then
     // keeps the tracks it had.
     void direct(FrameTracks tracks);
+    // Counts the changes of tracks() (each build and each direct), for those who follow them.
+    unsigned directions = 0;
 
 private:
     IDirect3DDevice9& device; // not owned

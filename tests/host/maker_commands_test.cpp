@@ -36,6 +36,11 @@ TEST(MakerCommands, JumpsLandOnWholeBeatsPhrasesAndSyncTimesWithinTheProduction)
     EXPECT_EQ(landing(PreviousSync, 10), 0);
     EXPECT_EQ(landing(NextSync, 200), 232); // past the last, the end
     EXPECT_EQ(jumpTarget(MakerCommand{GoTo, 96.5}, 3).value_or(-1), 96.5);
+    // A text track's own schedule moves where [ and ] land.
+    const float directed[] = {4, 30, 31.5f};
+    EXPECT_EQ(jumpTarget(MakerCommand{NextSync}, 5, directed).value_or(-1), 30);
+    EXPECT_EQ(jumpTarget(MakerCommand{PreviousSync}, 31, directed).value_or(-1), 30);
+    EXPECT_EQ(jumpTarget(MakerCommand{NextSync}, 31.5, directed).value_or(-1), endTime);
     EXPECT_FALSE(jumpTarget(MakerCommand{TogglePause}, 3));
     EXPECT_FALSE(jumpTarget(MakerCommand{ToggleLoop}, 3));
 }
