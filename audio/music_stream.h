@@ -53,7 +53,7 @@ public:
 
     DataFile* dataFile = nullptr; // owned; its block stays put while the stream exists
     HSTREAM stream = 0;
-    float spectrum[256] = {};     // bin k: about k * 44100 / 512 Hz, values 0 to 1
+    float spectrum[256] = {};     // bin k: about k × the sample rate / 512, values 0 to 1
     double startSeconds = 0.0;
 
 private:

@@ -8,7 +8,7 @@
 namespace tincrates {
 
 constexpr size_t spectrumWindowFrames = 512;
-constexpr size_t spectrumBinCount = spectrumWindowFrames / 2; // bin k: about k * 44100 / 512 Hz
+constexpr size_t spectrumBinCount = spectrumWindowFrames / 2; // bin k: about k × the sample rate / 512
 
 // One FFT plan and its buffers, made once and reused for every analysis. Main thread only
 // (FFTW plans are not made thread-safely).

@@ -20,9 +20,21 @@ namespace tincrates {
 
 namespace {
 
+// Makes the next build load the changed files again, and what depends on them: the scene
+// (which also lists the production's camera and light), the meshes and the materials always,
+// being small and holding what they use; of the images, those that changed, or all when the
+// archive changed.
+void loadAfresh(const std::vector<std::string>& changed)
+{
+    SceneManager::loadAfresh();
+    MeshManager::loadAfresh();
+    MaterialManager::loadAfresh();
+    for (const std::string& name : changed)
+        TextureManager::loadAfresh(name == dataArchiveName ? std::string() : name);
+}
 
-// "Failed to load voltcrate.scene\nFailed to load crate.material\nline 3: ..." as a maker
-// reads it on one line: the innermost file and its reason, "crate.material: line 3: ...".
+} // namespace
+
 std::string shortReason(const std::string& text)
 {
     const std::string prefix = "Failed to load ";
@@ -46,21 +58,6 @@ std::string shortReason(const std::string& text)
         return reason;
     return reason.empty() ? file : file + ": " + reason;
 }
-
-// Makes the next build load the changed files again, and what depends on them: the scene
-// (which also lists the production's camera and light), the meshes and the materials always,
-// being small and holding what they use; of the images, those that changed, or all when the
-// archive changed.
-void loadAfresh(const std::vector<std::string>& changed)
-{
-    SceneManager::loadAfresh();
-    MeshManager::loadAfresh();
-    MaterialManager::loadAfresh();
-    for (const std::string& name : changed)
-        TextureManager::loadAfresh(name == dataArchiveName ? std::string() : name);
-}
-
-} // namespace
 
 MakerMode::MakerMode(MusicStream& music)
     : music(music)

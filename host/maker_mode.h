@@ -20,6 +20,10 @@ namespace tincrates {
 class MusicStream;
 class Timeline;
 
+// "Failed to load voltcrate.scene\nFailed to load crate.material\nline 3: ..." as a maker
+// reads it on one line: the innermost file and its reason, "crate.material: line 3: ...".
+std::string shortReason(const std::string& text);
+
 class MakerMode {
 public:
     // `music` is not owned and must outlive this. Files are watched in the current folder,

@@ -233,7 +233,7 @@ void playDemo(const DemoServices& services)
         if (makers)
             makers->mode.beforeFrame(demoTimeAt(music->positionSeconds()), timeline, makeTimeline);
         if (makers && makers->editor)
-            makers->editor->beforeFrame(*timeline, std::chrono::steady_clock::now());
+            makers->editor->beforeFrame(*timeline, frameTime(services));
         const float t = demoTimeAt(music->positionSeconds());
         showFrame(t, display, *timeline, makers ? &*makers : nullptr, services);
         if (makers && makers->editor)

@@ -20,6 +20,7 @@ SyncEditorLink::SyncEditorLink(const std::string& address, MakerMode& maker)
     : client(frameTrackNameList(), address)
     , maker(maker)
 {
+    maker.editorState = stateText();
 }
 
 void SyncEditorLink::beforeFrame(Timeline& timeline, std::chrono::steady_clock::time_point now)
@@ -35,17 +36,16 @@ void SyncEditorLink::beforeFrame(Timeline& timeline, std::chrono::steady_clock::
             hasEditorTracks = true;
             directedTimeline = nullptr;
             lastRow.reset();
+            toldProblem.clear();
         } else if (state != State::connecting && client.lastProblem() != toldProblem) {
             // Told once for each new problem, not at each attempt that meets the same one.
             toldProblem = client.lastProblem();
             std::fprintf(stderr, "tincrates: %s; trying again every %lld s\n",
                 toldProblem.c_str(), (long long)SyncEditorClient::retryInterval.count());
         }
-        if (state == State::connected)
-            toldProblem.clear();
         lastState = state;
+        maker.editorState = stateText();
     }
-    maker.editorState = stateText();
 
     if (requests.paused && *requests.paused != maker.isPaused)
         maker.apply({MakerCommandType::TogglePause});
@@ -60,7 +60,7 @@ void SyncEditorLink::beforeFrame(Timeline& timeline, std::chrono::steady_clock::
         try {
             timeline.direct(FrameTracks::fromTracks(client.tracks()));
         } catch (const std::string& text) {
-            maker.reloadError = text.substr(text.rfind('\n') + 1);
+            maker.reloadError = shortReason(text);
             std::fprintf(stderr, "tincrates: the editor's keys do not load; the last ones "
                 "stay:\n%s\n", text.c_str());
         }

@@ -198,9 +198,8 @@ void Timeline::loadTextImages(unsigned count)
     for (unsigned i = unsigned(textOverlays.size()); i < count; ++i)
         names.push_back(textImageName(i));
     textureManager->decodeAhead(names);
-    for (unsigned i = unsigned(textOverlays.size()); i < count; ++i) {
+    for (unsigned i = unsigned(textOverlays.size()); i < count; ++i)
         textOverlays.push_back(makeCaption(loadTexture(*textureManager, textImageName(i))));
-    }
 }
 
 void Timeline::direct(FrameTracks tracks)

@@ -75,6 +75,22 @@ inline D3DSURFACE_DESC backBufferDesc(IDirect3DDevice9* device)
     return desc;
 }
 
+// A windowed back buffer of width × height with a D24S8 depth buffer, as the tests' devices
+// are made.
+inline D3DPRESENT_PARAMETERS headlessPresentParameters(
+    UINT width, UINT height, D3DFORMAT backBufferFormat = D3DFMT_A8R8G8B8)
+{
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = width;
+    params.BackBufferHeight = height;
+    params.BackBufferFormat = backBufferFormat;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = TRUE;
+    params.EnableAutoDepthStencil = TRUE;
+    params.AutoDepthStencilFormat = D3DFMT_D24S8;
+    return params;
+}
+
 class HeadlessDevice {
 public:
     explicit HeadlessDevice(UINT width = 64, UINT height = 64,
@@ -84,14 +100,7 @@ public:
         , height(height)
     {
         direct3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = width;
-        params.BackBufferHeight = height;
-        params.BackBufferFormat = backBufferFormat;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        params.EnableAutoDepthStencil = TRUE;
-        params.AutoDepthStencilFormat = D3DFMT_D24S8;
+        D3DPRESENT_PARAMETERS params = headlessPresentParameters(width, height, backBufferFormat);
         if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.get(),
                 D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device)))
             throw std::string("CreateDevice() failed");

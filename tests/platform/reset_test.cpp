@@ -15,19 +15,6 @@ constexpr uint32_t black = 0xFF000000;
 constexpr uint32_t red = 0xFFFF0000;
 constexpr uint32_t green = 0xFF00FF00;
 
-D3DPRESENT_PARAMETERS sized(UINT width, UINT height)
-{
-    D3DPRESENT_PARAMETERS params{};
-    params.BackBufferWidth = width;
-    params.BackBufferHeight = height;
-    params.BackBufferFormat = D3DFMT_A8R8G8B8;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    params.EnableAutoDepthStencil = TRUE;
-    params.AutoDepthStencilFormat = D3DFMT_D24S8;
-    return params;
-}
-
 // A quad at depth z over clip-space x from `left` to `right` and the whole height.
 std::vector<QuadVertex> quadAt(float z, uint32_t colour, float left = -1, float right = 1)
 {
@@ -45,7 +32,7 @@ TEST(Reset, GivesANewBackBufferAsTargetWithItsViewportAndEveryStateAtItsDefault)
     IDirect3DTexture9* texture = device.texture(2, 2, std::vector<uint32_t>(4, red));
     device->SetTexture(0, texture);
 
-    D3DPRESENT_PARAMETERS params = sized(160, 120);
+    D3DPRESENT_PARAMETERS params = headlessPresentParameters(160, 120);
     ASSERT_EQ(device->Reset(&params), D3D_OK);
 
     D3DSURFACE_DESC desc = backBufferDesc(device.get());
@@ -99,7 +86,7 @@ TEST(Reset, RenderTexturesAndManagedResourcesSurviveIt)
     device.keep(surface);
     IDirect3DTexture9* picture = device.texture(1, 1, {red});
 
-    D3DPRESENT_PARAMETERS params = sized(200, 150);
+    D3DPRESENT_PARAMETERS params = headlessPresentParameters(200, 150);
     ASSERT_EQ(device->Reset(&params), D3D_OK);
 
     device.setPlainStates();
@@ -119,7 +106,7 @@ TEST(Reset, TheDepthBufferCoversALargerBackBufferAndStillServesSmallerOnes)
 {
     HeadlessDevice device(32, 32);
     for (UINT size : {96u, 48u}) {
-        D3DPRESENT_PARAMETERS params = sized(size, size);
+        D3DPRESENT_PARAMETERS params = headlessPresentParameters(size, size);
         ASSERT_EQ(device->Reset(&params), D3D_OK);
         device.setPlainStates();
         device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
@@ -139,7 +126,7 @@ TEST(Reset, TheDepthBufferCoversALargerBackBufferAndStillServesSmallerOnes)
 TEST(Reset, IsRefusedInASceneOrWhileTheBackBufferIsHeldAndThenChangesNothing)
 {
     HeadlessDevice device(64, 48);
-    D3DPRESENT_PARAMETERS params = sized(128, 96);
+    D3DPRESENT_PARAMETERS params = headlessPresentParameters(128, 96);
 
     device->BeginScene();
     EXPECT_EQ(device->Reset(&params), D3DERR_INVALIDCALL);
