@@ -15,11 +15,6 @@ std::span<const uint8_t> bytesOf(std::string_view text)
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-TEST(EditorGreeting, TheProductionsGreetingIsNineteenBytes)
-{
-    EXPECT_EQ(encodeGreeting(), fromHex("68656c6c6f2c2073796e63747261636b657221"));
-}
-
 TEST(EditorGreeting, GetTrackAndSetRowAreLaidOutAsTheEditorReadsThem)
 {
     EXPECT_EQ(encodeGetTrack("camera:fov"), fromHex("02 0000000a 63616d6572613a666f76"));

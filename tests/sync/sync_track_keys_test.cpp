@@ -13,11 +13,6 @@ std::vector<SyncKey> keysOf(const SyncTrack& track)
     return {track.keys().begin(), track.keys().end()};
 }
 
-TEST(SyncTrackKeys, KeepsTheNameItWasGiven)
-{
-    EXPECT_EQ(SyncTrack("camera:fov").name(), "camera:fov");
-}
-
 TEST(SyncTrackKeys, AreKeptInRowOrder)
 {
     SyncTrack track("t");
@@ -54,15 +49,6 @@ TEST(SyncTrackKeys, DeletingWhereThereIsNoKeyChangesNothing)
     track.setKey({4, 1});
     track.deleteKey(5);
     EXPECT_EQ(keysOf(track), (std::vector<SyncKey>{{4, 1}}));
-}
-
-TEST(SyncTrackKeys, ClearLeavesNoKeys)
-{
-    SyncTrack track("t");
-    track.setKey({4, 1});
-    track.clearKeys();
-    EXPECT_FALSE(track.hasKeys());
-    EXPECT_EQ(track.valueAt(4), 0);
 }
 
 } // namespace
